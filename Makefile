@@ -1,0 +1,34 @@
+# Tidemark: `make run` and `make test` each set up everything on a fresh Debian 12 machine.
+JOBS      ?= 2
+BUILD     ?= build
+TESTBUILD ?= build-test
+
+.PHONY: all deps configure run test bench screenshot fuzz clean
+
+all: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+run: all
+	$(BUILD)/tidemark
+
+# The test build carries AddressSanitizer and UndefinedBehaviorSanitizer.
+test: deps
+	@[ -f $(TESTBUILD)/CMakeCache.txt ] || cmake -S . -B $(TESTBUILD) -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON >/dev/null
+	cmake --build $(TESTBUILD) -j$(JOBS)
+	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 300
+
+bench: all
+	cmake --build $(BUILD) -j$(JOBS) --target benchmarks
+	bench/run-all $(BUILD)
+
+screenshot: all
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tidemark --screenshot docs/compose-window.png
+
+clean:
+	rm -rf $(BUILD) $(TESTBUILD)

@@ -1,0 +1,40 @@
+#pragma once
+// The program's code page (932, Shift_JIS) at the boundary to Unicode: widgets, the settings
+// store, the command line and the program's own literals.
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "platform/Exception.h"
+
+// A character that code page 932 cannot hold.
+class ECodePageError : public EConvertError {
+public:
+    ECodePageError(std::string message, char32_t character)
+        : EConvertError(std::move(message)), Character(character) {}
+    char32_t Character;
+};
+
+namespace platform {
+
+// Lead byte of a double-byte character in code page 932.
+inline bool IsDBCSLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Unicode -> Shift_JIS. Never replaces a character: one that code page 932 cannot hold raises
+// ECodePageError naming it.
+std::string Utf8ToSjis(std::string_view utf8);
+std::string ToSjis(const QString& text);
+
+// The program's own literals, written in UTF-8 in the source.
+std::string Sjis(std::string_view utf8);
+
+// Shift_JIS -> Unicode. A byte that starts no valid character shows as U+FFFD.
+std::string SjisToUtf8(std::string_view sjis);
+QString FromSjis(std::string_view sjis);
+
+// "U+301C" style name of a character, for messages.
+std::string CodePointName(char32_t c);
+
+}  // namespace platform

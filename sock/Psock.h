@@ -1,0 +1,132 @@
+#pragma once
+// TPowersock: the asynchronous TCP client component under the SMTP client, with its time-out
+// timer TThreadTimer. Everything runs on the GUI thread; waits sleep 2 ms and process pending
+// messages until a notification, the time-out or a cancel request ends them.
+#include <QObject>
+#include <cstdint>
+#include <string>
+
+#include "platform/Events.h"
+#include "platform/Exception.h"
+#include "platform/Stream.h"
+#include "platform/StringList.h"
+
+namespace platform {
+class NotifyWindow;
+}
+
+class ESockError : public Exception {
+    using Exception::Exception;
+};
+
+class EAbortError : public ESockError {
+    using ESockError::ESockError;
+};
+
+// A window timer whose ticks run on the GUI thread.
+class TThreadTimer : public QObject {
+public:
+    explicit TThreadTimer(QObject* AOwner);
+    ~TThreadTimer() override;
+
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool value);
+    uint32_t Interval() const { return FInterval; }
+    void SetInterval(uint32_t value);
+    const TNotifyEvent& OnTimer() const { return FOnTimer; }
+    void SetOnTimer(TNotifyEvent value);
+
+    void UpdateTimer();
+    virtual void DoTimer();
+
+    platform::NotifyWindow* WindowHandle = nullptr;
+
+private:
+    bool FEnabled = true;
+    uint32_t FInterval = 1000;
+    TNotifyEvent FOnTimer;
+};
+
+class TPowersock : public QObject {
+public:
+    explicit TPowersock(QObject* AOwner);
+    ~TPowersock() override;
+
+    virtual void Accept();
+    virtual void Connect();
+    virtual void Disconnect();
+    virtual std::string Transaction(const std::string& Command);
+    virtual void Abort();
+
+    void Cancel();
+    void CheckConnection();
+    void ResolveHost();
+    void RequestCloseSocket();
+    bool DataAvailable();
+
+    void SendBuffer(const char* Buffer, uint16_t Length);
+    void Write(const std::string& Text);
+    void Writeln(const std::string& Text);
+    std::string ReadLn();
+    void SendStream(TStream& Stream);
+    void ClearInput();
+
+    // Published properties.
+    std::string Host;
+    int32_t Port = 0;
+    int32_t TimeOut = 0;
+    int32_t ReportLevel = 1;
+    TNotifyEvent OnDisconnect;
+    TNotifyEvent OnConnect;
+    THandlerEvent OnInvalidHost;
+    TOnHostResolved OnHostResolved;
+    TOnStatus OnStatus;
+    TNotifyEvent OnConnectionFailed;
+    // Held here, published by the SMTP client.
+    TNotifyEvent OnPacketSent;
+    THandlerEvent OnConnectionRequired;
+    TNotifyEvent OnAbortCleanup;
+
+    // State read by descendants and the host program.
+    bool IsConnected = false;
+    int32_t LastError = 0;
+    std::string LastStatus;
+    std::string LastReply;
+    int16_t ReplyCode = 0;
+    int32_t SentBytes = 0;
+    int32_t TotalBytes = 0;
+    TStringList WinsockInfo;
+
+    bool Canceled = false;
+    bool TimedOut = false;
+    bool LookupDone = false;
+    bool LastEventOk = true;
+    bool ShuttingDown = false;
+    uint16_t SocketHandle = 0xFFFF;
+    platform::NotifyWindow* WindowHandle = nullptr;
+    TThreadTimer* TimeOutTimer = nullptr;
+
+    // Process-wide count of live sockets that started the socket library.
+    static int WinsockUsers;
+
+    void ReportStatus(uint8_t Level, const std::string& Text);
+    void CheckSocketError(uint16_t Ignore, std::string& Text);
+    void LookupErrorMessage(uint16_t Error, std::string& Text);
+    void HandleSocketMessage(unsigned Msg, uintptr_t WParam, intptr_t LParam, intptr_t& Result);
+
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered(TObject* Sender);
+
+protected:
+    void InitializeWinsock();
+    bool Destroying = false;
+
+    static constexpr int kBufferSize = 65536;
+    char ReceiveBuffer[kBufferSize + 1] = {};
+    char* HostEntryBuffer = nullptr;
+    uint8_t RemoteAddress[16] = {};
+};
+
+// The N-th field of S between delimiters D (counting from 1).
+std::string ExtractField(const std::string& S, char D, int N);
