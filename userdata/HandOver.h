@@ -1,0 +1,11 @@
+#pragma once
+// The compose window's fields through which the other windows read the program's directory and
+// hand back their choice. The compose window derives from it; the address book and the
+// short-phrase window receive it as `FrmMain`.
+#include <string>
+
+struct THandOverFields {
+    std::string ProgramDir;       // directory of the executable, with the final separator
+    std::string SelectedTanbun;   // phrase chosen in the short-phrase window; empty: none
+    std::string SelectedAddless;  // address chosen in the address book; empty: none
+};
