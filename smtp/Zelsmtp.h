@@ -1,0 +1,126 @@
+#pragma once
+// TZelSMTP: the mail-sending component. It speaks plain SMTP (HELO, no extensions) over the
+// socket component it derives from, and builds the message text from its message record
+// TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given.
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Events.h"
+#include "platform/Stream.h"
+#include "platform/StringList.h"
+#include "smtp/ZelExtstr.h"
+#include "smtp/ZelUUE.h"
+#include "sock/Psock.h"
+
+// Media subtype of the body of a message without attachments.
+enum TSubType { mtPlain = 0, mtEnriched = 1, mtSgml = 2, mtTabSeperated = 3, mtHtml = 4 };
+
+using THeaderInComplete = std::function<void(bool& handled, int hiType)>;
+using TRecipientNotFound = std::function<void(const std::string& Recipient)>;
+using TFileItem = std::function<void(const std::string& Filename)>;
+using TMailListReturn = std::function<void(const std::string& MailAddress)>;
+
+// The message to send. Lists hold one entry per line, without line ends.
+class TPostMessage {
+public:
+    std::string FromName;     // written before "<" in the From line, as given
+    std::string FromAddress;  // MAIL FROM and the From line's address
+    std::string Subject;
+    std::string LocalProgram;  // X-Mailer
+    std::string Date;
+    std::string ReplyTo;
+    TStringList Attachments;  // file paths
+    TStringList ToAddress;
+    TStringList ToCarbonCopy;
+    TStringList ToBlindCarbonCopy;
+    TStringList Body;
+
+    // List setters copy the lines; the record never adopts the caller's list.
+    void SetAttachments(const TStringList& value) { Attachments.Assign(value); }
+    void SetToAddress(const TStringList& value) { ToAddress.Assign(value); }
+    void SetToCarbonCopy(const TStringList& value) { ToCarbonCopy.Assign(value); }
+    void SetToBlindCarbonCopy(const TStringList& value) { ToBlindCarbonCopy.Assign(value); }
+    void SetBody(const TStringList& value) { Body.Assign(value); }
+
+    // Access by property name, as a form description sets them. PropertyNames lists them in
+    // their published order; an unknown name (or a list name given a string) raises Exception.
+    static const std::vector<std::string>& PropertyNames();
+    void SetProperty(const std::string& Name, const std::string& Value);
+    void SetProperty(const std::string& Name, const TStringList& Value);
+};
+
+class TZelSMTP : public TPowersock {
+public:
+    explicit TZelSMTP(QObject* AOwner);
+    ~TZelSMTP() override;
+
+    // Opens the connection and the session: greeting, then "HELO " + UserID.
+    void Connect() override;
+    // Sends PostMessage over the open session. Returns at once while Busy.
+    void Send();
+    // Says "QUIT" and closes the connection in every case.
+    void Disconnect() override;
+    void Abort() override;
+
+    // Empties the recipient lists and Attachments (after an accepted message).
+    void ClearLists();
+    // Rebuilds FinalHeader and ContentStream from PostMessage.
+    void BuildMessage();
+    // Appends the part of attachment Index (from 1) to ContentStream.
+    void WriteAttachmentPart(int Index);
+    // Reads past continuation lines ("250-..." or a leading blank); Reply ends as the last line.
+    void SkipContinuationLines(std::string& Reply);
+    // The address inside "<" ">", after a ":", or the entry itself.
+    static std::string ExtractAddress(const std::string& Entry);
+
+    void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
+
+    // Published properties (Host, Port, TimeOut, ReportLevel, OnDisconnect, OnStatus,
+    // OnConnectionFailed, OnPacketSent, OnConnectionRequired come from TPowersock).
+    std::string UserID;
+    TPostMessage PostMessage;
+    TExStringList FinalHeader;
+    UUMethods EncodeType = uuMime;
+    bool ClearParams = true;
+    TSubType SubType = mtPlain;
+    std::string Charset = "us-ascii";
+
+    // Hides the socket-level OnConnect: raised once the SMTP session is open.
+    TNotifyEvent OnConnect;
+    THandlerEvent OnAuthenticationFailed;
+    THeaderInComplete OnHeaderIncomplete;
+    TNotifyEvent OnSendStart;
+    TRecipientNotFound OnRecipientNotFound;
+    TNotifyEvent OnFailure;
+    TNotifyEvent OnSuccess;
+    TFileItem OnEncodeStart;
+    TFileItem OnEncodeEnd;
+    TFileItem OnAttachmentNotFound;
+    TMailListReturn OnMailListReturn;  // no operation raises it
+
+    // Internal state, readable for the host program and tests.
+    bool Busy = false;
+    std::string Boundary;
+    TMemoryStream ContentStream;
+
+private:
+    void OpenSession();
+    void ReadGreeting();
+    void SayHelo();
+    void CheckHeaderComplete();
+    void CheckEnvelope();
+    std::string Command(const std::string& Text, int FailFrom);
+    void SendRecipients(const TStringList& List);
+    void WriteHeaderText();
+    void FinishData(bool& Accepted);
+
+    void AddAddressLine(const char* Name, const TStringList& Entries);
+    void AddContentType(bool Multipart);
+    void MakeBoundary();
+    void WriteBodyLines();
+    void WriteContent(const std::string& Text);
+
+    std::minstd_rand BoundaryRandom;
+};
