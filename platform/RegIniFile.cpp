@@ -1,0 +1,96 @@
+#include "platform/RegIniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace {
+
+// "Software\Orvane\Tidemark\" -> part 1 "Orvane", part 2 "Tidemark".
+QString KeyPart(const std::string& key, qsizetype index) {
+    const QStringList parts =
+        QString::fromStdString(key).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    return index < parts.size() ? parts[index] : QString();
+}
+
+std::string WithName(const char* utf8Format, const std::string& name) {
+    std::string text = platform::Sjis(utf8Format);
+    text.replace(text.find("%s"), 2, name);
+    return text;
+}
+
+// Leaves the process-wide settings cache as it was before a write that did not reach the file.
+void Undo(QSettings& settings, const QString& path, const QVariant& previous) {
+    if (previous.isValid()) {
+        settings.setValue(path, previous);
+    } else {
+        settings.remove(path);
+    }
+}
+
+}  // namespace
+
+TRegIniFile::TRegIniFile(const std::string& Key)
+    : organisation_(KeyPart(Key, 1)), application_(KeyPart(Key, 2)) {
+    CreateKey();
+}
+
+TRegIniFile::~TRegIniFile() = default;
+
+QSettings TRegIniFile::Open() const {
+    return QSettings(organisation_, application_);
+}
+
+// The key is the settings file: make it exist, empty, so that opening alone leaves a trace.
+// A failure here shows at the first write.
+void TRegIniFile::CreateKey() const {
+    const QString path = Open().fileName();
+    if (QFileInfo::exists(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.close();
+}
+
+std::string TRegIniFile::ReadString(const std::string& Section, const std::string& Ident,
+                                    const std::string& Default) {
+    QSettings settings = Open();
+    settings.beginGroup(platform::FromSjis(Section));
+    const QString name = platform::FromSjis(Ident);
+    if (!settings.contains(name))
+        return Default;
+    const QVariant value = settings.value(name);
+    if (value.typeId() != QMetaType::QString) {
+        throw EConvertError(WithName("'%s' のデータ型が不正です", Ident));
+    }
+    return platform::ToSjis(value.toString());
+}
+
+void TRegIniFile::WriteString(const std::string& Section, const std::string& Ident,
+                              const std::string& Value) {
+    const QString text = platform::FromSjis(Value);
+    // Bytes that are no Shift_JIS character would come back changed: refuse rather than alter.
+    if (platform::ToSjis(text) != Value) {
+        throw EConvertError(WithName("'%s' の設定に失敗しました", Ident));
+    }
+    QSettings settings = Open();
+    const QString section = platform::FromSjis(Section);
+    const QString path = section + QLatin1Char('/') + platform::FromSjis(Ident);
+    const bool sectionExisted = settings.childGroups().contains(section);
+    const QVariant previous = settings.contains(path) ? settings.value(path) : QVariant();
+
+    settings.setValue(path, text);
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return;
+
+    Undo(settings, path, previous);
+    if (!sectionExisted)
+        throw EInOutError(WithName("キー %s の作成に失敗しました", Section));
+    throw EInOutError(WithName("'%s' の設定に失敗しました", Ident));
+}
