@@ -1,0 +1,116 @@
+#include "smtp/ZelUUE.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr size_t LineBytes = 45;
+// The source is read in whole multiples of a line, so that short reads in the middle of a
+// stream cannot produce short (and, in base64, padded) lines before its end.
+constexpr size_t ChunkLines = 728;
+constexpr size_t ChunkBytes = LineBytes * ChunkLines;
+constexpr size_t MaxLineLength = 1 + LineBytes / 3 * 4 + 2;
+
+const char MimeAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Value 0 is the grave accent so that no line holds a blank.
+std::string CodeAlphabet() {
+    std::string alphabet(1, '`');
+    for (char c = '!'; c <= '_'; ++c)
+        alphabet += c;
+    return alphabet;
+}
+
+// Reads until count bytes are in or the source has no more.
+size_t ReadFull(TStream& source, unsigned char* buffer, size_t count) {
+    size_t got = 0;
+    while (got < count) {
+        const int64_t n = source.Read(buffer + got, static_cast<int64_t>(count - got));
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
+}  // namespace
+
+TZelUUProcessor::TZelUUProcessor(QObject* AOwner) : QObject(AOwner) {}
+
+void TZelUUProcessor::Encode() {
+    if (!Source || !Destination)
+        throw Exception("Encode needs a Source and a Destination");
+    Source->SetPosition(0);
+    Fire(OnBeginEncode, this);
+    try {
+        Alphabet = Method == uuCode ? CodeAlphabet() : std::string(MimeAlphabet);
+        EncodeLines();
+    } catch (...) {
+        EndAfterFailure();
+        throw;
+    }
+    Destination->SetPosition(0);
+    Fire(OnEndEncode, this);
+}
+
+// The failure that is propagating matters more than one in this clean-up.
+void TZelUUProcessor::EndAfterFailure() noexcept {
+    try {
+        Destination->SetPosition(0);
+    } catch (...) {
+    }
+    try {
+        Fire(OnEndEncode, this);
+    } catch (...) {
+    }
+}
+
+void TZelUUProcessor::EncodeLines() {
+    std::vector<unsigned char> in(ChunkBytes);
+    std::vector<char> out(ChunkLines * MaxLineLength);
+    for (;;) {
+        const size_t n = ReadFull(*Source, in.data(), ChunkBytes);
+        char* end = out.data();
+        for (size_t at = 0; at < n; at += LineBytes) {
+            end += EncodeLine(in.data() + at, std::min(LineBytes, n - at), end);
+        }
+        Destination->WriteBuffer(out.data(), end - out.data());
+        if (n < ChunkBytes)
+            break;
+    }
+    if (Method == uuCode)
+        Destination->WriteBuffer("`\r\n", 3);
+}
+
+size_t TZelUUProcessor::EncodeLine(const unsigned char* in, size_t n, char* out) const {
+    const char* a = Alphabet.data();
+    char* p = out;
+    if (Method == uuCode)
+        *p++ = a[n % 64];
+    size_t i = 0;
+    for (; i + 3 <= n; i += 3) {
+        const unsigned b1 = in[i], b2 = in[i + 1], b3 = in[i + 2];
+        *p++ = a[b1 >> 2];
+        *p++ = a[((b1 & 3) << 4) | (b2 >> 4)];
+        *p++ = a[((b2 & 15) << 2) | (b3 >> 6)];
+        *p++ = a[b3 & 63];
+    }
+    if (n - i == 1) {
+        const unsigned b1 = in[i];
+        *p++ = a[b1 >> 2];
+        *p++ = a[(b1 & 3) << 4];
+        if (Method == uuMime)
+            p = std::copy_n("==", 2, p);
+    } else if (n - i == 2) {
+        const unsigned b1 = in[i], b2 = in[i + 1];
+        *p++ = a[b1 >> 2];
+        *p++ = a[((b1 & 3) << 4) | (b2 >> 4)];
+        *p++ = a[(b2 & 15) << 2];
+        if (Method == uuMime)
+            *p++ = '=';
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    return p - out;
+}
