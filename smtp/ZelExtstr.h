@@ -5,7 +5,7 @@
 #include "platform/StringList.h"
 
 class TExStringList : public TStringList {
-public:
+  public:
     // Index of the first line whose name part (the text before its first ":") equals Name,
     // ignoring case; -1 when there is none. A sorted list is searched by halving.
     int FindHeader(const std::string& Name) const;
@@ -14,7 +14,7 @@ public:
     // an empty Value removes the line.
     void PutHeader(const std::string& Name, const std::string& Value);
 
-private:
+  private:
     int FindUnsorted(const std::string& Name) const;
     int FindSorted(const std::string& Name) const;
 };

@@ -24,7 +24,7 @@ using TMailListReturn = std::function<void(const std::string& MailAddress)>;
 
 // The message to send. Lists hold one entry per line, without line ends.
 class TPostMessage {
-public:
+  public:
     std::string FromName;     // written before "<" in the From line, as given
     std::string FromAddress;  // MAIL FROM and the From line's address
     std::string Subject;
@@ -52,7 +52,7 @@ public:
 };
 
 class TZelSMTP : public TPowersock {
-public:
+  public:
     explicit TZelSMTP(QObject* AOwner);
     ~TZelSMTP() override;
 
@@ -105,7 +105,7 @@ public:
     std::string Boundary;
     TMemoryStream ContentStream;
 
-private:
+  private:
     void OpenSession();
     void ReadGreeting();
     void SayHelo();
@@ -113,14 +113,18 @@ private:
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
     void SendRecipients(const TStringList& List);
+    void SendData();
     void WriteHeaderText();
-    void FinishData(bool& Accepted);
 
+    void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);
     void AddContentType(bool Multipart);
     void MakeBoundary();
+    bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
     void WriteContent(const std::string& Text);
 
+protected:
+    // Draws the boundary letters; seeded afresh for every component.
     std::minstd_rand BoundaryRandom;
 };
