@@ -4,12 +4,14 @@
 // messages until a notification, the time-out or a cancel request ends them.
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Events.h"
 #include "platform/Exception.h"
 #include "platform/Stream.h"
 #include "platform/StringList.h"
+#include "platform/Winsock.h"
 
 namespace platform {
 class NotifyWindow;
@@ -25,7 +27,7 @@ class EAbortError : public ESockError {
 
 // A window timer whose ticks run on the GUI thread.
 class TThreadTimer : public QObject {
-public:
+  public:
     explicit TThreadTimer(QObject* AOwner);
     ~TThreadTimer() override;
 
@@ -41,14 +43,14 @@ public:
 
     platform::NotifyWindow* WindowHandle = nullptr;
 
-private:
+  private:
     bool FEnabled = true;
     uint32_t FInterval = 1000;
     TNotifyEvent FOnTimer;
 };
 
 class TPowersock : public QObject {
-public:
+  public:
     explicit TPowersock(QObject* AOwner);
     ~TPowersock() override;
 
@@ -118,14 +120,36 @@ public:
     void TimerOff();
     void TimerTriggered(TObject* Sender);
 
-protected:
+  protected:
     void InitializeWinsock();
     bool Destroying = false;
 
+    platform::WSADATA WinsockData = {};
+    // The running host lookup, cancelled when its wait ends without it.
+    uintptr_t LookupHandle = 0;
+    // The error carried by the close notification that ended the last connection.
+    int32_t CloseError = 0;
+
     static constexpr int kBufferSize = 65536;
+    static constexpr int kHostEntrySize = 1024;
     char ReceiveBuffer[kBufferSize + 1] = {};
     char* HostEntryBuffer = nullptr;
     uint8_t RemoteAddress[16] = {};
+
+  private:
+    void FillWinsockInfo();
+    bool CreateSocket(int Protocol);
+    bool RegisterSocket();
+    void ReleaseWinsock();
+    void ReleaseResources();
+    void CancelLookup();
+    void ResolveRemoteAddress();
+    uint32_t RemoteAddressValue() const;
+    void SetRemoteAddress(uint32_t Address, uint16_t PortNumber);
+    void WaitUntil(const std::function<bool()>& Done);
+    void ReplaceSocket();
+    std::string ReadLnNotConnected(bool WasConnected);
+    void SendChunk(const char* Data, int64_t Length, bool& PeerStopped);
 };
 
 // The N-th field of S between delimiters D (counting from 1).

@@ -1,0 +1,350 @@
+#include "platform/Winsock.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "platform/NotifyWindow.h"
+
+namespace platform {
+namespace {
+
+thread_local int lastError = 0;
+int startups = 0;
+
+// One socket's registration for events. GUI thread only. A message still queued when its
+// socket is closed is dropped at delivery, so a closed socket never reports into the socket
+// that reuses its number.
+struct AsyncSocket {
+    int fd = -1;
+    QPointer<NotifyWindow> window;
+    unsigned message = 0;
+    long events = 0;
+    std::unique_ptr<QSocketNotifier> readable;
+    std::unique_ptr<QSocketNotifier> writable;
+    bool connecting = false;
+    bool connected = false;
+    bool closeReported = false;
+    // A reset seen once keeps failing every later call, as on the desktop platform.
+    int stickyError = 0;
+};
+
+std::map<SOCKET, std::shared_ptr<AsyncSocket>>& Sockets() {
+    static std::map<SOCKET, std::shared_ptr<AsyncSocket>> sockets;
+    return sockets;
+}
+
+int Fail(int error) {
+    lastError = error;
+    return SOCKET_ERROR;
+}
+
+SOCKET FailSocket(int error) {
+    lastError = error;
+    return INVALID_SOCKET;
+}
+
+AsyncSocket* Find(SOCKET s) {
+    auto it = Sockets().find(s);
+    return it == Sockets().end() ? nullptr : it->second.get();
+}
+
+void Post(AsyncSocket& socket, long event, int error) {
+    if (!socket.window || (socket.events & event) == 0)
+        return;
+    const auto wParam = static_cast<uintptr_t>(socket.fd);
+    const auto lParam =
+        static_cast<intptr_t>((static_cast<uint32_t>(error) << 16) | static_cast<uint32_t>(event));
+    std::weak_ptr<AsyncSocket> registration = Sockets()[wParam];
+    QPointer<NotifyWindow> window = socket.window;
+    const unsigned message = socket.message;
+    QMetaObject::invokeMethod(
+        window.data(),
+        [=] {
+            if (!registration.expired() && window)
+                SendMessage(window, message, wParam, lParam);
+        },
+        Qt::QueuedConnection);
+}
+
+bool IsReset(int error) {
+    return error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT || error == EPIPE;
+}
+
+// Read readiness is watched only on a connected socket that has not reported its close: an
+// unconnected or closed socket is readable for ever and would spin the loop.
+void ArmRead(AsyncSocket& socket) {
+    const bool wanted = socket.connected && !socket.closeReported &&
+                        (socket.events & (ws::FdRead | ws::FdOob | ws::FdClose)) != 0;
+    if (socket.readable)
+        socket.readable->setEnabled(wanted);
+}
+
+// Readable: data (FD_READ), the end of the stream or an error (FD_CLOSE). The notifier stays
+// off until the program receives again.
+void OnReadable(AsyncSocket& socket) {
+    socket.readable->setEnabled(false);
+    char byte;
+    const ssize_t n = ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        Post(socket, ws::FdRead, 0);
+    } else if (n == 0) {
+        socket.closeReported = true;
+        Post(socket, ws::FdClose, 0);
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        ArmRead(socket);
+    } else {
+        socket.stickyError = errno;
+        socket.closeReported = true;
+        Post(socket, ws::FdClose, WinsockError(errno));
+    }
+}
+
+// Writable while connecting: the connect has completed, with the error SO_ERROR holds.
+void OnWritable(AsyncSocket& socket) {
+    socket.writable->setEnabled(false);
+    if (!socket.connecting)
+        return;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    socket.connecting = false;
+    socket.connected = error == 0;
+    ArmRead(socket);
+    Post(socket, ws::FdConnect, error == 0 ? 0 : WinsockError(error));
+}
+
+void CreateNotifiers(AsyncSocket& socket) {
+    if (socket.readable)
+        return;
+    socket.readable = std::make_unique<QSocketNotifier>(socket.fd, QSocketNotifier::Read);
+    socket.writable = std::make_unique<QSocketNotifier>(socket.fd, QSocketNotifier::Write);
+    socket.readable->setEnabled(false);
+    socket.writable->setEnabled(false);
+    AsyncSocket* s = &socket;
+    QObject::connect(socket.readable.get(), &QSocketNotifier::activated, [s] { OnReadable(*s); });
+    QObject::connect(socket.writable.get(), &QSocketNotifier::activated, [s] { OnWritable(*s); });
+}
+
+void ConnectCompleted(AsyncSocket& socket, int error) {
+    socket.connected = error == 0;
+    ArmRead(socket);
+    Post(socket, ws::FdConnect, error == 0 ? 0 : WinsockError(error));
+}
+
+int SystemMaxSockets() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 0xFFFF;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 0xFFFF));
+}
+
+}  // namespace
+
+int WinsockError(int error) {
+    static const std::map<int, int> table = {
+        {EINTR, 10004},           {EBADF, 10009},        {EACCES, 10013},
+        {EFAULT, 10014},          {EINVAL, 10022},       {EMFILE, 10024},
+        {EAGAIN, 10035},          {EINPROGRESS, 10036},  {EALREADY, 10037},
+        {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},
+        {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
+        {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},
+        {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},
+        {ENETDOWN, 10050},        {ENETUNREACH, 10051},  {ENETRESET, 10052},
+        {ECONNABORTED, 10053},    {ECONNRESET, 10054},   {ENOBUFS, 10055},
+        {EISCONN, 10056},         {ENOTCONN, 10057},     {ESHUTDOWN, 10058},
+        {EPIPE, 10058},           {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061},    {ELOOP, 10062},        {ENAMETOOLONG, 10063},
+        {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},
+        {EUSERS, 10068},          {EDQUOT, 10069},       {ESTALE, 10070},
+        {EREMOTE, 10071},
+    };
+    if (error == EWOULDBLOCK)
+        return WSAEWOULDBLOCK;
+    auto it = table.find(error);
+    // Anything else keeps its own number above 10000, so it is still reported as an error.
+    return it != table.end() ? it->second : 10000 + error;
+}
+
+int WSAStartup(uint16_t versionRequested, WSADATA* data) {
+    if (data == nullptr)
+        return WinsockError(EFAULT);
+    ++startups;
+    *data = WSADATA{};
+    data->wVersion = versionRequested == 0 ? 0x0101 : std::min<uint16_t>(versionRequested, 0x0101);
+    data->wHighVersion = 0x0101;
+    std::strncpy(data->szDescription, "POSIX sockets with Qt notifiers", 256);
+    std::strncpy(data->szSystemStatus, "Running", 128);
+    data->iMaxSockets = static_cast<uint16_t>(SystemMaxSockets());
+    data->iMaxUdpDg = 65467;
+    return 0;
+}
+
+int WSACleanup() {
+    if (startups == 0)
+        return Fail(WSANOTINITIALISED);
+    --startups;
+    return 0;
+}
+
+int WSAGetLastError() {
+    return lastError;
+}
+
+void WSASetLastError(int error) {
+    lastError = error;
+}
+
+SOCKET socket(int af, int type, int protocol) {
+    if (startups == 0)
+        return FailSocket(WSANOTINITIALISED);
+    if (af != ws::AfInet)
+        return FailSocket(WSAEAFNOSUPPORT);
+    if (type != ws::SockStream || (protocol != 0 && protocol != ws::IpprotoTcp)) {
+        return FailSocket(WinsockError(EPROTONOSUPPORT));
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        return FailSocket(WinsockError(errno));
+    auto entry = std::make_shared<AsyncSocket>();
+    entry->fd = fd;
+    Sockets()[static_cast<SOCKET>(fd)] = std::move(entry);
+    return static_cast<SOCKET>(fd);
+}
+
+int setsockopt(SOCKET s, int level, int optname, const void* optval, int optlen) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (level != ws::SolSocket || optname != ws::SoLinger)
+        return Fail(WSAENOPROTOOPT);
+    if (optval == nullptr || optlen < static_cast<int>(sizeof(linger_w)))
+        return Fail(WSAEINVAL);
+    linger_w requested;
+    std::memcpy(&requested, optval, sizeof requested);
+    const ::linger value{requested.l_onoff != 0 ? 1 : 0, requested.l_linger};
+    if (::setsockopt(socket->fd, SOL_SOCKET, SO_LINGER, &value, sizeof value) != 0) {
+        return Fail(WinsockError(errno));
+    }
+    return 0;
+}
+
+int WSAAsyncSelect(SOCKET s, NotifyWindow* window, unsigned message, long events) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    const int flags = ::fcntl(socket->fd, F_GETFL);
+    if (flags < 0 || ::fcntl(socket->fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        return Fail(WinsockError(errno));
+    }
+    socket->window = window;
+    socket->message = message;
+    socket->events = events;
+    CreateNotifiers(*socket);
+    ArmRead(*socket);
+    socket->writable->setEnabled(socket->connecting && (events & ws::FdConnect) != 0);
+    return 0;
+}
+
+int connect(SOCKET s, const sockaddr_in_w* name, int namelen) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (name == nullptr || namelen < static_cast<int>(sizeof(sockaddr_in_w))) {
+        return Fail(WinsockError(EFAULT));
+    }
+    if (name->sin_family != ws::AfInet)
+        return Fail(WSAEAFNOSUPPORT);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = name->sin_port;
+    std::memcpy(&address.sin_addr, name->sin_addr, 4);
+    if (::connect(socket->fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        ConnectCompleted(*socket, 0);
+        return 0;
+    }
+    const int error = errno;
+    if (error == EINPROGRESS || error == EINTR) {
+        socket->connecting = true;
+        if (socket->writable)
+            socket->writable->setEnabled((socket->events & ws::FdConnect) != 0);
+        return Fail(WSAEWOULDBLOCK);
+    }
+    // A refusal is the connect's outcome, which a non-blocking connect reports as an event.
+    if (error == ECONNREFUSED) {
+        ConnectCompleted(*socket, error);
+        return Fail(WSAEWOULDBLOCK);
+    }
+    return Fail(WinsockError(error));
+}
+
+int send(SOCKET s, const char* buf, int len, int flags) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (socket->stickyError != 0)
+        return Fail(WinsockError(socket->stickyError));
+    if (len < 0 || flags != 0)
+        return Fail(WSAEINVAL);
+    const ssize_t n = ::send(socket->fd, buf, static_cast<size_t>(len), MSG_NOSIGNAL);
+    if (n >= 0)
+        return static_cast<int>(n);
+    int error = errno;
+    // Linux says EPIPE both for a socket never connected and for a connection gone.
+    if (error == EPIPE)
+        error = socket->connected ? ECONNRESET : ENOTCONN;
+    if (IsReset(error))
+        socket->stickyError = error;
+    return Fail(WinsockError(error));
+}
+
+int recv(SOCKET s, char* buf, int len, int flags) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (socket->stickyError != 0)
+        return Fail(WinsockError(socket->stickyError));
+    if (len < 0 || (flags & ~ws::MsgPeek) != 0)
+        return Fail(WSAEINVAL);
+    const int native = (flags & ws::MsgPeek) != 0 ? MSG_PEEK : 0;
+    const ssize_t n = ::recv(socket->fd, buf, static_cast<size_t>(len), native);
+    const int error = errno;
+    ArmRead(*socket);
+    if (n >= 0)
+        return static_cast<int>(n);
+    if (IsReset(error))
+        socket->stickyError = error;
+    return Fail(WinsockError(error));
+}
+
+int closesocket(SOCKET s) {
+    auto it = Sockets().find(s);
+    if (it == Sockets().end())
+        return Fail(WSAENOTSOCK);
+    const int fd = it->second->fd;
+    Sockets().erase(it);  // the notifiers go before their descriptor
+    if (::close(fd) != 0 && errno != EINTR)
+        return Fail(WinsockError(errno));
+    return 0;
+}
+
+uint32_t inet_addr(const char* cp) {
+    in_addr address{};
+    if (cp == nullptr || ::inet_aton(cp, &address) == 0)
+        return ws::InaddrNone;
+    return address.s_addr;
+}
+
+}  // namespace platform
