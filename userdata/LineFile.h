@@ -1,0 +1,35 @@
+#pragma once
+// The line files of the address book and the short-phrase list: Shift_JIS text, CR LF after
+// every line. Paths are Shift_JIS, like every text of the program.
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+
+namespace userdata {
+
+// A file that could not be opened or read. Missing tells a file that is not there at all
+// (nothing to lose by writing one) from one that is there but unreadable.
+class EFileReadError : public EInOutError {
+  public:
+    EFileReadError(std::string message, bool missing)
+        : EInOutError(std::move(message)), Missing(missing) {}
+    bool Missing;
+};
+
+// The lines of a text: a line ends at CR and one LF right after the CR is skipped; a lone LF
+// stays inside the line; the byte 0x1A ends the text. A last line without CR counts.
+std::vector<std::string> SplitLines(const std::string& text);
+
+// Each line followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+// Raises EFileReadError.
+std::vector<std::string> ReadLineFile(const std::string& path);
+
+// Replaces the file as a whole: a temporary file in the same directory is written, flushed to
+// disk and renamed over the old one, so a failure at any point leaves the old file as it was.
+// Raises EInOutError.
+void WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace userdata
