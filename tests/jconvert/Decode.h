@@ -1,0 +1,25 @@
+#pragma once
+// Independent decoders for checking the converter: glibc iconv and Qt.
+#include <iconv.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Bytes in the named encoding -> UTF-8; nothing when iconv rejects them.
+inline std::optional<std::string> IconvToUtf8(const char* from, std::string_view bytes) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string in(bytes), out(bytes.size() * 4 + 16, '\0');
+    char* inp = in.data();
+    char* outp = out.data();
+    size_t inLeft = in.size(), outLeft = out.size();
+    const bool ok = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
+                    iconv(cd, nullptr, nullptr, &outp, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.resize(outp - out.data());
+    return out;
+}
