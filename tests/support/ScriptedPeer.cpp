@@ -1,0 +1,338 @@
+#include "tests/support/ScriptedPeer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+namespace testsupport {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The longest a blocking call waits before the thread looks at its stop flag again.
+constexpr auto kSlice = 20ms;
+
+int LoopbackSocket(uint16_t& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind on loopback failed");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+int PollFor(int fd, short events, Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd entry{fd, events, 0};
+    return ::poll(&entry, 1, static_cast<int>(std::clamp(left, 0ms, kSlice).count()));
+}
+
+void CloseAbortively(int fd) {
+    const linger abortive{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    ::close(fd);
+}
+
+}  // namespace
+
+ScriptedPeer::ScriptedPeer() {
+    listener_ = LoopbackSocket(port_);
+    if (::listen(listener_, 4) != 0)
+        throw std::runtime_error("listen failed");
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (connection_ >= 0)
+        ::close(connection_);
+    ::close(listener_);
+}
+
+Clock::time_point ScriptedPeer::Deadline() const {
+    return Clock::now() + stepTimeout_;
+}
+
+ScriptedPeer& ScriptedPeer::Send(std::string bytes) {
+    steps_.push_back([this, bytes] { return SendAll(bytes); });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::SendPieces(std::vector<std::string> pieces,
+                                       std::chrono::milliseconds delay) {
+    steps_.push_back([this, pieces, delay] {
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(delay);
+            if (!SendAll(pieces[i]))
+                return false;
+        }
+        return true;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Pause(std::chrono::milliseconds delay) {
+    steps_.push_back([this, delay] {
+        const auto end = Clock::now() + delay;
+        while (!stop_ && Clock::now() < end)
+            std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, end - Clock::now()));
+        return !stop_;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::ExpectLine(std::string prefix) {
+    steps_.push_back([this, prefix] {
+        std::string line;
+        if (!NextLine(line, Deadline())) {
+            Fail("no line starting with \"" + prefix + "\" arrived");
+            return false;
+        }
+        if (line.compare(0, prefix.size(), prefix) != 0) {
+            Fail("expected a line starting with \"" + prefix + "\", got \"" + line + "\"");
+        }
+        return true;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Replies(std::vector<std::pair<std::string, std::string>> exchanges) {
+    for (auto& [prefix, reply] : exchanges)
+        ExpectLine(prefix).Send(reply);
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::ReplyEach(LineReply reply) {
+    steps_.push_back([this, reply] {
+        std::string line;
+        while (NextLine(line, Deadline())) {
+            const std::string answer = reply(line);
+            if (!answer.empty() && !SendAll(answer))
+                return false;
+        }
+        if (peerClosed_ || stop_)
+            return true;
+        Fail("no further line and no close from the client");
+        return false;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::ReceiveBytes(size_t total) {
+    steps_.push_back([this, total] {
+        const auto deadline = Deadline();
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                if (received_.size() >= total)
+                    return true;
+            }
+            if (!ReadMore(deadline)) {
+                Fail("received fewer than " + std::to_string(total) + " bytes");
+                return false;
+            }
+        }
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Close() {
+    steps_.push_back([this] {
+        CloseConnection(false);
+        return true;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Reset() {
+    steps_.push_back([this] {
+        CloseConnection(true);
+        return true;
+    });
+    return *this;
+}
+
+void ScriptedPeer::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
+
+bool ScriptedPeer::Wait(std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!scriptDone_ && Clock::now() < end)
+        std::this_thread::sleep_for(2ms);
+    return scriptDone_;
+}
+
+std::string ScriptedPeer::Received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+std::vector<std::string> ScriptedPeer::ReceivedLines() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t lf; (lf = received_.find('\n', start)) != std::string::npos; start = lf + 1) {
+        lines.push_back(received_.substr(start, lf + 1 - start));
+    }
+    if (start < received_.size())
+        lines.push_back(received_.substr(start));
+    return lines;
+}
+
+std::vector<std::string> ScriptedPeer::Failures() const {
+    std::lock_guard lock(mutex_);
+    return failures_;
+}
+
+void ScriptedPeer::Run() {
+    if (Accept()) {
+        for (const Step& step : steps_) {
+            if (stop_ || !step())
+                break;
+        }
+    } else {
+        Fail("no client connected");
+    }
+    scriptDone_ = true;
+    Drain();
+}
+
+bool ScriptedPeer::Accept() {
+    const auto deadline = Deadline();
+    while (!stop_ && Clock::now() < deadline) {
+        if (PollFor(listener_, POLLIN, deadline) > 0) {
+            connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            return connection_ >= 0;
+        }
+    }
+    return false;
+}
+
+bool ScriptedPeer::SendAll(const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(connection_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            Fail("send failed: " + std::to_string(errno));
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ScriptedPeer::ReadMore(Clock::time_point deadline) {
+    while (!stop_ && !peerClosed_ && connection_ >= 0) {
+        if (PollFor(connection_, POLLIN, deadline) > 0) {
+            char buffer[65536];
+            const ssize_t n = ::recv(connection_, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                peerClosed_ = true;
+                return false;
+            }
+            std::lock_guard lock(mutex_);
+            received_.append(buffer, static_cast<size_t>(n));
+            return true;
+        }
+        if (Clock::now() >= deadline)
+            return false;
+    }
+    return false;
+}
+
+bool ScriptedPeer::NextLine(std::string& line, Clock::time_point deadline) {
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            const size_t lf = received_.find('\n', lineStart_);
+            if (lf != std::string::npos) {
+                line = received_.substr(lineStart_, lf + 1 - lineStart_);
+                lineStart_ = lf + 1;
+                return true;
+            }
+        }
+        if (!ReadMore(deadline))
+            return false;
+    }
+}
+
+void ScriptedPeer::CloseConnection(bool reset) {
+    if (connection_ < 0)
+        return;
+    if (reset) {
+        CloseAbortively(connection_);
+        connection_ = -1;
+    } else {
+        // Only the sending half: what the client still sends is recorded.
+        ::shutdown(connection_, SHUT_WR);
+    }
+}
+
+void ScriptedPeer::Drain() {
+    while (!stop_ && !peerClosed_ && connection_ >= 0)
+        ReadMore(Clock::now() + kSlice);
+}
+
+void ScriptedPeer::Fail(std::string what) {
+    std::lock_guard lock(mutex_);
+    failures_.push_back(std::move(what));
+}
+
+RefusingPort::RefusingPort() {
+    socket_ = LoopbackSocket(port_);
+}
+
+RefusingPort::~RefusingPort() {
+    ::close(socket_);
+}
+
+FullListener::FullListener() {
+    listener_ = LoopbackSocket(port_);
+    if (::listen(listener_, 0) != 0)
+        throw std::runtime_error("listen failed");
+    // Queue connections until one is left hanging: from then on the queue is full.
+    for (int i = 0; i < 16 && !full_; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            break;
+        fillers_.push_back(fd);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port_);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            continue;
+        if (errno != EINPROGRESS)
+            break;
+        pollfd entry{fd, POLLOUT, 0};
+        full_ = ::poll(&entry, 1, 300) == 0;
+    }
+}
+
+FullListener::~FullListener() {
+    for (int fd : fillers_)
+        CloseAbortively(fd);
+    ::close(listener_);
+}
+
+}  // namespace testsupport
