@@ -27,6 +27,11 @@ bench: all
 	cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	bench/run-all $(BUILD)
 
+# libFuzzer run of the Japanese encoders (clang), bounded in time; not part of `make test`.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	tests/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 screenshot: all
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tidemark --screenshot docs/compose-window.png
 

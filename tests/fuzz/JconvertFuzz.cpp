@@ -1,0 +1,62 @@
+// libFuzzer target: any byte string through the encoders, under AddressSanitizer and
+// UndefinedBehaviorSanitizer, with properties that must hold for every input.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "jconvert/jconvert.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+bool Any(std::string_view text, bool (*test)(unsigned char)) {
+    for (char c : text) {
+        if (test(static_cast<unsigned char>(c)))
+            return true;
+    }
+    return false;
+}
+
+bool IsHigh(unsigned char b) {
+    return b >= 0x80;
+}
+bool IsLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+// Bytes that the converter takes as lead bytes but code page 932 does not.
+bool IsStrayHigh(unsigned char b) {
+    return b == 0x80 || b == 0xA0 || b >= 0xFD;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+    const std::string jis = SjisToJis(text);
+    if (!Any(text, IsHigh))
+        Require(jis == text);
+    if (!Any(text, IsStrayHigh))
+        Require(SjisToJis(HankakuToZenkaku(text)) == jis);
+
+    const std::string header = EncodeMimeHeader(text);
+    if (!Any(text, IsLead))
+        Require(header == text);
+
+    const std::string base64 = Base64Encode(text);
+    Require(base64.size() == (size + 2) / 3 * 4);
+
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] < 0xA1 || data[i] > 0xDF)
+            continue;
+        size_t position = i;
+        HankakuKanaToJis(text, position);
+        Require(position == i + 1 || position == i + 2);
+    }
+    return 0;
+}
