@@ -124,7 +124,7 @@ class TZelSMTP : public TPowersock {
     void WriteBodyLines();
     void WriteContent(const std::string& Text);
 
-protected:
+  protected:
     // Draws the boundary letters; seeded afresh for every component.
     std::minstd_rand BoundaryRandom;
 };

@@ -1,0 +1,178 @@
+// Message assembly of TZelSMTP: the header lines in FinalHeader and the content in
+// ContentStream, with one MIME part per attachment.
+#include <memory>
+#include <random>
+
+#include "smtp/ZelLines.h"
+#include "smtp/ZelS_Stream.h"
+#include "smtp/Zelsmtp.h"
+
+namespace {
+
+const char* const kCrLf = "\r\n";
+
+// The text of an attachment entry after its last path separator.
+std::string FileNameOf(const std::string& Entry) {
+    const auto slash = Entry.find_last_of("\\:/");
+    return slash == std::string::npos ? Entry : Entry.substr(slash + 1);
+}
+
+const char* TextContentType(TSubType SubType) {
+    switch (SubType) {
+        case mtEnriched:
+            return "Content-Type: text/enriched; charset=";
+        case mtSgml:
+            return "Content-Type: text/sgml; charset=";
+        case mtTabSeperated:
+            return "Content-Type: text/tab-separated-values; charset=";
+        case mtHtml:
+            return "Content-Type: text/html; charset=";
+        default:
+            return "Content-Type: text/plain; charset=";
+    }
+}
+
+void RequireSingleLines(const char* What, const TStringList& Entries) {
+    for (const std::string& entry : Entries)
+        RequireSingleLine(What, entry);
+}
+
+}  // namespace
+
+void TZelSMTP::BuildMessage() {
+    CheckHeaderTexts();
+    const TPostMessage& m = PostMessage;
+    const bool multipart = m.Attachments.Count() > 0;
+    FinalHeader.Clear();
+    FinalHeader.Add("From: " + m.FromName + "<" + m.FromAddress + ">");
+    AddAddressLine("To: ", m.ToAddress);
+    AddAddressLine("CC: ", m.ToCarbonCopy);
+    FinalHeader.PutHeader("Subject", m.Subject);
+    FinalHeader.PutHeader("X-Mailer", m.LocalProgram);
+    if (!m.ReplyTo.empty())
+        FinalHeader.PutHeader("Reply-To", m.ReplyTo);
+    if (!m.Date.empty())
+        FinalHeader.PutHeader("Date", m.Date);
+    FinalHeader.Add("Mime-Version: 1.0");
+    if (multipart)
+        MakeBoundary();
+    AddContentType(multipart);
+    ContentStream.Clear();
+    if (!multipart) {
+        WriteBodyLines();
+        return;
+    }
+    WriteContent("--" + Boundary + kCrLf + "Content-Type: text/plain; charset=" + Charset + kCrLf +
+                 kCrLf);
+    WriteBodyLines();
+    // By index: the attachment events may change the list.
+    for (int i = 1; i <= PostMessage.Attachments.Count(); ++i)
+        WriteAttachmentPart(i);
+    WriteContent("--" + Boundary + "--" + kCrLf);
+}
+
+// A line break inside a header text would start a header line (or an SMTP command) of the
+// caller's making; such a message is refused before anything is built.
+void TZelSMTP::CheckHeaderTexts() const {
+    const TPostMessage& m = PostMessage;
+    RequireSingleLine("FromName", m.FromName);
+    RequireSingleLine("FromAddress", m.FromAddress);
+    RequireSingleLine("Subject", m.Subject);
+    RequireSingleLine("LocalProgram", m.LocalProgram);
+    RequireSingleLine("Date", m.Date);
+    RequireSingleLine("ReplyTo", m.ReplyTo);
+    RequireSingleLine("Charset", Charset);
+    RequireSingleLines("To entry", m.ToAddress);
+    RequireSingleLines("CC entry", m.ToCarbonCopy);
+    for (const std::string& entry : m.Attachments) {
+        RequireSingleLine("Attachment file name", FileNameOf(entry));
+    }
+}
+
+void TZelSMTP::AddAddressLine(const char* Name, const TStringList& Entries) {
+    if (Entries.Empty())
+        return;
+    std::string line = Name;
+    for (int i = 0; i < Entries.Count(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += Entries[i];
+    }
+    FinalHeader.Add(line);
+}
+
+void TZelSMTP::AddContentType(bool Multipart) {
+    if (Multipart) {
+        FinalHeader.Add("Content-Type: multipart/mixed; boundary=\"" + Boundary + "\"");
+    } else {
+        FinalHeader.Add(TextContentType(SubType) + Charset);
+    }
+}
+
+// Twenty "=", "54535", six letters a to y, "====". A boundary that a body line happens to
+// start a delimiter with is drawn again, so the body cannot break the part structure.
+void TZelSMTP::MakeBoundary() {
+    std::uniform_int_distribution<int> letter(0, 24);
+    do {
+        Boundary = std::string(20, '=') + "54535";
+        for (int i = 0; i < 6; ++i)
+            Boundary += static_cast<char>('a' + letter(BoundaryRandom));
+        Boundary += "====";
+    } while (BodyHasLineStarting("--" + Boundary));
+}
+
+bool TZelSMTP::BodyHasLineStarting(const std::string& Prefix) const {
+    for (const std::string& entry : PostMessage.Body) {
+        for (const std::string& line : SplitLines(entry)) {
+            if (line.starts_with(Prefix))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Every body entry becomes one or more content lines: a line break inside an entry starts a
+// new line, so that no entry can carry a line of its own making (such as a lone ".").
+void TZelSMTP::WriteBodyLines() {
+    std::string text;
+    for (const std::string& entry : PostMessage.Body) {
+        for (const std::string& line : SplitLines(entry))
+            AppendContentLine(text, line);
+    }
+    WriteContent(text);
+}
+
+void TZelSMTP::WriteContent(const std::string& Text) {
+    ContentStream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
+}
+
+void TZelSMTP::WriteAttachmentPart(int Index) {
+    const std::string entry = PostMessage.Attachments[Index - 1];
+    const std::string name = FileNameOf(entry);
+    WriteContent("--" + Boundary + kCrLf + "Content-Type: application/octet-stream; name=\"" +
+                 name + "\"" + kCrLf + "Content-Transfer-Encoding: base64" + kCrLf +
+                 "Content-Disposition: attachment; filename=\"" + name + "\"" + kCrLf + kCrLf);
+
+    TZelUUProcessor processor(this);
+    std::unique_ptr<TFileStream> file;
+    TMemoryStream encoded;
+    TS_BufferStream buffer(encoded);
+    processor.Method = EncodeType;
+    try {
+        file = std::make_unique<TFileStream>(entry, TFileStream::fmOpenRead);
+    } catch (const EFOpenError&) {
+        Fire(OnAttachmentNotFound, entry);
+        throw;
+    }
+    processor.Source = file.get();
+    processor.Destination = &buffer;
+    Fire(OnEncodeStart, entry);
+    processor.Encode();
+    Fire(OnEncodeEnd, entry);
+
+    buffer.SetPosition(0);
+    std::string lines(static_cast<size_t>(buffer.Size()), '\0');
+    buffer.ReadBuffer(lines.data(), static_cast<int64_t>(lines.size()));
+    // A uuCode line whose length character is "." must not end the DATA phase.
+    WriteDotStuffed(ContentStream, lines);
+}

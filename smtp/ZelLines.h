@@ -1,0 +1,21 @@
+#pragma once
+// Line rules of the SMTP client: a text that goes out as one line must hold no line break or
+// NUL, body text is cut at its line breaks, and content lines that begin with "." get one
+// more "." so that no content line can end the DATA phase.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Stream.h"
+
+// Raises Exception naming What when Text holds a CR, LF or NUL byte.
+void RequireSingleLine(std::string_view What, std::string_view Text);
+
+// Text cut at every CR LF, lone CR and lone LF.
+std::vector<std::string> SplitLines(std::string_view Text);
+
+// Appends Line, with "." doubled at its start, and CR LF.
+void AppendContentLine(std::string& Out, std::string_view Line);
+
+// Writes CR LF-terminated Lines to Out, doubling a "." at the start of each line.
+void WriteDotStuffed(TStream& Out, std::string_view Lines);

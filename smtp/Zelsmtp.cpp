@@ -1,0 +1,238 @@
+#include "smtp/Zelsmtp.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/Exception.h"
+#include "smtp/ZelLines.h"
+
+namespace {
+
+// The code of a reply line as Transaction reads it: up to ten leading digits, 0 when there are
+// none or they overflow, a range error above what ReplyCode holds.
+int ReplyCodeOf(const std::string& Line) {
+    const auto digits = std::find_if(Line.begin(), Line.begin() + std::min<size_t>(Line.size(), 10),
+                                     [](char c) { return c < '0' || c > '9'; }) -
+                        Line.begin();
+    if (digits == 0)
+        return 0;
+    const long long value = std::stoll(Line.substr(0, digits));
+    if (value > 2147483647LL)
+        return 0;
+    if (value > 32767)
+        throw ERangeError("Reply code out of range: " + std::to_string(value));
+    return static_cast<int>(value);
+}
+
+// Clears a flag when the scope ends, however it ends.
+class BusyScope {
+  public:
+    BusyScope(bool& Flag, bool Owns) : flag_(Flag), owns_(Owns) { flag_ = true; }
+    ~BusyScope() {
+        if (owns_)
+            flag_ = false;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    bool& flag_;
+    bool owns_;
+};
+
+}  // namespace
+
+TZelSMTP::TZelSMTP(QObject* AOwner) : TPowersock(AOwner), BoundaryRandom(std::random_device{}()) {
+    Port = 25;
+    OnAbortCleanup = [this](TObject*) {
+        Disconnect();
+        ClearInput();
+    };
+}
+
+TZelSMTP::~TZelSMTP() = default;
+
+void TZelSMTP::Connect() {
+    bool opened = false;
+    {
+        // A Connect started while a Send runs leaves Busy to that Send.
+        BusyScope busy(Busy, !Busy);
+        RequireSingleLine("UserID", UserID);
+        TPowersock::Connect();
+        try {
+            OpenSession();
+        } catch (...) {
+            Disconnect();
+            throw;
+        }
+        opened = true;
+    }
+    if (opened)
+        Fire(OnConnect, this);
+}
+
+void TZelSMTP::OpenSession() {
+    ReadGreeting();
+    SayHelo();
+}
+
+void TZelSMTP::ReadGreeting() {
+    std::string reply = ReadLn();
+    const int code = ReplyCodeOf(reply);
+    SkipContinuationLines(reply);
+    if (code >= 400)
+        throw Exception(reply);
+}
+
+void TZelSMTP::SayHelo() {
+    for (int retry = 0;; ++retry) {
+        RequireSingleLine("UserID", UserID);
+        std::string reply = Transaction("HELO " + UserID);
+        SkipContinuationLines(reply);
+        if (ReplyCode < 300)
+            return;
+        if (retry > 0 || !OnAuthenticationFailed)
+            throw Exception("Authentication failed");
+        bool handled = false;
+        OnAuthenticationFailed(handled);
+        if (!handled)
+            throw Exception("Authentication failed");
+    }
+}
+
+void TZelSMTP::SkipContinuationLines(std::string& Reply) {
+    while (!Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'))) {
+        Reply = ReadLn();
+    }
+}
+
+void TZelSMTP::Send() {
+    if (Busy)
+        return;
+    bool accepted = false;
+    {
+        BusyScope busy(Busy, true);
+        BuildMessage();
+        CheckConnection();
+        CheckHeaderComplete();
+        Fire(OnSendStart, this);
+        CheckEnvelope();
+        Command("RSET", 400);
+        Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
+        SendRecipients(PostMessage.ToAddress);
+        SendRecipients(PostMessage.ToCarbonCopy);
+        SendRecipients(PostMessage.ToBlindCarbonCopy);
+        SendData();
+        accepted = true;
+        if (ClearParams)
+            ClearLists();
+    }
+    if (accepted)
+        Fire(OnSuccess, this);
+}
+
+void TZelSMTP::CheckHeaderComplete() {
+    const auto complete = [this] {
+        const TPostMessage& m = PostMessage;
+        return !m.FromAddress.empty() &&
+               (m.ToAddress.Count() + m.ToCarbonCopy.Count() + m.ToBlindCarbonCopy.Count()) > 0;
+    };
+    for (int retry = 0; !complete(); ++retry) {
+        if (retry > 0 || !OnHeaderIncomplete)
+            throw Exception("Incomplete Header");
+        bool handled = false;
+        OnHeaderIncomplete(handled, PostMessage.FromAddress.empty() ? 1 : 2);
+        if (!handled)
+            throw Exception("Incomplete Header");
+    }
+}
+
+// The envelope addresses, checked before the first command so that a refused address never
+// leaves a half-done transaction behind.
+void TZelSMTP::CheckEnvelope() {
+    RequireSingleLine("FromAddress", PostMessage.FromAddress);
+    for (const TStringList* list :
+         {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
+        for (const std::string& entry : *list) {
+            RequireSingleLine("Recipient address", ExtractAddress(entry));
+        }
+    }
+}
+
+std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
+    std::string reply = Transaction(Text);
+    if (ReplyCode >= FailFrom)
+        throw Exception(reply);
+    return reply;
+}
+
+void TZelSMTP::SendRecipients(const TStringList& List) {
+    // By index: a handler may change the list while it is walked.
+    for (int i = 0; i < List.Count(); ++i) {
+        const std::string entry = List[i];
+        const std::string address = ExtractAddress(entry);
+        if (address.empty())
+            continue;
+        RequireSingleLine("Recipient address", address);
+        Transaction("RCPT TO:<" + address + ">");
+        if (ReplyCode > 300)
+            Fire(OnRecipientNotFound, entry);
+    }
+}
+
+void TZelSMTP::WriteHeaderText() {
+    // Write takes at most 65535 bytes at a time; a long header goes out in pieces.
+    constexpr size_t kPiece = 65535;
+    const std::string text = FinalHeader.Text() + "\r\n\r\n";
+    for (size_t at = 0; at < text.size(); at += kPiece)
+        Write(text.substr(at, kPiece));
+}
+
+// Header lines are checked only now, since event handlers may add lines up to here, and before
+// DATA, since a refusal after it would leave the server inside the message.
+void TZelSMTP::SendData() {
+    for (const std::string& line : FinalHeader)
+        RequireSingleLine("Header line", line);
+    Command("DATA", 400);
+    WriteHeaderText();
+    SendStream(ContentStream);
+    const std::string reply = Transaction(".");
+    if (ReplyCode >= 400) {
+        Fire(OnFailure, this);
+        throw Exception(reply);
+    }
+}
+
+void TZelSMTP::Disconnect() {
+    Canceled = false;
+    std::string reply;
+    try {
+        reply = Transaction("QUIT");
+    } catch (...) {
+        TPowersock::Disconnect();
+        throw;
+    }
+    TPowersock::Disconnect();
+    if (ReplyCode >= 340)
+        throw Exception(reply);
+}
+
+void TZelSMTP::Abort() {
+    TPowersock::Abort();
+}
+
+void TZelSMTP::ClearLists() {
+    PostMessage.ToAddress.Clear();
+    PostMessage.ToCarbonCopy.Clear();
+    PostMessage.ToBlindCarbonCopy.Clear();
+    PostMessage.Attachments.Clear();
+}
+
+std::string TZelSMTP::ExtractAddress(const std::string& Entry) {
+    if (Entry.find('<') != std::string::npos) {
+        return ExtractField(ExtractField(Entry, '<', 2), '>', 1);
+    }
+    if (Entry.find(':') != std::string::npos)
+        return ExtractField(Entry, ':', 2);
+    return Entry;
+}

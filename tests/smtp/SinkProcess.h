@@ -1,0 +1,71 @@
+#pragma once
+// Runs tests/support/smtp_sink.py, a real SMTP server on 127.0.0.1, for the length of a test,
+// and reads back what it stored.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <string>
+
+class SinkProcess {
+  public:
+    SinkProcess() {
+        process_.setProgram("/usr/bin/python3");
+        process_.setArguments({Script("smtp_sink.py"), dir_.path()});
+        process_.start();
+        if (!process_.waitForStarted(10000))
+            return;
+        // Bounded: the server announces its port within seconds or the test fails.
+        for (int i = 0; i < 100 && Port == 0; ++i) {
+            process_.waitForReadyRead(100);
+            const QByteArray line = process_.readLine().trimmed();
+            if (line.startsWith("PORT "))
+                Port = line.mid(5).toInt();
+        }
+    }
+    ~SinkProcess() {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    SinkProcess(const SinkProcess&) = delete;
+    SinkProcess& operator=(const SinkProcess&) = delete;
+
+    // Path of the N-th stored message (from 1), waiting up to ten seconds for it.
+    QString Message(int n) const {
+        const QString path = dir_.filePath(QString::asprintf("%04d.eml", n));
+        for (int i = 0; i < 200 && !QFile::exists(path); ++i)
+            QThread::msleep(50);
+        return path;
+    }
+    QByteArray Envelope(int n) const {
+        QFile file(dir_.filePath(QString::asprintf("%04d.env", n)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    int StoredCount() const {
+        return static_cast<int>(QDir(dir_.path()).entryList({"*.eml"}, QDir::Files).size());
+    }
+
+    // What Python's email package decodes the message to (tests/support/check_mail.py).
+    static QJsonObject Decode(const QString& messagePath) {
+        QProcess checker;
+        checker.start("/usr/bin/python3", {Script("check_mail.py"), messagePath});
+        checker.waitForFinished(30000);
+        return QJsonDocument::fromJson(checker.readAllStandardOutput()).object();
+    }
+
+    static QString Script(const char* name) {
+        return QString(TIDEMARK_SOURCE_DIR "/tests/support/") + name;
+    }
+
+    int Port = 0;
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+};
