@@ -23,6 +23,15 @@ std::string WithName(const char* utf8Format, const std::string& name) {
     return text;
 }
 
+// Bytes that are no Shift_JIS character would be stored as something else: refuse them.
+bool RoundTrips(const QString& text, const std::string& sjis) {
+    try {
+        return platform::ToSjis(text) == sjis;
+    } catch (const ECodePageError&) {
+        return false;
+    }
+}
+
 // Leaves the process-wide settings cache as it was before a write that did not reach the file.
 void Undo(QSettings& settings, const QString& path, const QVariant& previous) {
     if (previous.isValid()) {
@@ -74,10 +83,8 @@ std::string TRegIniFile::ReadString(const std::string& Section, const std::strin
 void TRegIniFile::WriteString(const std::string& Section, const std::string& Ident,
                               const std::string& Value) {
     const QString text = platform::FromSjis(Value);
-    // Bytes that are no Shift_JIS character would come back changed: refuse rather than alter.
-    if (platform::ToSjis(text) != Value) {
+    if (!RoundTrips(text, Value))
         throw EConvertError(WithName("'%s' の設定に失敗しました", Ident));
-    }
     QSettings settings = Open();
     const QString section = platform::FromSjis(Section);
     const QString path = section + QLatin1Char('/') + platform::FromSjis(Ident);

@@ -93,6 +93,11 @@ TEST(RegIniFile, StoredValueOfAnotherTypeIsAConversionError) {
 
 TEST(RegIniFile, WriteFailuresNameTheSectionOrTheValue) {
     TempSettings store;
+    // Bytes that are no Shift_JIS character cannot be stored unchanged.
+    EXPECT_EQ(MessageOf<Exception>([] { TRegIniFile().WriteString(kSection, "Name", "a\x80"); }),
+              "'Name' の設定に失敗しました");
+    EXPECT_EQ(TRegIniFile().ReadString(kSection, "Name", "none"), "none");
+
     QFile blocker(store.Dir() + "/plain-file");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
