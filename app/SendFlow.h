@@ -2,6 +2,9 @@
 // What the send button does: read the settings afresh, open one SMTP connection, hand the client
 // one message built from the five compose fields, close, and tell the user the outcome. Also the
 // handlers of the client's events. The compose window and the command-line sender both drive it.
+#include <cstdint>
+#include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,7 +13,7 @@ class TZelSMTP;
 // The compose fields and the status panel, as the send flow sees them. Texts are Shift_JIS;
 // reading a field whose text code page 932 cannot hold raises ECodePageError.
 class TComposeFields {
-public:
+  public:
     virtual ~TComposeFields() = default;
     virtual bool ToAddressEmpty() const = 0;
     virtual std::string ToAddress() const = 0;
@@ -22,15 +25,21 @@ public:
     virtual void ClearFields() = 0;
     // The status panel; does nothing once the panel is gone.
     virtual void SetStatusText(const std::string& text) = 0;
+    // The byte counts while the content goes out; a console may want to leave them out.
+    virtual void SetProgressText(const std::string& text) { SetStatusText(text); }
 };
 
 class TSendFlow {
-public:
-    // Binds the client's events to the handlers below.
+  public:
+    // Gives the client the properties the program sends with and binds its events to the
+    // handlers below.
     TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields);
     ~TSendFlow();
+    TSendFlow(const TSendFlow&) = delete;
+    TSendFlow& operator=(const TSendFlow&) = delete;
 
-    // The send button.
+    // The send button. A settings value that cannot be used (a "Port" that is no number, a value
+    // of the wrong type) leaves as an exception for the general error display.
     void SpeedButton3Click();
 
     void ZelSMTP1Connect();
@@ -42,13 +51,47 @@ public:
     void ZelSMTP1Success();
     void ZelSMTP1SendStart();
 
-    // How the last send ended, for callers that report it (the command-line sender).
-    enum class Outcome { None, EmptyTo, Sent, SentQuitRefused, Failed };
-    Outcome LastOutcome() const { return lastOutcome_; }
+    // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
+    // "Smtp", "Port") at every send; the stored values are then neither read nor changed.
+    void SetSettingOverrides(std::map<std::string, std::string> overrides);
 
-private:
+    // How the last send ended, for callers that report it (the command-line sender).
+    enum class Outcome { None, EmptyTo, Unencodable, Sent, SentQuitRefused, Failed };
+    Outcome LastOutcome() const { return lastOutcome_; }
+    // The message of the exception that ended the last send, empty when there was none.
+    const std::string& LastError() const { return lastError_; }
+
+  private:
+    struct TMessageFields;
+    struct TSendSettings;
+
+    void SetInstanceProperties();
+    void BindEvents();
+    bool ReadFields(TMessageFields& message);
+    TSendSettings ReadSettings();
+    void ApplySettings(const TSendSettings& settings);
+    void Deliver(const TSendSettings& settings, const TMessageFields& message);
+    void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
+    void Fail(const std::string& error);
+
     TZelSMTP& ZelSMTP1;
     TComposeFields& Fields;
+    std::map<std::string, std::string> overrides_;
     Outcome lastOutcome_ = Outcome::None;
+    std::string lastError_;
     bool sending_ = false;
+    bool accepted_ = false;
+    bool connectionFailed_ = false;
 };
+
+// The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
+// decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
+// the value must fit 32 signed bits. Anything else raises EConvertError.
+int32_t StrToInt(const std::string& S);
+
+// The Date header value for a moment, in local time: "Tue, 08 Dec 2026 17:40:00 +0900".
+std::string Rfc5322Date(std::time_t moment);
+
+// A Message-ID value "<unique@domain>"; the domain is that of the sender address, or "localhost"
+// when the address has none that a header can carry.
+std::string NewMessageId(const std::string& senderAddress);

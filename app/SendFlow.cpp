@@ -1,0 +1,369 @@
+#include "app/SendFlow.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "jconvert/jconvert.h"
+#include "platform/Application.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+#include "platform/MessageBoxes.h"
+#include "platform/RegIniFile.h"
+#include "smtp/Zelsmtp.h"
+
+struct TSendFlow::TMessageFields {
+    std::string ToAddress;
+    std::string ToCarbonCopy;
+    std::string ToBlindCarbonCopy;
+    std::string Subject;
+    std::vector<std::string> Body;
+};
+
+struct TSendFlow::TSendSettings {
+    std::string Name;
+    std::string Email;
+    std::string UserID;
+    std::string Smtp;
+    std::string Port;
+};
+
+namespace {
+
+// Clears a flag when the scope ends, however it ends.
+class TFlagScope {
+  public:
+    explicit TFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TFlagScope() { flag_ = false; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+// Header text for an encoded-word: half-width katakana would reach the header as raw 8-bit
+// bytes, so they are widened first, as the body's converter does.
+std::string HeaderText(const std::string& sjis) {
+    return EncodeMimeHeader(HankakuToZenkaku(sjis));
+}
+
+void ShowBox(const char* utf8Text) {
+    platform::ShowMessage(platform::Sjis(utf8Text));
+}
+
+// A socket port: the conversion takes any 32-bit value, but the socket would use only its low
+// 16 bits and connect somewhere the user never named.
+int32_t PortNumber(const std::string& text) {
+    const int32_t port = StrToInt(text);
+    if (port < 1 || port > 65535) {
+        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
+                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
+    }
+    return port;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool IsDomainText(const std::string& domain) {
+    if (domain.empty() || domain.front() == '.' || domain.back() == '.')
+        return false;
+    for (const char c : domain) {
+        const bool letterOrDigit =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t StrToInt(const std::string& S) {
+    const auto fail = [&S]() -> EConvertError {
+        return EConvertError("'" + S + platform::Sjis("' は整数ではありません"));
+    };
+    size_t i = S.find_first_not_of(" \t");
+    if (i == std::string::npos)
+        throw fail();
+    const bool negative = S[i] == '-';
+    if (S[i] == '+' || S[i] == '-')
+        ++i;
+    int base = 10;
+    if (i < S.size() && (S[i] == '$' || S[i] == 'x' || S[i] == 'X')) {
+        base = 16;
+        i += 1;
+    } else if (i + 1 < S.size() && S[i] == '0' && (S[i + 1] == 'x' || S[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == S.size())
+        throw fail();
+    const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
+                                   : int64_t{std::numeric_limits<int32_t>::max()};
+    int64_t value = 0;
+    for (; i < S.size(); ++i) {
+        const int digit = HexDigit(S[i]);
+        if (digit < 0 || digit >= base)
+            throw fail();
+        value = value * base + digit;
+        if (value > limit)
+            throw fail();
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+std::string Rfc5322Date(std::time_t moment) {
+    // Fixed English names: the header must not follow the user's locale.
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm local{};
+    localtime_r(&moment, &local);
+    const long offset = local.tm_gmtoff / 60;
+    const long absolute = offset < 0 ? -offset : offset;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
+                  kDays[local.tm_wday], local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900,
+                  local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', absolute / 60,
+                  absolute % 60);
+    return text;
+}
+
+std::string NewMessageId(const std::string& senderAddress) {
+    static std::atomic<unsigned> counter{0};
+    static std::mt19937_64 random{std::random_device{}()};
+    const size_t at = senderAddress.rfind('@');
+    std::string domain = at == std::string::npos ? "" : senderAddress.substr(at + 1);
+    if (!IsDomainText(domain))
+        domain = "localhost";
+    char unique[96];
+    std::snprintf(unique, sizeof unique, "%lld.%ld.%u.%016llx",
+                  static_cast<long long>(std::time(nullptr)), static_cast<long>(getpid()),
+                  ++counter, static_cast<unsigned long long>(random()));
+    return "<" + std::string(unique) + "@" + domain + ">";
+}
+
+TSendFlow::TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields)
+    : ZelSMTP1(ZelSMTP1), Fields(Fields) {
+    SetInstanceProperties();
+    BindEvents();
+}
+
+TSendFlow::~TSendFlow() {
+    // The client may outlive the flow; it must not call back into it.
+    ZelSMTP1.OnConnect = nullptr;
+    ZelSMTP1.OnDisconnect = nullptr;
+    ZelSMTP1.OnStatus = nullptr;
+    ZelSMTP1.OnConnectionFailed = nullptr;
+    ZelSMTP1.OnPacketSent = nullptr;
+    ZelSMTP1.OnConnectionRequired = nullptr;
+    ZelSMTP1.OnSuccess = nullptr;
+    ZelSMTP1.OnSendStart = nullptr;
+}
+
+void TSendFlow::SetInstanceProperties() {
+    ZelSMTP1.Port = 25;
+    ZelSMTP1.TimeOut = 5000;
+    ZelSMTP1.ReportLevel = 0;
+    ZelSMTP1.EncodeType = uuMime;
+    ZelSMTP1.ClearParams = true;
+    ZelSMTP1.SubType = mtPlain;
+    ZelSMTP1.Charset = "iso-2022-jp";
+    ZelSMTP1.PostMessage.LocalProgram = platform::Sjis("もこちゃんのぴこぴこ便");
+}
+
+void TSendFlow::BindEvents() {
+    ZelSMTP1.OnConnect = [this](TObject*) { ZelSMTP1Connect(); };
+    ZelSMTP1.OnDisconnect = [this](TObject*) { ZelSMTP1Disconnect(); };
+    ZelSMTP1.OnStatus = [this](TComponent*, const std::string& Status) { ZelSMTP1Status(Status); };
+    ZelSMTP1.OnConnectionFailed = [this](TObject*) { ZelSMTP1ConnectionFailed(); };
+    ZelSMTP1.OnPacketSent = [this](TObject*) { ZelSMTP1PacketSent(); };
+    ZelSMTP1.OnConnectionRequired = [this](bool& Handled) { ZelSMTP1ConnectionRequired(Handled); };
+    ZelSMTP1.OnSuccess = [this](TObject*) { ZelSMTP1Success(); };
+    ZelSMTP1.OnSendStart = [this](TObject*) { ZelSMTP1SendStart(); };
+}
+
+void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides) {
+    overrides_ = std::move(overrides);
+}
+
+void TSendFlow::SpeedButton3Click() {
+    // The client keeps the message loop running while it waits, so the button can be pressed
+    // again in the middle of a send; such a press is ignored rather than starting a second
+    // connection on the same client.
+    if (sending_)
+        return;
+    TFlagScope sending(sending_);
+    lastOutcome_ = Outcome::None;
+    lastError_.clear();
+    connectionFailed_ = false;
+
+    if (Fields.ToAddressEmpty()) {
+        lastOutcome_ = Outcome::EmptyTo;
+        ShowBox("宛先を設定してね。");
+        return;
+    }
+    TMessageFields message;
+    if (!ReadFields(message))
+        return;
+    const TSendSettings settings = ReadSettings();
+    ApplySettings(settings);
+    try {
+        Deliver(settings, message);
+    } catch (const std::exception& e) {
+        const auto* own = dynamic_cast<const Exception*>(&e);
+        Fail(own ? own->Message() : std::string(e.what()));
+    }
+}
+
+// Reads every field before anything is sent, so a character that code page 932 cannot hold
+// stops the send with the fields untouched instead of reaching the server mangled.
+bool TSendFlow::ReadFields(TMessageFields& message) {
+    const char* field = "宛先";
+    try {
+        message.ToAddress = Fields.ToAddress();
+        field = "ＣＣ";
+        message.ToCarbonCopy = Fields.ToCarbonCopy();
+        field = "ＢＣＣ";
+        message.ToBlindCarbonCopy = Fields.ToBlindCarbonCopy();
+        field = "件名";
+        message.Subject = Fields.Subject();
+        field = "本文";
+        message.Body = Fields.BodyLines();
+        return true;
+    } catch (const ECodePageError& e) {
+        lastOutcome_ = Outcome::Unencodable;
+        lastError_ = e.Message();
+        platform::ShowMessage(platform::Sjis(field) +
+                              platform::Sjis("に、シフトJISで表せない文字 ") +
+                              platform::CodePointName(e.Character) +
+                              platform::Sjis(" があります。この文字を直してから送信してね。"));
+        return false;
+    }
+}
+
+TSendFlow::TSendSettings TSendFlow::ReadSettings() {
+    TRegIniFile settings;
+    const auto read = [&](const char* ident) {
+        const auto given = overrides_.find(ident);
+        return given != overrides_.end() ? given->second
+                                         : settings.ReadString("Settings", ident, "");
+    };
+    TSendSettings values;
+    values.Name = read("Name");
+    values.Email = read("Email");
+    values.UserID = read("UserID");
+    values.Smtp = read("Smtp");
+    values.Port = read("Port");
+    return values;
+}
+
+void TSendFlow::ApplySettings(const TSendSettings& settings) {
+    ZelSMTP1.UserID = settings.UserID;
+    ZelSMTP1.Host = settings.Smtp;
+    ZelSMTP1.Port = PortNumber(settings.Port);
+}
+
+void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& message) {
+    ZelSMTP1.Connect();
+    FillPostMessage(settings, message);
+    accepted_ = false;
+    ZelSMTP1.Send();
+    // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
+    if (!accepted_)
+        throw Exception("Send did not complete");
+    Fields.ClearFields();
+    lastOutcome_ = Outcome::Sent;
+    ShowBox("メールを送信したよ。");
+    ZelSMTP1.Disconnect();
+}
+
+void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
+    TPostMessage& post = ZelSMTP1.PostMessage;
+    post.FromAddress = settings.Email;
+    post.FromName = HeaderText(settings.Name);
+    post.Subject = HeaderText(message.Subject);
+    // Idempotent: an X-Mailer already encoded is plain ASCII and passes unchanged.
+    post.LocalProgram = HeaderText(post.LocalProgram);
+    post.Date = Rfc5322Date(std::time(nullptr));
+    post.ToAddress.Clear();
+    post.ToCarbonCopy.Clear();
+    post.ToBlindCarbonCopy.Clear();
+    post.ToAddress.Add(message.ToAddress);
+    post.ToCarbonCopy.Add(message.ToCarbonCopy);
+    post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
+    post.Body.Clear();
+    for (const auto& line : message.Body)
+        post.Body.Add(SjisToJis(line));
+}
+
+void TSendFlow::Fail(const std::string& error) {
+    lastOutcome_ = lastOutcome_ == Outcome::Sent ? Outcome::SentQuitRefused : Outcome::Failed;
+    lastError_ = error;
+    ShowBox("送信に失敗したよ。");
+    // A connection left open would refuse the next send with "Already connected", and a refused
+    // or timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
+    if (!ZelSMTP1.IsConnected && !connectionFailed_)
+        return;
+    try {
+        ZelSMTP1.RequestCloseSocket();
+    } catch (const std::exception&) {
+        // Nothing more to do: the send has already been reported as failed.
+    }
+}
+
+void TSendFlow::ZelSMTP1Connect() {
+    Fields.SetStatusText(platform::Sjis("接続しました"));
+}
+
+void TSendFlow::ZelSMTP1Disconnect() {
+    Fields.SetStatusText(platform::Sjis("接続は解除されました"));
+}
+
+void TSendFlow::ZelSMTP1Status(const std::string& Status) {
+    Fields.SetStatusText(Status);
+}
+
+void TSendFlow::ZelSMTP1ConnectionFailed() {
+    connectionFailed_ = true;
+    ShowBox("接続は失敗しました");
+}
+
+void TSendFlow::ZelSMTP1PacketSent() {
+    Fields.SetProgressText(std::to_string(ZelSMTP1.SentBytes) +
+                           platform::Sjis(" バイト送信しました（総バイト数 ") +
+                           std::to_string(ZelSMTP1.TotalBytes) + platform::Sjis(" バイト）"));
+}
+
+void TSendFlow::ZelSMTP1ConnectionRequired(bool& Handled) {
+    const auto answer = platform::CurrentMessageBoxes().Show(
+        platform::Sjis("確認"), platform::Sjis("接続が必要です。接続しますか?"),
+        platform::MsgIcon::Question, platform::MsgButtons::OkCancel);
+    if (answer != platform::MsgResult::Ok)
+        return;
+    Handled = true;
+    ZelSMTP1.Connect();
+}
+
+void TSendFlow::ZelSMTP1Success() {
+    accepted_ = true;
+    Fields.SetStatusText(platform::Sjis("送信しました。"));
+}
+
+// Receiving servers refuse mail without a Message-ID; the header list is rebuilt by every Send,
+// so the line is added here, after the build and before the header goes out.
+void TSendFlow::ZelSMTP1SendStart() {
+    ZelSMTP1.FinalHeader.PutHeader("Message-ID", NewMessageId(ZelSMTP1.PostMessage.FromAddress));
+}
