@@ -1,0 +1,32 @@
+#pragma once
+// The compose fields of a command-line send: texts given up front, the status panel on standard
+// error.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/SendFlow.h"
+
+class TConsoleFields : public TComposeFields {
+  public:
+    // Texts are Shift_JIS. Progress texts reach status only when showProgress is set.
+    TConsoleFields(std::ostream& status, bool showProgress)
+        : status_(status), showProgress_(showProgress) {}
+
+    std::string To, Cc, Bcc, SubjectText;
+    std::vector<std::string> Body;
+
+    bool ToAddressEmpty() const override { return To.empty(); }
+    std::string ToAddress() const override { return To; }
+    std::string ToCarbonCopy() const override { return Cc; }
+    std::string ToBlindCarbonCopy() const override { return Bcc; }
+    std::string Subject() const override { return SubjectText; }
+    std::vector<std::string> BodyLines() const override { return Body; }
+    void ClearFields() override;
+    void SetStatusText(const std::string& text) override;
+    void SetProgressText(const std::string& text) override;
+
+  private:
+    std::ostream& status_;
+    bool showProgress_;
+};

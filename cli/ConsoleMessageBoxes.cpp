@@ -1,0 +1,17 @@
+#include "cli/ConsoleMessageBoxes.h"
+
+#include "platform/CodePage.h"
+
+TConsoleMessageBoxes::TConsoleMessageBoxes(std::ostream& out) : out_(out) {
+    platform::SetMessageBoxes(this);
+}
+
+TConsoleMessageBoxes::~TConsoleMessageBoxes() {
+    platform::SetMessageBoxes(nullptr);
+}
+
+platform::MsgResult TConsoleMessageBoxes::Show(const std::string&, const std::string& text,
+                                               platform::MsgIcon, platform::MsgButtons) {
+    out_ << platform::SjisToUtf8(text) << std::endl;
+    return platform::MsgResult::Ok;
+}

@@ -1,0 +1,109 @@
+#include "cli/SendCommand.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/SendFlow.h"
+#include "cli/ConsoleFields.h"
+#include "cli/ConsoleMessageBoxes.h"
+#include "cli/MessageText.h"
+#include "cli/SendOptions.h"
+#include "platform/CodePage.h"
+#include "smtp/Zelsmtp.h"
+
+namespace {
+
+std::string ReadAll(std::istream& in) {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadBody(const TSendOptions& options, std::istream& input) {
+    if (!options.BodyFile)
+        return ReadAll(input);
+    std::ifstream file(*options.BodyFile, std::ios::binary);
+    std::string body = ReadAll(file);
+    if (!file.is_open() || file.bad()) {
+        throw EUsageError("cannot read the body file '" + *options.BodyFile + "'");
+    }
+    return body;
+}
+
+// Every text of the run in Shift_JIS; raises EEncodingError before anything is sent.
+void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
+    const auto convert = [&options](const std::string& text, const char* what) {
+        return ToShiftJis(text, options.Encoding, what);
+    };
+    fields.To = convert(*options.To, "--to");
+    fields.Cc = convert(options.Cc, "--cc");
+    fields.Bcc = convert(options.Bcc, "--bcc");
+    fields.SubjectText = convert(options.Subject, "--subject");
+    fields.Body = SplitBodyLines(convert(body, "本文"));
+}
+
+std::map<std::string, std::string> SjisOverrides(const TSendOptions& options) {
+    std::map<std::string, std::string> overrides;
+    for (const auto& [setting, value] : options.Overrides) {
+        overrides[setting] = ToShiftJis(value, options.Encoding, OptionForSetting(setting));
+    }
+    return overrides;
+}
+
+std::string MessageOf(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Message() : std::string(e.what());
+}
+
+int StatusOf(const TSendFlow& flow, std::ostream& err) {
+    switch (flow.LastOutcome()) {
+        case TSendFlow::Outcome::Sent:
+            return ssSent;
+        case TSendFlow::Outcome::SentQuitRefused:
+            err << platform::SjisToUtf8(flow.LastError()) << std::endl;
+            return ssSent;
+        case TSendFlow::Outcome::Failed:
+            err << platform::SjisToUtf8(flow.LastError()) << std::endl;
+            return ssFailed;
+        default:
+            return ssUsage;
+    }
+}
+
+int Send(const TSendOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+    TConsoleFields fields(err, options.Verbose);
+    FillFields(options, ReadBody(options, input), fields);
+    TZelSMTP ZelSMTP1(nullptr);
+    TSendFlow flow(ZelSMTP1, fields);
+    flow.SetSettingOverrides(SjisOverrides(options));
+    if (options.Verbose)
+        ZelSMTP1.ReportLevel = 8;
+    TConsoleMessageBoxes boxes(out);
+    try {
+        flow.SpeedButton3Click();
+    } catch (const std::exception& e) {
+        // What the window's general error display would show: an unusable setting.
+        err << platform::SjisToUtf8(MessageOf(e)) << std::endl;
+        return ssUsage;
+    }
+    return StatusOf(flow, err);
+}
+
+}  // namespace
+
+int RunSendCommand(const std::vector<std::string>& args, std::istream& input, std::ostream& out,
+                   std::ostream& err) {
+    try {
+        const TSendOptions options = ParseSendOptions(args);
+        if (options.Help) {
+            out << SendUsage();
+            return ssSent;
+        }
+        return Send(options, input, out, err);
+    } catch (const EUsageError& e) {
+        err << "tidemark-send: " << e.Message() << "\n" << SendUsage();
+        return ssUsage;
+    } catch (const EEncodingError& e) {
+        err << "tidemark-send: " << e.Message() << std::endl;
+        return ssUsage;
+    }
+}

@@ -1,0 +1,89 @@
+#include "cli/SendOptions.h"
+
+#include <set>
+#include <string_view>
+
+namespace {
+
+// Options that take a value, with the setting each override replaces ("" for message fields).
+const std::map<std::string_view, std::string_view> kValueOptions = {
+    {"--to", ""},       {"--cc", ""},         {"--bcc", ""},
+    {"--subject", ""},  {"--body-file", ""},  {"--encoding", ""},
+    {"--smtp", "Smtp"}, {"--port", "Port"},   {"--user-id", "UserID"},
+    {"--name", "Name"}, {"--email", "Email"},
+};
+
+void Store(TSendOptions& options, const std::string& name, std::string value) {
+    const std::string_view setting = kValueOptions.at(name);
+    if (!setting.empty()) {
+        options.Overrides[std::string(setting)] = std::move(value);
+    } else if (name == "--to") {
+        options.To = std::move(value);
+    } else if (name == "--cc") {
+        options.Cc = std::move(value);
+    } else if (name == "--bcc") {
+        options.Bcc = std::move(value);
+    } else if (name == "--subject") {
+        options.Subject = std::move(value);
+    } else if (name == "--body-file") {
+        options.BodyFile = std::move(value);
+    } else if (value == "utf-8" || value == "cp932") {
+        options.Encoding = std::move(value);
+    } else {
+        throw EUsageError("--encoding must be utf-8 or cp932, not '" + value + "'");
+    }
+}
+
+}  // namespace
+
+TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
+    TSendOptions options;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const size_t eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        // A repeated option would silently drop a recipient or a setting: refuse it.
+        if (!seen.insert(name).second)
+            throw EUsageError(name + " given more than once");
+        if (name == "--verbose" || name == "--help") {
+            if (value)
+                throw EUsageError(name + " takes no value");
+            (name == "--verbose" ? options.Verbose : options.Help) = true;
+            continue;
+        }
+        if (!kValueOptions.contains(name))
+            throw EUsageError("unknown argument '" + name + "'");
+        if (!value) {
+            if (i + 1 == args.size())
+                throw EUsageError(name + " needs a value");
+            value = args[++i];
+        }
+        Store(options, name, std::move(*value));
+    }
+    if (!options.Help && !options.To)
+        throw EUsageError("--to is required");
+    return options;
+}
+
+std::string OptionForSetting(const std::string& setting) {
+    for (const auto& [option, overridden] : kValueOptions) {
+        if (overridden == setting)
+            return std::string(option);
+    }
+    return setting;
+}
+
+std::string SendUsage() {
+    return "usage: tidemark-send --to TEXT [--cc TEXT] [--bcc TEXT] [--subject TEXT]\n"
+           "                     [--body-file PATH] [--smtp HOST] [--port TEXT]\n"
+           "                     [--user-id TEXT] [--name TEXT] [--email TEXT]\n"
+           "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
+           "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
+           "--name and --email replace a stored setting for this run only. The body is read\n"
+           "from --body-file, or from standard input when it is absent.\n"
+           "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n";
+}

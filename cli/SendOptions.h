@@ -1,0 +1,36 @@
+#pragma once
+// The command line of tidemark-send.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+
+// A command line that cannot be followed; the message says why (UTF-8).
+class EUsageError : public Exception {
+    using Exception::Exception;
+};
+
+// Arguments as given, still in the encoding the caller named.
+struct TSendOptions {
+    std::optional<std::string> To;
+    std::string Cc;
+    std::string Bcc;
+    std::string Subject;
+    std::optional<std::string> BodyFile;
+    // Setting name ("Smtp", "Port", "UserID", "Name", "Email") -> value for this run.
+    std::map<std::string, std::string> Overrides;
+    std::string Encoding = "utf-8";
+    bool Verbose = false;
+    bool Help = false;
+};
+
+// Reads the arguments after the program name; raises EUsageError for anything it cannot take.
+TSendOptions ParseSendOptions(const std::vector<std::string>& args);
+
+// The option that overrides a setting ("UserID" -> "--user-id").
+std::string OptionForSetting(const std::string& setting);
+
+// The usage text (UTF-8), ending in a line break.
+std::string SendUsage();

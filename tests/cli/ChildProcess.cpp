@@ -1,0 +1,160 @@
+#include "ChildProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+void MakePipe(int fds[2]) {
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+}
+
+// Appends what the descriptor has; false at end of file.
+bool Drain(int fd, std::string& into) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0)
+        into.append(buffer, static_cast<size_t>(n));
+    return n > 0 || (n < 0 && errno == EINTR);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env) {
+    signal(SIGPIPE, SIG_IGN);  // a child that exits early must not take the test with it
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e)
+        envp.push_back(*e);
+    for (const auto& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    int in[2], out[2], err[2];
+    MakePipe(in);
+    MakePipe(out);
+    MakePipe(err);
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        execve(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    in_ = in[1];
+    out_ = out[0];
+    err_ = err[0];
+    if (pid_ < 0)
+        throw std::runtime_error("fork failed");
+}
+
+ChildProcess::~ChildProcess() {
+    CloseInput();
+    if (pid_ > 0)
+        Finish("", std::chrono::seconds(5));
+    if (out_ >= 0)
+        close(out_);
+    if (err_ >= 0)
+        close(err_);
+}
+
+void ChildProcess::CloseInput() {
+    if (in_ >= 0)
+        close(in_);
+    in_ = -1;
+}
+
+void ChildProcess::Kill() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    size_t end;
+    while ((end = Out.find('\n')) == std::string::npos) {
+        pollfd p{out_, POLLIN, 0};
+        if (poll(&p, 1, RemainingMs(deadline)) <= 0 || !Drain(out_, Out))
+            return "";
+    }
+    std::string line = Out.substr(0, end);
+    Out.erase(0, end + 1);
+    return line;
+}
+
+int ChildProcess::Finish(const std::string& input, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    size_t written = 0;
+    if (input.empty())
+        CloseInput();
+    bool outOpen = out_ >= 0, errOpen = err_ >= 0;
+    while ((outOpen || errOpen || in_ >= 0) && RemainingMs(deadline) > 0) {
+        pollfd p[3] = {
+            {outOpen ? out_ : -1, POLLIN, 0}, {errOpen ? err_ : -1, POLLIN, 0}, {in_, POLLOUT, 0}};
+        if (poll(p, 3, RemainingMs(deadline)) <= 0)
+            continue;
+        if (p[0].revents)
+            outOpen = Drain(out_, Out);
+        if (p[1].revents)
+            errOpen = Drain(err_, Err);
+        if (p[2].revents & POLLOUT) {
+            const ssize_t n = write(in_, input.data() + written, input.size() - written);
+            if (n > 0)
+                written += static_cast<size_t>(n);
+            if (n < 0 || written == input.size())
+                CloseInput();
+        } else if (p[2].revents) {
+            CloseInput();
+        }
+    }
+    CloseInput();
+    if (outOpen || errOpen) {
+        Kill();
+        return -1;
+    }
+    int status = 0;
+    pid_t done;
+    while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && RemainingMs(deadline) > 0) {
+        usleep(10000);
+    }
+    if (done != pid_) {
+        Kill();
+        return -1;
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ChildResult RunChild(const std::vector<std::string>& argv, const std::string& input,
+                     const std::vector<std::string>& env, std::chrono::milliseconds timeout) {
+    ChildProcess child(argv, env);
+    const int status = child.Finish(input, timeout);
+    return {status, child.Out, child.Err};
+}
