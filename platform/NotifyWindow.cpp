@@ -48,7 +48,7 @@ bool NotifyWindow::StartTimer(uintptr_t id, unsigned milliseconds) {
     StopTimer(id);
     // Longer periods are clamped, as the desktop platform does.
     const int period = static_cast<int>(std::min<unsigned>(milliseconds, INT_MAX));
-    const int qtId = startTimer(period);
+    const int qtId = startTimer(period, Qt::PreciseTimer);
     if (qtId == 0)
         return false;
     timers_.emplace_back(id, qtId);

@@ -129,7 +129,9 @@ std::string TPowersock::ReadLn() {
             std::string text;
             CheckSocketError(platform::WSAEWOULDBLOCK, text);
         }
-        platform::ProcessMessages();
+        // Nothing complete yet: sleep until an event (data, the time-out, a user action)
+        // rather than poll, which would keep a core busy for the whole wait.
+        platform::WaitForMessages(2);
     } while (!Canceled);
     if (Canceled) {
         Canceled = false;
