@@ -227,16 +227,25 @@ bool ScriptedPeer::Accept() {
     return false;
 }
 
+// Bounded like every other wait: a client that stops reading cannot hold the peer for ever.
 bool ScriptedPeer::SendAll(const std::string& bytes) {
+    const auto deadline = Deadline();
     size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n =
-            ::send(connection_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0) {
+        if (stop_ || connection_ < 0 || Clock::now() >= deadline) {
+            Fail("could not send " + std::to_string(bytes.size() - sent) + " bytes");
+            return false;
+        }
+        if (PollFor(connection_, POLLOUT, deadline) <= 0)
+            continue;
+        const ssize_t n = ::send(connection_, bytes.data() + sent, bytes.size() - sent,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
             Fail("send failed: " + std::to_string(errno));
             return false;
         }
-        sent += static_cast<size_t>(n);
+        if (n > 0)
+            sent += static_cast<size_t>(n);
     }
     return true;
 }
