@@ -1,0 +1,116 @@
+#pragma once
+// TFrmMain: the compose window. It holds the five compose fields, the one SMTP client
+// ZelSMTP1 and the send flow bound to it, opens the options, address book and phrase windows,
+// and is the hand-over point through which those windows return their choice.
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/SendFlow.h"
+#include "userdata/HandOver.h"
+
+class QAction;
+class QDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QToolButton;
+class TZelSMTP;
+
+// Makes the windows that the compose window opens, each time anew. The program uses the real
+// ones (RealWindows); tests put in their own.
+struct TSecondaryWindows {
+    std::function<std::unique_ptr<QDialog>(QWidget* Owner)> Option;
+    std::function<std::unique_ptr<QDialog>(THandOverFields& FrmMain, QWidget* Owner)> Address;
+    std::function<std::unique_ptr<QDialog>(THandOverFields& FrmMain, QWidget* Owner)> Tanbun;
+};
+TSecondaryWindows RealWindows();
+
+// The address the hidden "接続" button opens.
+inline constexpr const char* kLocalPage = "http://127.0.0.1/";
+
+class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFields {
+    Q_OBJECT
+  public:
+    // The program's window: the real secondary windows, the executable's directory.
+    TFrmMain();
+    TFrmMain(TSecondaryWindows Windows, std::string ExecutableDir, QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    // Handlers.
+    void FormCreate();
+    void SpeedButton3Click();
+    void Spb_AddlessClick();
+    void Spb_CCClick();
+    void Spb_BCCClick();
+    void Action_addlessExecute();
+    void Action_Tanbun_openExecute();
+    void Action_Option_openExecute();
+    void SpeedButton1Click();
+    void Exit1Click();
+
+    // The compose fields as the send flow reads them (Shift_JIS).
+    bool ToAddressEmpty() const override;
+    std::string ToAddress() const override;
+    std::string ToCarbonCopy() const override;
+    std::string ToBlindCarbonCopy() const override;
+    std::string Subject() const override;
+    std::vector<std::string> BodyLines() const override;
+    void ClearFields() override;
+    void SetStatusText(const std::string& text) override;
+
+    // Controls.
+    QToolButton* Spb_Addless;
+    QLineEdit* Edit_ToAddress;
+    QToolButton* Spb_CC;
+    QLineEdit* Edit_ToCarbonCopy;
+    QToolButton* Spb_BCC;
+    QLineEdit* Edit_ToBlindCarbonCopy;
+    QWidget* Bevel1;
+    QFrame* Panel1;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton2;
+    QWidget* Bevel2;
+    QToolButton* SpeedButton1;
+    QLabel* Label3;
+    QLineEdit* Edit_kenmei;
+    QPlainTextEdit* Memo1;
+    QStatusBar* StatusBar1;
+    QPointer<QLabel> StatusPanel;  // the status bar's one panel
+
+    // Menus and actions.
+    QMenu* File1;
+    QAction* Exit1;
+    QMenu* Tool1;
+    QAction* Action_addless;
+    QAction* Action_Tanbun_open;
+    QAction* Action_Option_open;
+    QMenu* Help1;
+    QAction* Help2;
+    QAction* N3;
+
+    std::unique_ptr<TZelSMTP> ZelSMTP1;
+
+  private:
+    void CreateControls(QWidget* client);
+    void CreateAddressRow(QWidget* client, int top, const char* caption, QToolButton*& button,
+                          QLineEdit*& edit);
+    void CreatePanel(QWidget* client);
+    void CreateMenus();
+    void SetTabOrder();
+    void ConnectHandlers();
+    void CenterOnScreen();
+
+    void FillFromAddressBook(QLineEdit* field);
+    void ShowModal(QDialog& window);
+
+    TSecondaryWindows Windows;
+    std::string ExecutableDir;
+    std::unique_ptr<TSendFlow> SendFlow;
+};

@@ -1,0 +1,9 @@
+# The compose window (library tm_app) and the program (executable tidemark).
+add_library(tm_app STATIC
+    FrmMain.cpp
+    Glyphs.cpp
+)
+target_link_libraries(tm_app PUBLIC tm_sendflow tm_userdata tm_platform_widgets)
+
+add_executable(tidemark main.cpp)
+target_link_libraries(tidemark PRIVATE tm_app)
