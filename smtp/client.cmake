@@ -1,0 +1,9 @@
+# The SMTP client: session, message assembly and header list.
+add_library(tm_smtp STATIC
+    Zelsmtp.cpp
+    ZelBuild.cpp
+    ZelExtstr.cpp
+    ZelLines.cpp
+    ZelPostMessage.cpp
+)
+target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_platform_core)

@@ -1,0 +1,474 @@
+// The SMTP dialogue against a scripted loopback peer: every byte the client sends is recorded.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+#include "smtp/Zelsmtp.h"
+#include "tests/support/ScriptedPeer.h"
+
+namespace {
+
+using Overrides = std::vector<std::pair<std::string, std::string>>;
+
+// Answers like an SMTP server: the first override whose prefix starts the line wins, then the
+// usual positive reply of the command. Lines between DATA and "." get no reply.
+testsupport::ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
+    auto inData = std::make_shared<bool>(false);
+    return [overrides, inData](const std::string& line) -> std::string {
+        if (*inData && line != ".\r\n")
+            return "";
+        std::string reply = line.starts_with("DATA")   ? "354 go ahead\r\n"
+                            : line.starts_with("QUIT") ? "221 bye\r\n"
+                                                       : "250 ok\r\n";
+        for (const auto& [prefix, answer] : overrides) {
+            if (line.starts_with(prefix)) {
+                reply = answer;
+                break;
+            }
+        }
+        *inData = line.starts_with("DATA") && reply[0] != '4' && reply[0] != '5';
+        return reply;
+    };
+}
+
+// A client and a scripted server that greets with Greeting and answers through SmtpReplies.
+struct Session {
+    explicit Session(Overrides overrides = {}, std::string greeting = "220 ready\r\n") {
+        peer.Send(std::move(greeting)).ReplyEach(SmtpReplies(std::move(overrides)));
+        peer.Start();
+        smtp.Host = "127.0.0.1";
+        smtp.Port = peer.Port();
+        smtp.TimeOut = 5000;
+        smtp.ReportLevel = 0;
+        smtp.UserID = "tester";
+        smtp.OnConnect = [this](TObject*) { events.push_back("connect"); };
+        smtp.OnDisconnect = [this](TObject*) { events.push_back("disconnect"); };
+        smtp.OnSendStart = [this](TObject*) { events.push_back("start"); };
+        smtp.OnFailure = [this](TObject*) { events.push_back("failure"); };
+        smtp.OnSuccess = [this](TObject*) { events.push_back("success"); };
+        smtp.OnRecipientNotFound = [this](const std::string& r) { refused.push_back(r); };
+    }
+
+    void FillMessage() {
+        TPostMessage& m = smtp.PostMessage;
+        m.FromAddress = "me@localhost";
+        m.ToAddress.Add("a@localhost");
+        m.ToCarbonCopy.Add("Cc Person <c@localhost>");
+        m.ToBlindCarbonCopy.Add("d@localhost");
+        m.Body.Add("body");
+    }
+
+    // Runs Action and returns the message of the Exception it raised ("" when none).
+    static std::string ErrorOf(const std::function<void()>& Action) {
+        try {
+            Action();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return "";
+    }
+
+    // Everything the server received, once the client has closed.
+    std::string Wire() {
+        EXPECT_TRUE(peer.Wait(std::chrono::seconds(10)));
+        EXPECT_TRUE(peer.Failures().empty());
+        return peer.Received();
+    }
+
+    testsupport::ScriptedPeer peer;
+    TZelSMTP smtp{nullptr};
+    std::vector<std::string> events;
+    std::vector<std::string> refused;
+};
+
+const char* const kEnvelope =
+    "RSET\r\nMAIL FROM:<me@localhost>\r\nRCPT TO:<a@localhost>\r\nRCPT TO:<c@localhost>\r\n"
+    "RCPT TO:<d@localhost>\r\n";
+const char* const kData =
+    "DATA\r\nFrom: <me@localhost>\r\nTo: a@localhost\r\nCC: Cc Person <c@localhost>\r\n"
+    "Mime-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n\r\nbody\r\n.\r\n";
+
+TEST(SessionTest, WholeDialogueByteForByte) {
+    Session s;
+    TPostMessage& m = s.smtp.PostMessage;
+    m.FromName = "Me";
+    m.FromAddress = "me@localhost";
+    m.Subject = "Hi";
+    m.ToAddress.Add("a@localhost");
+    m.ToAddress.Add("Bee <b@localhost>");
+    m.ToCarbonCopy.Add("");
+    m.ToCarbonCopy.Add("label: c@localhost");
+    m.ToBlindCarbonCopy.Add("");
+    m.ToBlindCarbonCopy.Add("d@localhost");
+    for (const char* line : {"line1", ".", "x.y", "a\r\n.\r\nMAIL FROM:<x@localhost>"}) {
+        m.Body.Add(line);
+    }
+    s.smtp.Connect();
+    s.smtp.Send();
+    s.smtp.Disconnect();
+    EXPECT_EQ(s.Wire(),
+              "HELO tester\r\nRSET\r\nMAIL FROM:<me@localhost>\r\nRCPT TO:<a@localhost>\r\n"
+              "RCPT TO:<b@localhost>\r\nRCPT TO:< c@localhost>\r\nRCPT TO:<d@localhost>\r\n"
+              "DATA\r\nFrom: Me<me@localhost>\r\nTo: a@localhost,Bee <b@localhost>\r\n"
+              "CC: ,label: c@localhost\r\nSubject: Hi\r\nMime-Version: 1.0\r\n"
+              "Content-Type: text/plain; charset=us-ascii\r\n\r\n\r\n"
+              "line1\r\n..\r\nx.y\r\na\r\n..\r\nMAIL FROM:<x@localhost>\r\n.\r\nQUIT\r\n");
+    EXPECT_EQ(s.events, (std::vector<std::string>{"connect", "start", "success", "disconnect"}));
+    EXPECT_EQ(s.smtp.LastReply, "221 bye\r\n");
+    EXPECT_EQ(s.smtp.SentBytes, s.smtp.TotalBytes);
+    EXPECT_FALSE(s.smtp.IsConnected);
+}
+
+struct ConnectCase {
+    const char* what;
+    std::string greeting;
+    Overrides overrides;
+    int grants;  // -1: no OnAuthenticationFailed handler; otherwise how many calls set Handled
+    std::string error;
+    std::string wire;
+};
+
+TEST(SessionTest, ConnectReadsGreetingAndHelo) {
+    const std::vector<ConnectCase> cases = {
+        {"accepted", "220 ready\r\n", {}, -1, "", "HELO tester\r\nQUIT\r\n"},
+        {"greeting refused", "421 busy\r\n", {}, -1, "421 busy\r\n", "QUIT\r\n"},
+        {"multi-line greeting refused",
+         "421-busy\r\n421 try later\r\n",
+         {},
+         -1,
+         "421 try later\r\n",
+         "QUIT\r\n"},
+        {"multi-line greeting and HELO reply",
+         "220-one\r\n220-two\r\n continued\r\n220 last\r\n",
+         {{"HELO", "250-hello\r\n250-more\r\n 250 folded\r\n250 last\r\n"}},
+         -1,
+         "",
+         "HELO tester\r\nQUIT\r\n"},
+        {"HELO refused without handler",
+         "220 ready\r\n",
+         {{"HELO", "501 no\r\n"}},
+         -1,
+         "Authentication failed",
+         "HELO tester\r\nQUIT\r\n"},
+        {"handler declines",
+         "220 ready\r\n",
+         {{"HELO", "501 no\r\n"}},
+         0,
+         "Authentication failed",
+         "HELO tester\r\nQUIT\r\n"},
+        {"one retry only",
+         "220 ready\r\n",
+         {{"HELO", "501 no\r\n"}},
+         5,
+         "Authentication failed",
+         "HELO tester\r\nHELO other\r\nQUIT\r\n"},
+        {"retry with another user",
+         "220 ready\r\n",
+         {{"HELO tester", "501 no\r\n"}},
+         1,
+         "",
+         "HELO tester\r\nHELO other\r\nQUIT\r\n"},
+        {"reply without digits passes",
+         "ready\r\n",
+         {{"HELO", "hello\r\n"}},
+         -1,
+         "",
+         "HELO tester\r\nQUIT\r\n"},
+    };
+    for (const ConnectCase& c : cases) {
+        Session s(c.overrides, c.greeting);
+        int calls = 0;
+        if (c.grants >= 0) {
+            s.smtp.OnAuthenticationFailed = [&](bool& handled) {
+                handled = ++calls <= c.grants;
+                s.smtp.UserID = "other";
+            };
+        }
+        // The session must be usable: the QUIT reply is read as the QUIT reply.
+        const std::string error = Session::ErrorOf([&] {
+            s.smtp.Connect();
+            s.smtp.Disconnect();
+        });
+        EXPECT_EQ(error, c.error) << c.what;
+        EXPECT_EQ(s.Wire(), c.wire) << c.what;
+        EXPECT_EQ(s.smtp.LastReply, "221 bye\r\n") << c.what;
+        EXPECT_EQ(calls, c.grants >= 0 ? 1 : 0) << c.what;
+        EXPECT_EQ(s.events.front(), c.error.empty() ? "connect" : "disconnect") << c.what;
+        EXPECT_FALSE(s.smtp.Busy) << c.what;
+    }
+}
+
+TEST(SessionTest, UserIdWithLineBreakNeverConnects) {
+    testsupport::RefusingPort port;
+    TZelSMTP smtp(nullptr);
+    smtp.Host = "127.0.0.1";
+    smtp.Port = port.Port();
+    smtp.UserID = "me\r\nMAIL FROM:<x@localhost>";
+    EXPECT_EQ(Session::ErrorOf([&] { smtp.Connect(); }),
+              "UserID contains a line break or NUL character");
+}
+
+struct SendCase {
+    const char* what;
+    Overrides overrides;
+    std::string error;
+    std::vector<std::string> events;
+    std::vector<std::string> refused;
+    std::string afterHelo;  // what the server receives after HELO, before QUIT
+};
+
+TEST(SessionTest, SendReplyCodeTests) {
+    const std::string all = std::string(kEnvelope) + kData;
+    const std::vector<SendCase> cases = {
+        {"accepted", {}, "", {"start", "success"}, {}, all},
+        {"RCPT 300 accepted, 301 refused",
+         {{"RCPT TO:<a@", "300 hmm\r\n"}, {"RCPT TO:<c@", "301 no\r\n"}},
+         "",
+         {"start", "success"},
+         {"Cc Person <c@localhost>"},
+         all},
+        {"every RCPT refused",
+         {{"RCPT", "550 no\r\n"}},
+         "",
+         {"start", "success"},
+         {"a@localhost", "Cc Person <c@localhost>", "d@localhost"},
+         all},
+        {"RSET refused",
+         {{"RSET", "421 closing\r\n"}},
+         "421 closing\r\n",
+         {"start"},
+         {},
+         "RSET\r\n"},
+        {"MAIL refused",
+         {{"MAIL", "550 sender\r\n"}},
+         "550 sender\r\n",
+         {"start"},
+         {},
+         "RSET\r\nMAIL FROM:<me@localhost>\r\n"},
+        {"DATA refused",
+         {{"DATA", "554 no data\r\n"}},
+         "554 no data\r\n",
+         {"start"},
+         {},
+         std::string(kEnvelope) + "DATA\r\n"},
+        {"message refused",
+         {{".\r\n", "552 too big\r\n"}},
+         "552 too big\r\n",
+         {"start", "failure"},
+         {},
+         all},
+        {"replies without digits", {{"", "ok\r\n"}}, "", {"start", "success"}, {}, all},
+    };
+    for (const SendCase& c : cases) {
+        Session s(c.overrides);
+        s.FillMessage();
+        s.smtp.Connect();
+        s.events.clear();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }), c.error) << c.what;
+        EXPECT_EQ(s.events, c.events) << c.what;
+        EXPECT_EQ(s.refused, c.refused) << c.what;
+        // Accepted messages clear the recipient lists; failed ones keep everything.
+        EXPECT_EQ(s.smtp.PostMessage.ToBlindCarbonCopy.Count(), c.error.empty() ? 0 : 1) << c.what;
+        EXPECT_EQ(s.smtp.PostMessage.Body.Count(), 1) << c.what;
+        EXPECT_FALSE(s.smtp.Busy) << c.what;
+        Session::ErrorOf([&] { s.smtp.Disconnect(); });
+        EXPECT_EQ(s.Wire(), "HELO tester\r\n" + c.afterHelo + "QUIT\r\n") << c.what;
+    }
+}
+
+TEST(SessionTest, QuitReplyCodes) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"221 bye\r\n", ""}, {"339 odd\r\n", ""}, {"340 odd\r\n", "340 odd\r\n"}};
+    for (const auto& [reply, error] : cases) {
+        Session s({{"QUIT", reply}});
+        s.smtp.Connect();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Disconnect(); }), error) << reply;
+        EXPECT_EQ(s.events, (std::vector<std::string>{"connect", "disconnect"})) << reply;
+        EXPECT_FALSE(s.smtp.IsConnected);
+        s.Wire();
+    }
+}
+
+struct HeaderCheckCase {
+    const char* what;
+    std::function<void(TPostMessage&)> spoil;
+    // The handler's repair, or none for no handler.
+    std::function<void(TPostMessage&)> repair;
+    std::vector<int> hiTypes;
+    std::string error;
+    std::string mailFrom;
+};
+
+TEST(SessionTest, IncompleteHeaderAsksOnce) {
+    const auto noFrom = [](TPostMessage& m) { m.FromAddress.clear(); };
+    const auto noRecipients = [](TPostMessage& m) {
+        m.ToAddress.Clear();
+        m.ToCarbonCopy.Clear();
+        m.ToBlindCarbonCopy.Clear();
+    };
+    const std::vector<HeaderCheckCase> cases = {
+        {"no sender, no handler", noFrom, nullptr, {}, "Incomplete Header", ""},
+        {"no sender, handler supplies it",
+         noFrom,
+         [](TPostMessage& m) { m.FromAddress = "late@localhost"; },
+         {1},
+         "",
+         "MAIL FROM:<late@localhost>"},
+        {"no recipient, handler adds one",
+         noRecipients,
+         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("d@localhost"); },
+         {2},
+         "",
+         "MAIL FROM:<me@localhost>"},
+        {"handler claims a repair it did not make",
+         noRecipients,
+         [](TPostMessage&) {},
+         {2},
+         "Incomplete Header",
+         ""},
+        {"an empty CC entry counts",
+         [](TPostMessage& m) {
+             m.ToAddress.Clear();
+             m.ToBlindCarbonCopy.Clear();
+             m.ToCarbonCopy.Clear();
+             m.ToCarbonCopy.Add("");
+         },
+         nullptr,
+         {},
+         "",
+         "MAIL FROM:<me@localhost>\r\nDATA"},
+    };
+    for (const HeaderCheckCase& c : cases) {
+        Session s;
+        s.FillMessage();
+        c.spoil(s.smtp.PostMessage);
+        std::vector<int> hiTypes;
+        if (c.repair) {
+            s.smtp.OnHeaderIncomplete = [&](bool& handled, int hiType) {
+                hiTypes.push_back(hiType);
+                c.repair(s.smtp.PostMessage);
+                handled = true;
+            };
+        }
+        s.smtp.Connect();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }), c.error) << c.what;
+        EXPECT_EQ(hiTypes, c.hiTypes) << c.what;
+        s.smtp.Disconnect();
+        const std::string wire = s.Wire();
+        if (c.error.empty()) {
+            EXPECT_NE(wire.find(c.mailFrom), std::string::npos) << c.what << wire;
+        } else {
+            EXPECT_EQ(wire, "HELO tester\r\nQUIT\r\n") << c.what;
+        }
+    }
+}
+
+TEST(SessionTest, ClearParamsOffKeepsTheLists) {
+    Session s;
+    s.FillMessage();
+    s.smtp.ClearParams = false;
+    s.smtp.Connect();
+    s.smtp.Send();
+    s.smtp.Disconnect();
+    EXPECT_EQ(s.smtp.PostMessage.ToAddress.Count(), 1);
+    EXPECT_EQ(s.smtp.PostMessage.ToBlindCarbonCopy.Count(), 1);
+    s.Wire();
+}
+
+TEST(SessionTest, MissingAttachmentFailsBeforeAnyCommandEvenUnconnected) {
+    TZelSMTP smtp(nullptr);
+    smtp.PostMessage.FromAddress = "me@localhost";
+    smtp.PostMessage.ToAddress.Add("a@localhost");
+    smtp.PostMessage.Attachments.Add("/proc/version/not-a-file");
+    std::vector<std::string> missing;
+    smtp.OnAttachmentNotFound = [&](const std::string& f) { missing.push_back(f); };
+    EXPECT_THROW(smtp.Send(), EFOpenError);
+    EXPECT_EQ(missing, std::vector<std::string>{"/proc/version/not-a-file"});
+    EXPECT_FALSE(smtp.Busy);
+}
+
+TEST(SessionTest, HeaderLinesAddedBySendStartAreSentButChecked) {
+    for (const std::string extra : {"X-Extra: yes", "X-Bad: a\r\nBcc: evil@localhost"}) {
+        Session s;
+        s.FillMessage();
+        s.smtp.OnSendStart = [&](TObject*) { s.smtp.FinalHeader.Add(extra); };
+        s.smtp.Connect();
+        const std::string error = Session::ErrorOf([&] { s.smtp.Send(); });
+        s.smtp.Disconnect();
+        const std::string wire = s.Wire();
+        if (extra == "X-Extra: yes") {
+            EXPECT_EQ(error, "");
+            EXPECT_NE(wire.find("charset=us-ascii\r\nX-Extra: yes\r\n\r\n\r\nbody"),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(error, "Header line contains a line break or NUL character");
+            EXPECT_EQ(wire, "HELO tester\r\n" + std::string(kEnvelope) + "QUIT\r\n");
+        }
+    }
+}
+
+TEST(SessionTest, LineBreakInEnvelopeAddressSendsNothing) {
+    const std::vector<std::function<void(TPostMessage&)>> spoilers = {
+        [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("evil@localhost\r\nDATA"); },
+        [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("label:x@localhost\nRSET"); },
+        [](TPostMessage& m) { m.ToBlindCarbonCopy.Add(std::string("<x@localhost\0>", 14)); },
+    };
+    for (const auto& spoil : spoilers) {
+        Session s;
+        s.FillMessage();
+        spoil(s.smtp.PostMessage);
+        s.smtp.Connect();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }),
+                  "Recipient address contains a line break or NUL character");
+        s.smtp.Disconnect();
+        EXPECT_EQ(s.Wire(), "HELO tester\r\nQUIT\r\n");
+    }
+}
+
+TEST(SessionTest, SendDuringSendDoesNothingConnectDuringSendRuns) {
+    Session s;
+    s.FillMessage();
+    int nested = 0;
+    s.smtp.OnPacketSent = [&](TObject*) {
+        ++nested;
+        s.smtp.Send();
+    };
+    bool busyInConnect = false;
+    s.smtp.OnConnect = [&](TObject*) { busyInConnect = s.smtp.Busy; };
+    s.smtp.OnConnectionRequired = [&](bool& handled) {
+        s.smtp.Connect();
+        handled = true;
+    };
+    s.smtp.Send();
+    s.smtp.Disconnect();
+    EXPECT_GE(nested, 1);
+    EXPECT_TRUE(busyInConnect) << "a Connect inside Send leaves Busy to the Send";
+    EXPECT_FALSE(s.smtp.Busy);
+    EXPECT_EQ(s.Wire(), "HELO tester\r\n" + std::string(kEnvelope) + kData + "QUIT\r\n");
+}
+
+TEST(SessionTest, ExtractAddressForms) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a@localhost", "a@localhost"},
+        {" a@localhost ", " a@localhost "},
+        {"Name <a@localhost>", "a@localhost"},
+        {"<a@localhost", "a@localhost"},
+        {"x <a@localhost> <b@localhost>", "a@localhost"},
+        {"label: a@localhost", " a@localhost"},
+        {"a:b:c", "b"},
+        {"Name <a@localhost>: x", "a@localhost"},
+        {"", ""},
+        {"Name <>", ""},
+    };
+    for (const auto& [entry, address] : cases) {
+        EXPECT_EQ(TZelSMTP::ExtractAddress(entry), address) << entry;
+    }
+}
+
+}  // namespace
