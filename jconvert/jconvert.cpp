@@ -1,6 +1,5 @@
 #include "jconvert/jconvert.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -74,14 +73,22 @@ struct DoubleByteTables {
 };
 constexpr DoubleByteTables Tables;
 
-// An output buffer written through a pointer; grows only when a step could overrun it.
-class Writer {
+// The converter runs twice over the text: first with a Counter to learn the exact output size,
+// then with a Filler that writes into a string of that size. One allocation of the final size
+// keeps large texts from being copied and from touching fresh memory twice.
+class Counter {
   public:
-    explicit Writer(size_t expected) : text_(expected, '\0'), p_(text_.data()) {}
-    void Reserve(size_t n) {
-        if (static_cast<size_t>(text_.data() + text_.size() - p_) < n)
-            Grow(n);
-    }
+    void Put(const char*, size_t n) { size_ += n; }
+    void Put(TJisChar) { size_ += 2; }
+    size_t Size() const { return size_; }
+
+  private:
+    size_t size_ = 0;
+};
+
+class Filler {
+  public:
+    explicit Filler(char* to) : p_(to) {}
     void Put(const char* bytes, size_t n) {
         std::memcpy(p_, bytes, n);
         p_ += n;
@@ -91,36 +98,26 @@ class Writer {
         p_[1] = static_cast<char>(c.Cell);
         p_ += 2;
     }
-    std::string Finish() {
-        text_.resize(p_ - text_.data());
-        return std::move(text_);
-    }
 
   private:
-    void Grow(size_t n) {
-        const size_t used = p_ - text_.data();
-        text_.resize(std::max(text_.size() * 2, used + n));
-        p_ = text_.data() + used;
-    }
-    std::string text_;
     char* p_;
 };
 
 // Copies single bytes up to the next one of 0x80 or above; returns where it stopped.
-const Byte* CopyRoman(const Byte* p, const Byte* end, Writer& out) {
+template <class Out>
+const Byte* CopyRoman(const Byte* p, const Byte* end, Out& out) {
     const Byte* start = p;
     while (p < end && *p < 0x80)
         ++p;
-    out.Reserve(p - start);
     out.Put(reinterpret_cast<const char*>(start), p - start);
     return p;
 }
 
 // Converts bytes of 0x80 and above up to the next single byte; returns where it stopped. A lead
 // byte without its trail byte at the end of the text is dropped.
-const Byte* ConvertKanji(const Byte* p, const Byte* end, Writer& out) {
+template <class Out>
+const Byte* ConvertKanji(const Byte* p, const Byte* end, Out& out) {
     while (p < end && *p >= 0x80) {
-        out.Reserve(2 + EscapeLength);
         TJisChar c;
         if (IsHankakuKana(*p)) {
             p = KanaToJis(p, end, c);
@@ -139,23 +136,29 @@ bool StartsCharacter(const Byte* p, const Byte* end) {
     return IsHankakuKana(*p) || end - p >= 2;
 }
 
-}  // namespace
-
-std::string SjisToJis(std::string_view text) {
+template <class Out>
+void Convert(std::string_view text, Out& out) {
     const Byte* p = reinterpret_cast<const Byte*>(text.data());
     const Byte* end = p + text.size();
-    Writer out(text.size() + text.size() / 8 + 16);
     while (p < end) {
         p = CopyRoman(p, end, out);
         if (p == end || !StartsCharacter(p, end))
             break;
-        out.Reserve(EscapeLength);
         out.Put(KanjiIn, EscapeLength);
         p = ConvertKanji(p, end, out);
-        out.Reserve(EscapeLength);
         out.Put(RomanIn, EscapeLength);
     }
-    return out.Finish();
+}
+
+}  // namespace
+
+std::string SjisToJis(std::string_view text) {
+    Counter counter;
+    Convert(text, counter);
+    std::string jis(counter.Size(), '\0');
+    Filler filler(jis.data());
+    Convert(text, filler);
+    return jis;
 }
 
 TJisChar SjisCharToJis(unsigned char lead, unsigned char trail) {
