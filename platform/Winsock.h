@@ -8,9 +8,15 @@
 // program calls recv again; FD_CONNECT comes once; FD_CLOSE comes once, when the peer has
 // closed (a peek finds the end of the stream) or reset the connection. After closesocket no
 // message of that socket arrives, even one already queued.
+#include <arpa/inet.h>
+
 #include <bit>
 #include <cstdint>
 #include <string>
+
+// Optimised builds of the C library make htons a macro, which would rewrite the one below;
+// the library's function stays available without it.
+#undef htons
 
 namespace platform {
 
