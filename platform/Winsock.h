@@ -36,15 +36,12 @@ constexpr int SoLinger = 0x80;
 constexpr int MsgPeek = 2;
 constexpr uint32_t InaddrNone = 0xFFFFFFFF;
 constexpr long FdRead = 1;
-constexpr long FdWrite = 2;
 constexpr long FdOob = 4;
 constexpr long FdAccept = 8;
 constexpr long FdConnect = 16;
 constexpr long FdClose = 32;
 }  // namespace ws
 
-constexpr int WSAEINTR = 10004;
-constexpr int WSAEBADF = 10009;
 constexpr int WSAEINVAL = 10022;
 constexpr int WSAEWOULDBLOCK = 10035;
 constexpr int WSAENOTSOCK = 10038;
@@ -52,9 +49,6 @@ constexpr int WSAENOPROTOOPT = 10042;
 constexpr int WSAEAFNOSUPPORT = 10047;
 constexpr int WSAENOBUFS = 10055;
 constexpr int WSAENOTCONN = 10057;
-constexpr int WSAESHUTDOWN = 10058;
-constexpr int WSAECONNREFUSED = 10061;
-constexpr int WSAECONNRESET = 10054;
 constexpr int WSANOTINITIALISED = 10093;
 constexpr int WSAHOST_NOT_FOUND = 11001;
 constexpr int WSATRY_AGAIN = 11002;

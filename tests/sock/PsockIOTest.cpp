@@ -235,19 +235,37 @@ TEST(PsockIO, CancelDuringReadLnAbortsIt) {
     EXPECT_FALSE(session.sock.TimedOut);
 }
 
-// A peer that stops reading must not hang a stream send for ever.
-TEST(PsockIO, SendStreamToAPeerThatStopsReadingTimesOut) {
-    ScriptedPeer peer;
-    peer.Pause(5s);
-    Session session(peer, 300);
+// A peer that stops reading must not hang a send for ever, nor keep a core busy meanwhile.
+TEST(PsockIO, SendToAPeerThatStopsReadingTimesOut) {
+    const std::string block = Bytes(65535);
     TMemoryStream stream;
     const std::string data = Bytes(16 << 20);
     stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-    const auto start = Clock::now();
-    EXPECT_EQ(SockErrorOf([&] { session.sock.SendStream(stream); }), "Socket send aborted");
-    EXPECT_LT(Clock::now() - start, 4s);
-    EXPECT_GT(session.sock.SentBytes, 0);
-    EXPECT_LT(session.sock.SentBytes, session.sock.TotalBytes);
+    struct Case {
+        const char* name;
+        std::function<void(TPowersock&)> send;
+    };
+    const Case cases[] = {
+        {"SendStream", [&](TPowersock& s) { s.SendStream(stream); }},
+        {"Write",
+         [&](TPowersock& s) {
+             for (int i = 0; i < 256; ++i)
+                 s.Write(block);  // 16 MB at most
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        peer.Pause(5s);
+        Session session(peer, 300);
+        const double cpuBefore = CpuSeconds();
+        const auto start = Clock::now();
+        EXPECT_EQ(SockErrorOf([&] { c.send(session.sock); }), "Socket send aborted");
+        const auto elapsed = Clock::now() - start;
+        EXPECT_LT(elapsed, 4s);
+        EXPECT_LT(CpuSeconds() - cpuBefore, 0.5 * std::chrono::duration<double>(elapsed).count());
+        EXPECT_FALSE(session.sock.Canceled);
+    }
 }
 
 // The idle wait of a read must leave the processor to others.
