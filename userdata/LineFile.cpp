@@ -15,13 +15,9 @@ namespace {
 
 constexpr char kEndOfFile = '\x1A';
 
-std::string NativePath(const std::string& path) {
-    return QFile::encodeName(platform::FromSjis(path)).toStdString();
-}
-
 std::string ErrorText(const char* utf8Format, const std::string& path, int error) {
     std::string text = platform::Sjis(utf8Format);
-    text.replace(text.find("%s"), 2, path);
+    text.replace(text.find("%s"), 2, DisplayPath(path));
     return text + " (" + std::strerror(error) + ")";
 }
 
@@ -76,6 +72,14 @@ void SyncDirectory(const std::string& target) {
 
 }  // namespace
 
+std::string DisplayPath(const std::string& path) {
+    try {
+        return platform::ToSjis(QFile::decodeName(QByteArray::fromStdString(path)));
+    } catch (const ECodePageError&) {
+        return path;  // a name code page 932 cannot show: its bytes are still the best clue
+    }
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     const std::string body = text.substr(0, text.find(kEndOfFile));
@@ -102,7 +106,7 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::vector<std::string> ReadLineFile(const std::string& path) {
-    FileDescriptor fd(::open(NativePath(path).c_str(), O_RDONLY));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY));
     if (fd.Get() < 0) {
         const int error = errno;
         throw EFileReadError(ErrorText("ファイル %s を開けません", path, error), error == ENOENT);
@@ -123,21 +127,20 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
 }
 
 void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string target = NativePath(path);
-    std::string temporary = target + ".XXXXXX";
+    std::string temporary = path + ".XXXXXX";
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.Get() < 0)
         throw EInOutError(ErrorText("ファイル %s に書き込めません", path, errno));
 
-    const bool written = ::fchmod(fd.Get(), ModeFor(target)) == 0 &&
+    const bool written = ::fchmod(fd.Get(), ModeFor(path)) == 0 &&
                          WriteAll(fd.Get(), JoinLines(lines)) && ::fsync(fd.Get()) == 0 &&
-                         fd.Close() && ::rename(temporary.c_str(), target.c_str()) == 0;
+                         fd.Close() && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!written) {
         const int error = errno;
         ::unlink(temporary.c_str());
         throw EInOutError(ErrorText("ファイル %s に書き込めません", path, error));
     }
-    SyncDirectory(target);
+    SyncDirectory(path);
 }
 
 }  // namespace userdata

@@ -1,6 +1,6 @@
 #pragma once
 // The line files of the address book and the short-phrase list: Shift_JIS text, CR LF after
-// every line. Paths are Shift_JIS, like every text of the program.
+// every line. Paths are file-system bytes, as the platform gives the program's directory.
 #include <string>
 #include <vector>
 
@@ -23,6 +23,9 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // Each line followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// A path in Shift_JIS, for messages.
+std::string DisplayPath(const std::string& path);
 
 // Raises EFileReadError.
 std::vector<std::string> ReadLineFile(const std::string& path);

@@ -81,6 +81,19 @@ TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadBytes("f.dat"), old);
 }
 
+TEST_F(LineFileOnDisk, JapaneseDirectoryNamesWorkAndShowInMessages) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("データ"));
+    const std::string file = PathOf("データ/f.dat");  // UTF-8, as the file system has it
+    userdata::WriteLineFile(file, {"x"});
+    EXPECT_EQ(userdata::ReadLineFile(file), Lines{"x"});
+    try {
+        userdata::ReadLineFile(PathOf("データ/none.dat"));
+        ADD_FAILURE() << "nothing raised";
+    } catch (const userdata::EFileReadError& e) {
+        EXPECT_NE(e.Message().find(Sjis("データ/none.dat")), std::string::npos);
+    }
+}
+
 TEST_F(LineFileOnDisk, ReadFailuresTellMissingFromUnreadable) {
     struct Case {
         const char* what;
@@ -100,7 +113,7 @@ TEST_F(LineFileOnDisk, ReadFailuresTellMissingFromUnreadable) {
             ADD_FAILURE() << c.what << ": nothing raised";
         } catch (const userdata::EFileReadError& e) {
             EXPECT_EQ(e.Missing, c.missing) << c.what;
-            EXPECT_NE(e.Message().find(c.path), std::string::npos) << c.what;
+            EXPECT_NE(e.Message().find(userdata::DisplayPath(c.path)), std::string::npos) << c.what;
         }
     }
 }
