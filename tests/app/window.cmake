@@ -4,6 +4,7 @@ tidemark_add_test(window_tests
         GlyphsTest.cpp
         FrmMainLayoutTest.cpp
         FrmMainTest.cpp
+        HandOverTest.cpp
         ProgramTest.cpp
     LIBS tm_app
 )
