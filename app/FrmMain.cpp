@@ -29,6 +29,7 @@
 #include "userdata/FrmAddress.h"
 #include "userdata/FrmOption.h"
 #include "userdata/FrmTanbun.h"
+#include "userdata/LineFile.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -133,8 +134,9 @@ QLineEdit* Edit(QWidget* parent, const QRect& place, bool inputMethodOpen) {
 void MakeSureFileExists(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (!file) {
-        throw EInOutError(
-            platform::Utf8ToSjis("Cannot create file \"" + path + "\". " + std::strerror(errno)));
+        const int error = errno;
+        throw EInOutError(Sjis("ファイル ") + userdata::DisplayPath(path) + Sjis(" を開けません") +
+                          " (" + std::strerror(error) + ")");
     }
     std::fclose(file);
 }

@@ -45,18 +45,22 @@ using FormCreate = FrmMainFixture;
 TEST_F(FormCreate, CreatesMissingDataFilesEmptyAndLeavesExistingOnesAlone) {
     struct Case {
         const char* name;
-        const char* tanbun;  // nullptr: missing before start-up
+        const char* subdirectory;  // of the temporary directory, in UTF-8
+        const char* tanbun;        // nullptr: missing before start-up
         const char* address;
     };
     const Case cases[] = {
-        {"first start", nullptr, nullptr},
-        {"both exist", "\x88\xa4\r\nhello\r\n", "Taro\r\ntaro@example.com\r\n"},
-        {"only the phrases exist", "line without end", nullptr},
+        {"first start", "", nullptr, nullptr},
+        {"both exist", "", "\x88\xa4\r\nhello\r\n", "Taro\r\ntaro@example.com\r\n"},
+        {"only the phrases exist", "", "line without end", nullptr},
+        {"directory with a Japanese name", "ぴこぴこ便", nullptr, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir programDir;
-        const std::string dirPath = programDir.path().toStdString() + "/";
+        const QString path = QDir(programDir.path()).filePath(QString::fromUtf8(c.subdirectory));
+        ASSERT_TRUE(QDir().mkpath(path));
+        const std::string dirPath = path.toStdString() + "/";
         if (c.tanbun)
             WriteFile(dirPath + "tanbun.dat", c.tanbun);
         if (c.address)
@@ -97,8 +101,8 @@ TEST_F(FormCreate, FileThatCannotBeCreatedGivesOneErrorBoxThenTheWindowAsUsual) 
         const RecordedBox& box = boxes.boxes[0];
         EXPECT_EQ(platform::MsgIcon::Error, box.icon);
         EXPECT_EQ(platform::SjisToUtf8(platform::ApplicationTitle()), box.caption);
-        EXPECT_NE(std::string::npos, box.text.find(c.programDir)) << box.text;
-        EXPECT_EQ('.', box.text.back());
+        EXPECT_EQ(0u, box.text.find("ファイル " + c.programDir)) << box.text;
+        EXPECT_NE(std::string::npos, box.text.find(" を開けません (")) << box.text;
         const QString at = QString::fromStdString(c.programDir);
         if (c.created) {
             EXPECT_TRUE(QFile::exists(at + c.created));
