@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/CodePage.h"
@@ -60,6 +61,16 @@ mode_t ModeFor(const std::string& target) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// A data file that is a link to another is rewritten where the link points, keeping the link.
+std::string ThroughLinks(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
 }
 
 void SyncDirectory(const std::string& target) {
@@ -127,20 +138,21 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
 }
 
 void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
-    std::string temporary = path + ".XXXXXX";
+    const std::string target = ThroughLinks(path);
+    std::string temporary = target + ".XXXXXX";
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.Get() < 0)
         throw EInOutError(ErrorText("ファイル %s に書き込めません", path, errno));
 
-    const bool written = ::fchmod(fd.Get(), ModeFor(path)) == 0 &&
+    const bool written = ::fchmod(fd.Get(), ModeFor(target)) == 0 &&
                          WriteAll(fd.Get(), JoinLines(lines)) && ::fsync(fd.Get()) == 0 &&
-                         fd.Close() && ::rename(temporary.c_str(), path.c_str()) == 0;
+                         fd.Close() && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!written) {
         const int error = errno;
         ::unlink(temporary.c_str());
         throw EInOutError(ErrorText("ファイル %s に書き込めません", path, error));
     }
-    SyncDirectory(path);
+    SyncDirectory(target);
 }
 
 }  // namespace userdata

@@ -1,5 +1,8 @@
 // Reading and writing the line files byte for byte.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +66,15 @@ TEST_F(LineFileOnDisk, WriteReplacesTheFileAndKeepsItsPermissions) {
     ASSERT_EQ(::stat(PathOf("f.dat").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(DirEntries(), QStringList{"f.dat"});
+}
+
+TEST_F(LineFileOnDisk, WriteThroughALinkKeepsTheLink) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("elsewhere"));
+    WriteBytes("elsewhere/real.dat", "old\r\n");
+    ASSERT_EQ(::symlink(PathOf("elsewhere/real.dat").c_str(), PathOf("f.dat").c_str()), 0);
+    userdata::WriteLineFile(PathOf("f.dat"), {"new"});
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(PathOf("f.dat"))).isSymLink());
+    EXPECT_EQ(ReadBytes("elsewhere/real.dat"), "new\r\n");
 }
 
 TEST_F(LineFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
