@@ -53,7 +53,6 @@ TZelSMTP::TZelSMTP(QObject* AOwner) : TPowersock(AOwner), BoundaryRandom(std::ra
 TZelSMTP::~TZelSMTP() = default;
 
 void TZelSMTP::Connect() {
-    bool opened = false;
     {
         // A Connect started while a Send runs leaves Busy to that Send.
         BusyScope busy(Busy, !Busy);
@@ -65,10 +64,9 @@ void TZelSMTP::Connect() {
             Disconnect();
             throw;
         }
-        opened = true;
     }
-    if (opened)
-        Fire(OnConnect, this);
+    // Raised once Busy is released, so that the handler may send.
+    Fire(OnConnect, this);
 }
 
 void TZelSMTP::OpenSession() {
@@ -109,7 +107,6 @@ void TZelSMTP::SkipContinuationLines(std::string& Reply) {
 void TZelSMTP::Send() {
     if (Busy)
         return;
-    bool accepted = false;
     {
         BusyScope busy(Busy, true);
         BuildMessage();
@@ -123,12 +120,10 @@ void TZelSMTP::Send() {
         SendRecipients(PostMessage.ToCarbonCopy);
         SendRecipients(PostMessage.ToBlindCarbonCopy);
         SendData();
-        accepted = true;
         if (ClearParams)
             ClearLists();
     }
-    if (accepted)
-        Fire(OnSuccess, this);
+    Fire(OnSuccess, this);
 }
 
 void TZelSMTP::CheckHeaderComplete() {
