@@ -413,6 +413,17 @@ TEST(SessionTest, HeaderLinesAddedBySendStartAreSentButChecked) {
     }
 }
 
+TEST(SessionTest, HeaderLongerThanOneWriteGoesOutWhole) {
+    Session s;
+    s.FillMessage();
+    s.smtp.PostMessage.Subject = std::string(70000, 's');
+    s.smtp.Connect();
+    s.smtp.Send();
+    s.smtp.Disconnect();
+    EXPECT_NE(s.Wire().find("Subject: " + std::string(70000, 's') + "\r\nMime-Version: 1.0\r\n"),
+              std::string::npos);
+}
+
 TEST(SessionTest, LineBreakInEnvelopeAddressSendsNothing) {
     const std::vector<std::function<void(TPostMessage&)>> spoilers = {
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("evil@localhost\r\nDATA"); },
