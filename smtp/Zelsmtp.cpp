@@ -1,7 +1,6 @@
 #include "smtp/Zelsmtp.h"
 
 #include <algorithm>
-#include <array>
 
 #include "platform/Exception.h"
 #include "smtp/ZelLines.h"
@@ -24,7 +23,7 @@ int ReplyCodeOf(const std::string& Line) {
     return static_cast<int>(value);
 }
 
-// Clears a flag when the scope ends, however it ends.
+// Sets the flag; the owner of it clears it when the scope ends, however it ends.
 class BusyScope {
   public:
     BusyScope(bool& Flag, bool Owns) : flag_(Flag), owns_(Owns) { flag_ = true; }
