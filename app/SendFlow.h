@@ -32,7 +32,7 @@ class TComposeFields {
 class TSendFlow {
   public:
     // Gives the client the properties the program sends with and binds its events to the
-    // handlers below.
+    // handlers below; the destructor unbinds them, so the client must outlive the flow.
     TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields);
     ~TSendFlow();
     TSendFlow(const TSendFlow&) = delete;

@@ -302,6 +302,19 @@ TEST_F(SendFlowTest, FailedConnectionShowsBothBoxesAndTheNextSendWorks) {
     }
 }
 
+TEST_F(SendFlowTest, SendThatDoesNothingIsNoSuccess) {
+    ScriptedPeer peer;
+    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Start();
+    Store(peer);
+    // Another user of the client holds it busy: its Send then returns without sending.
+    fields.onStatus = [this](const std::string&) { ZelSMTP1.Busy = true; };
+    Press();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。"});
+    EXPECT_TRUE(FieldsKept());
+    EXPECT_TRUE(Commands(peer, "MAIL").empty());
+}
+
 TEST_F(SendFlowTest, QuitRefusedAfterAcceptedMessage) {
     ScriptedPeer peer;
     peer.Send("220 hi\r\n").ReplyEach(Smtp({{"QUIT", "340 what\r\n"}}));
