@@ -54,15 +54,22 @@ std::string MessageOf(const std::exception& e) {
     return own ? own->Message() : std::string(e.what());
 }
 
+// A server's reply line comes with its line end.
+std::string Line(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return platform::SjisToUtf8(text);
+}
+
 int StatusOf(const TSendFlow& flow, std::ostream& err) {
     switch (flow.LastOutcome()) {
         case TSendFlow::Outcome::Sent:
             return ssSent;
         case TSendFlow::Outcome::SentQuitRefused:
-            err << platform::SjisToUtf8(flow.LastError()) << std::endl;
+            err << Line(flow.LastError()) << std::endl;
             return ssSent;
         case TSendFlow::Outcome::Failed:
-            err << platform::SjisToUtf8(flow.LastError()) << std::endl;
+            err << Line(flow.LastError()) << std::endl;
             return ssFailed;
         default:
             return ssUsage;

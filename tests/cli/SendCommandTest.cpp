@@ -36,7 +36,7 @@ TEST(SendCommand, RefusedQuitAfterAcceptanceStillCountsAsSent) {
     EXPECT_TRUE(peer.Wait(5s));
     EXPECT_EQ(status, ssSent);
     EXPECT_EQ(out.str(), "メールを送信したよ。\n送信に失敗したよ。\n");
-    EXPECT_NE(err.str().find("340 not now"), std::string::npos) << err.str();
+    EXPECT_TRUE(err.str().ends_with("\n340 not now\n")) << err.str();
 }
 
 }  // namespace
