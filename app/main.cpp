@@ -8,6 +8,7 @@
 
 #include "app/FrmMain.h"
 #include "platform/Application.h"
+#include "platform/ExceptionHook.h"
 #include "userdata/WindowFont.h"
 
 namespace {
@@ -52,6 +53,8 @@ int Screenshot(TFrmMain& FrmMain, const QString& path) {
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
+    // Exceptions out of timer ticks reach the same error display as those of the windows.
+    platform::SetExceptionHook(platform::HandleException);
     QApplication::setFont(userdata::WindowFont());
     const QStringList args = QApplication::arguments().mid(1);
     const bool screenshot = args.size() == 2 && args[0] == "--screenshot";
