@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 int64_t TStream::Size() {
     const int64_t here = Seek(0, soFromCurrent);
@@ -35,17 +39,59 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
     return count;
 }
 
+namespace {
+
+// Large memory streams (a whole encoded attachment, a message's content) live in anonymous
+// mappings that the kernel may back with 2 MB pages: filling them then costs a page fault per
+// 2 MB instead of one per 4 KB, which dominates the time of an encoder writing into memory.
+constexpr size_t kHugePage = size_t{2} << 20;
+
+bool IsMapped(size_t capacity) { return capacity >= kHugePage; }
+
+char* MapBlock(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    madvise(p, bytes, MADV_HUGEPAGE);
+    return static_cast<char*>(p);
+}
+
+void FreeBlock(char* memory, size_t capacity) {
+    if (IsMapped(capacity))
+        munmap(memory, capacity);
+    else
+        std::free(memory);
+}
+
+}  // namespace
+
+TMemoryStream::~TMemoryStream() { FreeBlock(memory_, capacity_); }
+
+void TMemoryStream::Reserve(size_t needed) {
+    if (needed <= capacity_) return;
+    size_t capacity = std::max({needed, capacity_ * 2, size_t{256}});
+    if (IsMapped(capacity)) capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+    char* memory = IsMapped(capacity) ? MapBlock(capacity) : static_cast<char*>(std::malloc(capacity));
+    if (!memory) throw std::bad_alloc();
+    if (size_ > 0) std::memcpy(memory, memory_, size_);
+    FreeBlock(memory_, capacity_);
+    memory_ = memory;
+    capacity_ = capacity;
+}
+
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
     const int64_t n = std::clamp<int64_t>(Size() - position_, 0, std::max<int64_t>(count, 0));
-    if (n > 0) std::memcpy(buffer, data_.data() + position_, n);
+    if (n > 0) std::memcpy(buffer, memory_ + position_, n);
     position_ += n;
     return n;
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    if (position_ + count > Size()) data_.resize(position_ + count);
-    std::memcpy(data_.data() + position_, buffer, count);
+    const size_t end = static_cast<size_t>(position_ + count);
+    Reserve(end);
+    if (static_cast<size_t>(position_) > size_) std::memset(memory_ + size_, 0, position_ - size_);
+    std::memcpy(memory_ + position_, buffer, count);
+    size_ = std::max(size_, end);
     position_ += count;
     return count;
 }
@@ -57,7 +103,7 @@ int64_t TMemoryStream::Seek(int64_t offset, int origin) {
 }
 
 void TMemoryStream::Clear() {
-    data_.clear();
+    size_ = 0;
     position_ = 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/Exception.h"
 
@@ -34,16 +35,25 @@ public:
 
 class TMemoryStream : public TStream {
 public:
+    TMemoryStream() = default;
+    ~TMemoryStream() override;
+    TMemoryStream(const TMemoryStream&) = delete;
+    TMemoryStream& operator=(const TMemoryStream&) = delete;
+
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, int origin) override;
-    int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+    int64_t Size() override { return static_cast<int64_t>(size_); }
 
     void Clear();
-    const std::string& Data() const { return data_; }
+    std::string_view Data() const { return {memory_, size_}; }
 
 private:
-    std::string data_;
+    void Reserve(size_t capacity);
+
+    char* memory_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
     int64_t position_ = 0;
 };
 

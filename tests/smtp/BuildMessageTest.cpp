@@ -142,7 +142,7 @@ TEST(BuildMessageTest, UuCodeLineStartingWithDotIsDoubled) {
     smtp.EncodeType = uuCode;
     smtp.PostMessage.Attachments.Add(path);
     smtp.BuildMessage();
-    const std::string& content = smtp.ContentStream.Data();
+    const std::string content(smtp.ContentStream.Data());
     const auto last = content.find("\r\n.");
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(content.substr(last, 5), "\r\n..0") << "the length line is stuffed";
@@ -155,7 +155,7 @@ TEST(BuildMessageTest, FileNameIsTheLastPathComponent) {
     TZelSMTP smtp(nullptr);
     smtp.PostMessage.Attachments.Add(path);
     smtp.BuildMessage();
-    const std::string& content = smtp.ContentStream.Data();
+    const std::string content(smtp.ContentStream.Data());
     EXPECT_NE(content.find("name=\"report.pdf\"\r\n"), std::string::npos);
     EXPECT_NE(content.find("filename=\"report.pdf\"\r\n"), std::string::npos);
     EXPECT_EQ(content.find(dir.path().toStdString()), std::string::npos);
@@ -174,7 +174,7 @@ TEST(BuildMessageTest, MissingAttachmentStopsAfterItsPartHeader) {
     smtp.OnEncodeStart = [&](const std::string& f) { events.push_back("start " + f); };
     EXPECT_THROW(smtp.BuildMessage(), EFOpenError);
     EXPECT_EQ(events, (std::vector<std::string>{"start " + good, "missing " + bad}));
-    const std::string& content = smtp.ContentStream.Data();
+    const std::string content(smtp.ContentStream.Data());
     EXPECT_TRUE(content.ends_with("filename=\"missing.bin\"\r\n\r\n")) << content;
 }
 

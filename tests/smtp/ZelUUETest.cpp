@@ -19,7 +19,7 @@ std::string Encode(const std::string& data, UUMethods method) {
     processor.Source = &source;
     processor.Destination = &destination;
     processor.Encode();
-    return destination.Data();
+    return std::string(destination.Data());
 }
 
 std::string RandomBytes(size_t n, unsigned seed) {
