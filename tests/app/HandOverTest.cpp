@@ -48,6 +48,13 @@ class HandOver : public FrmMainFixture {
                 return;
             }
             act(*window);
+            // A window that stays open fails the test instead of hanging it.
+            QTimer::singleShot(5000, window, [window] {
+                if (window->isVisible()) {
+                    ADD_FAILURE() << "window stayed open";
+                    window->hide();
+                }
+            });
         });
     }
 
