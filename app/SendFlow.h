@@ -2,8 +2,6 @@
 // What the send button does: read the settings afresh, open one SMTP connection, hand the client
 // one message built from the five compose fields, close, and tell the user the outcome. Also the
 // handlers of the client's events. The compose window and the command-line sender both drive it.
-#include <cstdint>
-#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -83,15 +81,3 @@ class TSendFlow {
     bool accepted_ = false;
     bool connectionFailed_ = false;
 };
-
-// The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
-// decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
-// the value must fit 32 signed bits. Anything else raises EConvertError.
-int32_t StrToInt(const std::string& S);
-
-// The Date header value for a moment, in local time: "Tue, 08 Dec 2026 17:40:00 +0900".
-std::string Rfc5322Date(std::time_t moment);
-
-// A Message-ID value "<unique@domain>"; the domain is that of the sender address, or "localhost"
-// when the address has none that a header can carry.
-std::string NewMessageId(const std::string& senderAddress);

@@ -1,5 +1,6 @@
 # The send flow shared by the compose window and the command-line sender.
 add_library(tm_sendflow STATIC
     SendFlow.cpp
+    SendFlowText.cpp
 )
 target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_jconvert tm_platform_widgets)

@@ -7,7 +7,7 @@
 #include <regex>
 #include <set>
 
-#include "app/SendFlow.h"
+#include "app/SendFlowText.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 

@@ -1,0 +1,18 @@
+#pragma once
+// Texts the send flow makes on its own: the port number from its setting, the Date and the
+// Message-ID header values.
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+// The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
+// decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
+// the value must fit 32 signed bits. Anything else raises EConvertError.
+int32_t StrToInt(const std::string& S);
+
+// The Date header value for a moment, in local time: "Tue, 08 Dec 2026 17:40:00 +0900".
+std::string Rfc5322Date(std::time_t moment);
+
+// A Message-ID value "<unique@domain>"; the domain is that of the sender address, or "localhost"
+// when the address has none that a header can carry.
+std::string NewMessageId(const std::string& senderAddress);
