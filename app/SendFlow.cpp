@@ -1,7 +1,6 @@
 #include "app/SendFlow.h"
 #include "app/SendFlowText.h"
 
-
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"

@@ -12,9 +12,11 @@ std::string ApplicationTitleFor(const std::string& executablePath) {
     std::string name = executablePath.substr(executablePath.find_last_of('/') + 1);
     name = name.substr(0, name.find('.'));
     for (size_t i = 1; i < name.size(); ++i) {
-        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+        if (name[i] >= 'A' && name[i] <= 'Z')
+            name[i] = static_cast<char>(name[i] - 'A' + 'a');
     }
-    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
+        name[0] = static_cast<char>(name[0] - 'a' + 'A');
     return name;
 }
 
@@ -27,7 +29,8 @@ std::string ExecutableDir() {
 }
 
 std::string ErrorDisplayText(const std::string& message) {
-    if (message.empty()) return message;
+    if (message.empty())
+        return message;
     const auto last = static_cast<unsigned char>(message.back());
     return last > '.' ? message + "." : message;
 }

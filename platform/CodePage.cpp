@@ -11,9 +11,10 @@ namespace {
 
 // iconv descriptor for one direction, opened once per thread.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error("iconv_open failed");
     }
     ~Converter() { iconv_close(cd_); }
     Converter(const Converter&) = delete;
@@ -30,12 +31,13 @@ public:
             size_t room = sizeof chunk;
             const size_t r = iconv(cd_, &src, &left, &dst, &room);
             out.append(chunk, dst - chunk);
-            if (r == static_cast<size_t>(-1) && errno != E2BIG) break;
+            if (r == static_cast<size_t>(-1) && errno != E2BIG)
+                break;
         }
         return in.size() - left;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -57,7 +59,8 @@ size_t DecodeUtf8(std::string_view s, char32_t& c) {
         return 1;
     }
     c = b & (0x7F >> n);
-    for (size_t i = 1; i < n; ++i) c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+    for (size_t i = 1; i < n; ++i)
+        c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
     return n;
 }
 
@@ -83,14 +86,22 @@ void AppendUtf8(std::string& out, char32_t c) {
 // programs use; code page 932 holds them under the code points on the right.
 char32_t Cp932Equivalent(char32_t c) {
     switch (c) {
-        case 0x301C: return 0xFF5E;  // wave dash
-        case 0x2016: return 0x2225;  // double vertical line
-        case 0x2212: return 0xFF0D;  // minus sign
-        case 0x00A2: return 0xFFE0;  // cent sign
-        case 0x00A3: return 0xFFE1;  // pound sign
-        case 0x00AC: return 0xFFE2;  // not sign
-        case 0x2014: return 0x2015;  // em dash
-        default: return c;
+        case 0x301C:
+            return 0xFF5E;  // wave dash
+        case 0x2016:
+            return 0x2225;  // double vertical line
+        case 0x2212:
+            return 0xFF0D;  // minus sign
+        case 0x00A2:
+            return 0xFFE0;  // cent sign
+        case 0x00A3:
+            return 0xFFE1;  // pound sign
+        case 0x00AC:
+            return 0xFFE2;  // not sign
+        case 0x2014:
+            return 0x2015;  // em dash
+        default:
+            return c;
     }
 }
 
@@ -108,7 +119,8 @@ std::string Utf8ToSjis(std::string_view utf8) {
     while (!utf8.empty()) {
         const size_t done = ToCp932().Run(utf8, out);
         utf8.remove_prefix(done);
-        if (utf8.empty()) break;
+        if (utf8.empty())
+            break;
         char32_t c;
         const size_t len = DecodeUtf8(utf8, c);
         const char32_t equivalent = Cp932Equivalent(c);
@@ -122,15 +134,19 @@ std::string Utf8ToSjis(std::string_view utf8) {
                 continue;
             }
         }
-        throw ECodePageError(
-            Sjis("文字 ") + CodePointName(c) + Sjis(" はシフトJISで表せません"), c);
+        throw ECodePageError(Sjis("文字 ") + CodePointName(c) + Sjis(" はシフトJISで表せません"),
+                             c);
     }
     return out;
 }
 
-std::string ToSjis(const QString& text) { return Utf8ToSjis(text.toStdString()); }
+std::string ToSjis(const QString& text) {
+    return Utf8ToSjis(text.toStdString());
+}
 
-std::string Sjis(std::string_view utf8) { return Utf8ToSjis(utf8); }
+std::string Sjis(std::string_view utf8) {
+    return Utf8ToSjis(utf8);
+}
 
 std::string SjisToUtf8(std::string_view sjis) {
     std::string out;
@@ -138,13 +154,16 @@ std::string SjisToUtf8(std::string_view sjis) {
     while (!sjis.empty()) {
         const size_t done = FromCp932().Run(sjis, out);
         sjis.remove_prefix(done);
-        if (sjis.empty()) break;
+        if (sjis.empty())
+            break;
         AppendUtf8(out, 0xFFFD);  // a byte that starts no character
         sjis.remove_prefix(1);
     }
     return out;
 }
 
-QString FromSjis(std::string_view sjis) { return QString::fromStdString(SjisToUtf8(sjis)); }
+QString FromSjis(std::string_view sjis) {
+    return QString::fromStdString(SjisToUtf8(sjis));
+}
 
 }  // namespace platform

@@ -9,7 +9,7 @@
 
 // A character that code page 932 cannot hold.
 class ECodePageError : public EConvertError {
-public:
+  public:
     ECodePageError(std::string message, char32_t character)
         : EConvertError(std::move(message)), Character(character) {}
     char32_t Character;

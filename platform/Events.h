@@ -16,5 +16,6 @@ using TOnHostResolved = std::function<void(TComponent* Sender)>;
 // Calls the event when a handler is assigned.
 template <class Event, class... Args>
 void Fire(const Event& event, Args&&... args) {
-    if (event) event(std::forward<Args>(args)...);
+    if (event)
+        event(std::forward<Args>(args)...);
 }

@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 class QtMessageBoxes : public MessageBoxes {
-public:
+  public:
     MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
                    MsgButtons buttons) override {
         QMessageBox box(QApplication::activeWindow());
@@ -41,7 +41,9 @@ MessageBoxes& CurrentMessageBoxes() {
     return installed ? *installed : real;
 }
 
-void SetMessageBoxes(MessageBoxes* boxes) { installed = boxes; }
+void SetMessageBoxes(MessageBoxes* boxes) {
+    installed = boxes;
+}
 
 void ShowMessage(const std::string& text) {
     CurrentMessageBoxes().Show(ApplicationTitle(), text, MsgIcon::None, MsgButtons::Ok);

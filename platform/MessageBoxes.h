@@ -9,7 +9,7 @@ enum class MsgButtons { Ok, OkCancel };
 enum class MsgResult { Ok, Cancel };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // caption and text are Shift_JIS. Closing the box without a button counts as Cancel.
     virtual MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,

@@ -5,8 +5,12 @@
 
 namespace platform {
 
-void ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void ProcessMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-void Sleep(unsigned milliseconds) { QThread::msleep(milliseconds); }
+void Sleep(unsigned milliseconds) {
+    QThread::msleep(milliseconds);
+}
 
 }  // namespace platform

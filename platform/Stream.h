@@ -11,7 +11,7 @@
 enum TSeekOrigin { soFromBeginning = 0, soFromCurrent = 1, soFromEnd = 2 };
 
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
 
     // Reads up to count bytes; returns how many were read (fewer at the end).
@@ -34,7 +34,7 @@ public:
 };
 
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     ~TMemoryStream() override;
     TMemoryStream(const TMemoryStream&) = delete;
@@ -48,7 +48,7 @@ public:
     void Clear();
     std::string_view Data() const { return {memory_, size_}; }
 
-private:
+  private:
     void Reserve(size_t capacity);
 
     char* memory_ = nullptr;
@@ -58,7 +58,7 @@ private:
 };
 
 class TFileStream : public TStream {
-public:
+  public:
     enum Mode { fmOpenRead, fmCreate };
     // Raises EFOpenError when the file cannot be opened.
     TFileStream(const std::string& path, Mode mode);
@@ -70,7 +70,7 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, int origin) override;
 
-private:
+  private:
     std::FILE* file_;
 };
 

@@ -7,21 +7,25 @@
 #include "platform/Exception.h"
 
 namespace {
-unsigned char Fold(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
+unsigned char Fold(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
 }  // namespace
 
 int CompareText(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
         const int d = Fold(a[i]) - Fold(b[i]);
-        if (d != 0) return d;
+        if (d != 0)
+            return d;
     }
     return (a.size() < b.size()) ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 void TStringList::CheckIndex(int index, int limit) const {
     if (index < 0 || index >= limit) {
-        static const std::string format = platform::Sjis("リストのインデックスが範囲を超えています (%d)");
+        static const std::string format =
+            platform::Sjis("リストのインデックスが範囲を超えています (%d)");
         char text[128];
         std::snprintf(text, sizeof text, format.c_str(), index);
         throw EStringListError(text);
@@ -33,9 +37,8 @@ int TStringList::Add(std::string s) {
         items_.push_back(std::move(s));
         return Count() - 1;
     }
-    auto at = std::upper_bound(items_.begin(), items_.end(), s, [](const auto& x, const auto& y) {
-        return CompareText(x, y) < 0;
-    });
+    auto at = std::upper_bound(items_.begin(), items_.end(), s,
+                               [](const auto& x, const auto& y) { return CompareText(x, y) < 0; });
     const int index = static_cast<int>(at - items_.begin());
     items_.insert(at, std::move(s));
     return index;

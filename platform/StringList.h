@@ -5,7 +5,7 @@
 #include <vector>
 
 class TStringList {
-public:
+  public:
     virtual ~TStringList() = default;
 
     int Count() const { return static_cast<int>(items_.size()); }
@@ -36,7 +36,7 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     void CheckIndex(int index, int limit) const;
 
     std::vector<std::string> items_;

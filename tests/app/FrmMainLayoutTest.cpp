@@ -107,7 +107,8 @@ TEST_F(FrmMainLayout, FixedWindowWithCaptionClientAreaAndTitleBarButtons) {
 
 TEST_F(FrmMainLayout, JapaneseFontOfTwelvePixelsInEveryControl) {
     for (QWidget* w : form->findChildren<QWidget*>()) {
-        if (w->isWindow()) continue;  // the menus' pop-ups take the program's font
+        if (w->isWindow())
+            continue;  // the menus' pop-ups take the program's font
         SCOPED_TRACE(w->metaObject()->className());
         EXPECT_EQ(12, w->font().pixelSize());
     }

@@ -15,7 +15,8 @@ TEST(Application, TitleIsTheExecutableNameUpToItsFirstPeriod) {
         {"/opt/x.y/PicoPico.v2.bin", "Picopico"},
         {"tidemark-send", "Tidemark-send"},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::ApplicationTitleFor(c.path), c.title);
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::ApplicationTitleFor(c.path), c.title);
 }
 
 TEST(Application, ErrorDisplayAppendsAPeriodUnlessTheTextEndsInOneOrBelow) {
@@ -26,9 +27,11 @@ TEST(Application, ErrorDisplayAppendsAPeriodUnlessTheTextEndsInOneOrBelow) {
         {"Connection Failed", "Connection Failed."},
         {"done.", "done."},
         {"a,", "a,"},  // ',' sorts below '.'
-        {platform::Sjis("'abc' は整数ではありません"), platform::Sjis("'abc' は整数ではありません.")},
+        {platform::Sjis("'abc' は整数ではありません"),
+         platform::Sjis("'abc' は整数ではありません.")},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::ErrorDisplayText(c.message), c.shown);
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::ErrorDisplayText(c.message), c.shown);
 }
 
 TEST(Application, GeneralErrorDisplayShowsAnErrorBoxWithTheTitle) {

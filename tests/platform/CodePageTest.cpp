@@ -10,12 +10,8 @@ TEST(CodePage, RoundTripsJapaneseText) {
         const char* utf8;
         const char* sjis;
     } cases[] = {
-        {"", ""},
-        {"abc", "abc"},
-        {"テスト", "\x83\x65\x83\x58\x83\x67"},
-        {"漢", "\x8A\xBF"},
-        {"ｶﾞ", "\xB6\xDE"},
-        {"～", "\x81\x60"},
+        {"", ""},           {"abc", "abc"},     {"テスト", "\x83\x65\x83\x58\x83\x67"},
+        {"漢", "\x8A\xBF"}, {"ｶﾞ", "\xB6\xDE"}, {"～", "\x81\x60"},
         {"①", "\x87\x40"},
     };
     for (const auto& c : cases) {
@@ -42,14 +38,17 @@ TEST(CodePage, UnmappableCharacterIsNamedNeverReplaced) {
 }
 
 TEST(CodePage, InvalidShiftJisShowsReplacementCharacterAndGoesOn) {
-    EXPECT_EQ(SjisToUtf8("a\xA0" "b"), "a\uFFFDb");
+    EXPECT_EQ(SjisToUtf8("a\xA0"
+                         "b"),
+              "a\uFFFDb");
     EXPECT_EQ(SjisToUtf8("x\x82"), "x\uFFFD");
     EXPECT_EQ(SjisToUtf8(std::string("\0z", 2)), std::string("\0z", 2));
 }
 
 TEST(CodePage, LeadBytesOfCodePage932) {
     int leads = 0;
-    for (int b = 0; b < 256; ++b) leads += platform::IsDBCSLeadByte(static_cast<unsigned char>(b));
+    for (int b = 0; b < 256; ++b)
+        leads += platform::IsDBCSLeadByte(static_cast<unsigned char>(b));
     EXPECT_EQ(leads, (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1));
     EXPECT_FALSE(platform::IsDBCSLeadByte(0xA0));
     EXPECT_TRUE(platform::IsDBCSLeadByte(0xFC));

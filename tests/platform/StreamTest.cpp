@@ -10,7 +10,8 @@ TEST(MemoryStream, KeepsEveryByteAcrossGrowth) {
     for (size_t total : {0u, 1u, 4095u, (2u << 20) - 1, (2u << 20) + 1, 5u << 20}) {
         std::string data(total, '\0');
         std::mt19937 random(static_cast<unsigned>(total));
-        for (auto& c : data) c = static_cast<char>(random());
+        for (auto& c : data)
+            c = static_cast<char>(random());
         TMemoryStream stream;
         for (size_t at = 0; at < total;) {
             const size_t piece = std::min<size_t>(total - at, 1 + random() % 70000);

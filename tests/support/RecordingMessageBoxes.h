@@ -16,15 +16,17 @@ struct RecordedBox {
 };
 
 class RecordingMessageBoxes : public platform::MessageBoxes {
-public:
+  public:
     RecordingMessageBoxes() { platform::SetMessageBoxes(this); }
     ~RecordingMessageBoxes() override { platform::SetMessageBoxes(nullptr); }
 
     platform::MsgResult Show(const std::string& caption, const std::string& text,
                              platform::MsgIcon icon, platform::MsgButtons buttons) override {
         boxes.push_back({platform::SjisToUtf8(caption), platform::SjisToUtf8(text), icon, buttons});
-        if (onShow) onShow(boxes.back());
-        if (answers.empty()) return platform::MsgResult::Ok;
+        if (onShow)
+            onShow(boxes.back());
+        if (answers.empty())
+            return platform::MsgResult::Ok;
         const auto answer = answers.front();
         answers.pop_front();
         return answer;
@@ -33,11 +35,12 @@ public:
     // Texts of the boxes shown so far, in order.
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const auto& b : boxes) texts.push_back(b.text);
+        for (const auto& b : boxes)
+            texts.push_back(b.text);
         return texts;
     }
 
     std::vector<RecordedBox> boxes;
-    std::deque<platform::MsgResult> answers;        // default answer: Ok
+    std::deque<platform::MsgResult> answers;         // default answer: Ok
     std::function<void(const RecordedBox&)> onShow;  // runs while the box "is shown"
 };
