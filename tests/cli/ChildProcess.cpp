@@ -96,19 +96,6 @@ void ChildProcess::Kill() {
     pid_ = -1;
 }
 
-std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    size_t end;
-    while ((end = Out.find('\n')) == std::string::npos) {
-        pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, RemainingMs(deadline)) <= 0 || !Drain(out_, Out))
-            return "";
-    }
-    std::string line = Out.substr(0, end);
-    Out.erase(0, end + 1);
-    return line;
-}
-
 int ChildProcess::Finish(const std::string& input, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     size_t written = 0;

@@ -15,8 +15,6 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // One line of standard output (without its end), or "" when none came in time.
-    std::string ReadLine(std::chrono::milliseconds timeout);
     // Feeds input, closes standard input, collects both outputs and waits for the end.
     // Returns the exit status, or -1 when the child had to be killed after timeout.
     int Finish(const std::string& input, std::chrono::milliseconds timeout);

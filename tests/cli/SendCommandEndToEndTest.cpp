@@ -1,12 +1,6 @@
 // tidemark-send as a script runs it, against a real SMTP server on loopback; the stored message is
 // read back with Python's email package.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,16 +14,12 @@
 
 #include "ChildProcess.h"
 #include "platform/CodePage.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/SinkProcess.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::string kPython = "/usr/bin/python3";
-
-std::string SourcePath(const std::string& relative) {
-    return std::string(TIDEMARK_SOURCE) + "/" + relative;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -40,47 +30,9 @@ std::string ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
-// A port on 127.0.0.1 where nothing listens.
-std::string ClosedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    close(s);
-    return std::to_string(ntohs(address.sin_port));
-}
-
-// The SMTP sink, started on a free loopback port for one test.
-class Sink {
-  public:
-    Sink() : process_({kPython, SourcePath("tests/support/smtp_sink.py"), Dir()}) {
-        const std::string line = process_.ReadLine(20s);
-        if (line.starts_with("PORT "))
-            port_ = line.substr(5);
-    }
-    std::string Port() const { return port_; }
-    std::string Dir() const { return dir_.path().toStdString(); }
-    QString Stored(int number, const char* suffix) const {
-        return dir_.filePath(QString::asprintf("%04d.%s", number, suffix));
-    }
-    int MessageCount() const {
-        return static_cast<int>(QDir(dir_.path()).entryList({"*.eml"}, QDir::Files).size());
-    }
-
-  private:
-    QTemporaryDir dir_;
-    ChildProcess process_;
-    std::string port_;
-};
-
-QJsonObject Inspect(const QString& eml) {
-    const ChildResult r =
-        RunChild({kPython, SourcePath("tests/cli/inspect_mail.py"), eml.toStdString()}, "");
-    EXPECT_EQ(r.status, 0) << r.err;
-    return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+// The decoded text part as a reader sees it, with plain line ends.
+std::string Body(const QJsonObject& mail) {
+    return mail["text"].toString().replace("\r\n", "\n").toStdString();
 }
 
 std::string Text(const QJsonObject& o, const char* key) {
@@ -101,16 +53,17 @@ class SendCommandEndToEnd : public testing::Test {
     QString SettingsFile() const { return config_.filePath("Orvane/Tidemark.conf"); }
 
     QTemporaryDir config_;
-    Sink sink_;
+    SinkProcess sink_;
+    const std::string port_ = std::to_string(sink_.Port);
 };
 
 TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
-    ASSERT_FALSE(sink_.Port().empty());
-    const ChildResult r = Send(
-        {"--to", "to@example.jp", "--cc", "CC Person <cc@example.jp>", "--bcc", "bcc@example.jp",
-         "--subject", "ｶﾞｲﾄﾞの件名 test", "--smtp", "127.0.0.1", "--port", sink_.Port(),
-         "--user-id", "tester", "--name", "ﾓｺ Yamada", "--email", "me@example.jp"},
-        "一行目\r\n.dot line\nｶﾞｷﾞ\rlast line\n");
+    ASSERT_NE(sink_.Port, 0);
+    const ChildResult r =
+        Send({"--to", "to@example.jp", "--cc", "CC Person <cc@example.jp>", "--bcc",
+              "bcc@example.jp", "--subject", "ｶﾞｲﾄﾞの件名 test", "--smtp", "127.0.0.1", "--port",
+              port_, "--user-id", "tester", "--name", "ﾓｺ Yamada", "--email", "me@example.jp"},
+             "一行目\r\n.dot line\nｶﾞｷﾞ\rlast line\n");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "メールを送信したよ。\n");
     EXPECT_TRUE(Contains(r.err, "接続しました\n")) << r.err;
@@ -118,9 +71,9 @@ TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
     EXPECT_TRUE(Contains(r.err, "接続は解除されました\n")) << r.err;
     EXPECT_FALSE(Contains(r.err, "バイト送信しました")) << "progress only with --verbose";
 
-    EXPECT_EQ(ReadFile(sink_.Stored(1, "env")),
+    EXPECT_EQ(sink_.Envelope(1).toStdString(),
               "me@example.jp\nto@example.jp\ncc@example.jp\nbcc@example.jp\n");
-    const QJsonObject mail = Inspect(sink_.Stored(1, "eml"));
+    const QJsonObject mail = SinkProcess::Decode(sink_.Message(1));
     EXPECT_EQ(Text(mail, "subject"), "ガイドの件名 test");
     EXPECT_EQ(Text(mail, "from_name"), "モコ Yamada");
     EXPECT_EQ(Text(mail, "from_address"), "me@example.jp");
@@ -130,7 +83,7 @@ TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
     EXPECT_EQ(Text(mail, "content_type"), "text/plain");
     EXPECT_EQ(Text(mail, "charset"), "iso-2022-jp");
     // Every body starts with one empty line; the period is unstuffed by the server.
-    EXPECT_EQ(Text(mail, "body"), "\n一行目\n.dot line\nガギ\nlast line\n");
+    EXPECT_EQ(Body(mail), "\n一行目\n.dot line\nガギ\nlast line\n");
     EXPECT_NEAR(mail["date_stamp"].toDouble(), static_cast<double>(std::time(nullptr)), 300)
         << Text(mail, "date");
     EXPECT_TRUE(QRegularExpression("^<[^<>@\\s]+@example\\.jp>$")
@@ -142,8 +95,8 @@ TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
 }
 
 TEST_F(SendCommandEndToEnd, VerboseShowsProgressAndSocketStatus) {
-    ASSERT_FALSE(sink_.Port().empty());
-    std::vector<std::string> args = To(sink_.Port());
+    ASSERT_NE(sink_.Port, 0);
+    std::vector<std::string> args = To(port_);
     args.push_back("--verbose");
     std::string body;
     for (int i = 0; i < 100; ++i)
@@ -156,11 +109,11 @@ TEST_F(SendCommandEndToEnd, VerboseShowsProgressAndSocketStatus) {
 }
 
 TEST_F(SendCommandEndToEnd, UsesStoredSettingsAndWritesNoOverride) {
-    ASSERT_FALSE(sink_.Port().empty());
+    ASSERT_NE(sink_.Port, 0);
     {
         QSettings stored(SettingsFile(), QSettings::IniFormat);
         stored.setValue("Settings/Smtp", "127.0.0.1");
-        stored.setValue("Settings/Port", QString::fromStdString(sink_.Port()));
+        stored.setValue("Settings/Port", QString::fromStdString(port_));
         stored.setValue("Settings/Name", QString::fromUtf8("保存した名前"));
         stored.setValue("Settings/Email", "stored@example.jp");
         stored.setValue("Settings/UserID", "stored");
@@ -168,29 +121,30 @@ TEST_F(SendCommandEndToEnd, UsesStoredSettingsAndWritesNoOverride) {
     const std::string before = ReadFile(SettingsFile());
     const ChildResult r = Send({"--to", "to@example.jp", "--email", "override@example.jp"}, "hi\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFile(sink_.Stored(1, "env")), "override@example.jp\nto@example.jp\n");
-    EXPECT_EQ(Text(Inspect(sink_.Stored(1, "eml")), "from_name"), "保存した名前");
+    EXPECT_EQ(sink_.Envelope(1).toStdString(), "override@example.jp\nto@example.jp\n");
+    EXPECT_EQ(Text(SinkProcess::Decode(sink_.Message(1)), "from_name"), "保存した名前");
     EXPECT_EQ(ReadFile(SettingsFile()), before);
 }
 
 TEST_F(SendCommandEndToEnd, TakesShiftJisArgumentsAndBodyFile) {
-    ASSERT_FALSE(sink_.Port().empty());
+    ASSERT_NE(sink_.Port, 0);
     const QString bodyPath = config_.filePath("body.txt");
     std::ofstream(bodyPath.toStdString(), std::ios::binary) << platform::Sjis("本文ｶﾅ\r\n二行目");
-    std::vector<std::string> args = To(sink_.Port());
+    std::vector<std::string> args = To(port_);
     // 表 and ソ carry a backslash as their trail byte.
     args.insert(args.end(), {"--encoding", "cp932", "--body-file", bodyPath.toStdString(),
                              "--subject", platform::Sjis("表示テスト")});
     const ChildResult r = Send(args, "standard input is not read");
     ASSERT_EQ(r.status, 0) << r.err;
-    const QJsonObject mail = Inspect(sink_.Stored(1, "eml"));
+    const QJsonObject mail = SinkProcess::Decode(sink_.Message(1));
     EXPECT_EQ(Text(mail, "subject"), "表示テスト");
-    EXPECT_EQ(Text(mail, "body"), "\n本文カナ\n二行目\n");
+    EXPECT_EQ(Body(mail), "\n本文カナ\n二行目\n");
 }
 
 TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
-    ASSERT_FALSE(sink_.Port().empty());
-    const std::string refused = ClosedPort();
+    ASSERT_NE(sink_.Port, 0);
+    const testsupport::RefusingPort refusing;
+    const std::string refused = std::to_string(refusing.Port());
     const struct {
         std::vector<std::string> args;
         int status;
@@ -201,7 +155,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         {{"--to", "a@x", "--colour", "red"}, 2, "", "unknown argument"},
         {{"--to", "a@x", "--encoding", "latin1"}, 2, "", "utf-8 or cp932"},
         {{"--to", "a@x", "--body-file", "/nonexistent/body.txt"}, 2, "", "body file"},
-        {{"--to", "", "--port", sink_.Port()}, 2, "宛先を設定してね。\n", ""},
+        {{"--to", "", "--port", port_}, 2, "宛先を設定してね。\n", ""},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", "abc"},
          2,
          "",
@@ -212,7 +166,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
          1,
          "接続は失敗しました\n送信に失敗したよ。\n",
          "Connection"},
-        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", sink_.Port(), "--user-id", "t"},
+        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", port_, "--user-id", "t"},
          1,
          "送信に失敗したよ。\n",
          "Incomplete Header"},
@@ -230,7 +184,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         }
         EXPECT_TRUE(Contains(r.err, c.err)) << joined << "\nstderr: " << r.err;
     }
-    EXPECT_EQ(sink_.MessageCount(), 0);
+    EXPECT_EQ(sink_.StoredCount(), 0);
 }
 
 }  // namespace

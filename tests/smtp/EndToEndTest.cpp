@@ -12,7 +12,7 @@
 #include "jconvert/jconvert.h"
 #include "platform/CodePage.h"
 #include "smtp/Zelsmtp.h"
-#include "tests/smtp/SinkProcess.h"
+#include "tests/support/SinkProcess.h"
 
 namespace {
 

@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Reads one stored message with Python's email package and prints what it decodes to, as JSON:
-subject, from_name, from_address, to, cc, text (the decoded text part), text_type, and the
-attachments with their file names and bytes (base64). Independent of the program's own code.
+subject, from_name, from_address, x_mailer, to, cc, date (and date_stamp when it parses),
+message_id, content_type, charset, text (the decoded text part), text_type, the attachments with
+their file names and bytes (base64), the parser's defects and whether any header byte is above
+0x7F. Independent of the program's own code.
 """
 import base64
 import email
 import email.header
 import email.policy
+import email.utils
 import json
 import sys
 
@@ -23,16 +26,34 @@ def sender(message):
     return decoded(name), rest.rstrip(">")
 
 
+def date_stamp(date):
+    """Seconds since the epoch of a Date value, or None when it does not parse."""
+    try:
+        return email.utils.parsedate_to_datetime(date).timestamp() if date else None
+    except (TypeError, ValueError):
+        return None
+
+
 def main():
     with open(sys.argv[1], "rb") as f:
-        message = email.message_from_binary_file(f, policy=email.policy.compat32)
+        raw = f.read()
+    message = email.message_from_bytes(raw, policy=email.policy.compat32)
+    head = raw.split(b"\r\n\r\n", 1)[0]
     name, address = sender(message)
+    date = message.get("Date", "")
     result = {
         "subject": decoded(message.get("Subject", "")),
         "from_name": name,
         "from_address": address,
+        "x_mailer": decoded(message.get("X-Mailer", "")),
         "to": message.get("To", ""),
         "cc": message.get("CC", ""),
+        "date": date,
+        "date_stamp": date_stamp(date),
+        "message_id": message.get("Message-ID", ""),
+        "content_type": message.get_content_type(),
+        "charset": message.get_content_charset(),
+        "eight_bit_header": any(b > 0x7F for b in head),
         "multipart": message.is_multipart(),
         "defects": [type(d).__name__ for part in message.walk() for d in part.defects],
         "attachments": [],
