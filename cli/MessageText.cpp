@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "platform/CodePage.h"
+#include "smtp/ZelLines.h"
 
 namespace {
 
@@ -42,14 +43,9 @@ std::string ToShiftJis(std::string_view text, const std::string& encoding,
 }
 
 std::vector<std::string> SplitBodyLines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const size_t end = text.find_first_of("\r\n");
-        lines.emplace_back(text.substr(0, end));
-        if (end == std::string_view::npos)
-            break;
-        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-        text.remove_prefix(end + (crlf ? 2 : 1));
-    }
+    // The client's own splitting, less the empty line after a final break.
+    std::vector<std::string> lines = SplitLines(text);
+    if (lines.back().empty())
+        lines.pop_back();
     return lines;
 }
