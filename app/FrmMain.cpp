@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "app/Glyphs.h"
 #include "platform/Application.h"
@@ -134,9 +133,7 @@ QLineEdit* Edit(QWidget* parent, const QRect& place, bool inputMethodOpen) {
 void MakeSureFileExists(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (!file) {
-        const int error = errno;
-        throw EInOutError(Sjis("ファイル ") + userdata::DisplayPath(path) + Sjis(" を開けません") +
-                          " (" + std::strerror(error) + ")");
+        throw EInOutError(userdata::FileErrorText("ファイル %s を開けません", path, errno));
     }
     std::fclose(file);
 }

@@ -16,12 +16,6 @@ namespace {
 
 constexpr char kEndOfFile = '\x1A';
 
-std::string ErrorText(const char* utf8Format, const std::string& path, int error) {
-    std::string text = platform::Sjis(utf8Format);
-    text.replace(text.find("%s"), 2, DisplayPath(path));
-    return text + " (" + std::strerror(error) + ")";
-}
-
 // Closes the descriptor when it goes out of scope.
 class FileDescriptor {
   public:
@@ -83,6 +77,12 @@ void SyncDirectory(const std::string& target) {
 
 }  // namespace
 
+std::string FileErrorText(const char* utf8Format, const std::string& path, int error) {
+    std::string text = platform::Sjis(utf8Format);
+    text.replace(text.find("%s"), 2, DisplayPath(path));
+    return text + " (" + std::strerror(error) + ")";
+}
+
 std::string DisplayPath(const std::string& path) {
     try {
         return platform::ToSjis(QFile::decodeName(QByteArray::fromStdString(path)));
@@ -120,7 +120,8 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY));
     if (fd.Get() < 0) {
         const int error = errno;
-        throw EFileReadError(ErrorText("ファイル %s を開けません", path, error), error == ENOENT);
+        throw EFileReadError(FileErrorText("ファイル %s を開けません", path, error),
+                             error == ENOENT);
     }
     std::string text;
     char chunk[8192];
@@ -129,7 +130,7 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw EFileReadError(ErrorText("ファイル %s を読めません", path, errno), false);
+            throw EFileReadError(FileErrorText("ファイル %s を読めません", path, errno), false);
         if (n == 0)
             break;
         text.append(chunk, static_cast<size_t>(n));
@@ -142,7 +143,7 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
     std::string temporary = target + ".XXXXXX";
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.Get() < 0)
-        throw EInOutError(ErrorText("ファイル %s に書き込めません", path, errno));
+        throw EInOutError(FileErrorText("ファイル %s に書き込めません", path, errno));
 
     const bool written = ::fchmod(fd.Get(), ModeFor(target)) == 0 &&
                          WriteAll(fd.Get(), JoinLines(lines)) && ::fsync(fd.Get()) == 0 &&
@@ -150,7 +151,7 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
     if (!written) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        throw EInOutError(ErrorText("ファイル %s に書き込めません", path, error));
+        throw EInOutError(FileErrorText("ファイル %s に書き込めません", path, error));
     }
     SyncDirectory(target);
 }

@@ -27,6 +27,9 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // A path in Shift_JIS, for messages.
 std::string DisplayPath(const std::string& path);
 
+// A file error message: utf8Format with the path in place of %s, then the system's reason.
+std::string FileErrorText(const char* utf8Format, const std::string& path, int error);
+
 // Raises EFileReadError.
 std::vector<std::string> ReadLineFile(const std::string& path);
 
