@@ -3,6 +3,7 @@
 // one message built from the five compose fields, close, and tell the user the outcome. Also the
 // handlers of the client's events. The compose window and the command-line sender both drive it.
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class TComposeFields {
     virtual void SetStatusText(const std::string& text) = 0;
     // The byte counts while the content goes out; a console may want to leave them out.
     virtual void SetProgressText(const std::string& text) { SetStatusText(text); }
+    // The SMTP AUTH password of authUser (Shift_JIS), asked of the user in a masked box when no
+    // keyring holds it; never stored. nullopt when the user cancels or nobody can be asked.
+    // The password is UTF-8, as AUTH sends it.
+    virtual std::optional<std::string> AskPassword(const std::string& authUser) {
+        (void)authUser;
+        return std::nullopt;
+    }
 };
 
 class TSendFlow {
