@@ -20,6 +20,7 @@
 #include <cstdio>
 
 #include "app/Glyphs.h"
+#include "app/MemoLines.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/MessageLoop.h"
@@ -208,6 +209,8 @@ void TFrmMain::CreateControls(QWidget* client) {
     Memo1 = new QPlainTextEdit(client);
     Memo1->setGeometry(0, 124, kClientWidth, 217);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A word wider than the field is cut, so that no line is wider than the field.
+    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setTabChangesFocus(true);
@@ -388,14 +391,12 @@ std::string TFrmMain::Subject() const {
     return ToSjis(Edit_kenmei->text());
 }
 
-// One line per paragraph of the body, not per wrapped screen line; like a memo's own line
-// list, an empty last line (the text ends in a line break) is not a line. The raw text keeps
-// every character as typed (the plain text would turn a no-break space into a space).
+// The lines the body shows, wrapped at its width, so that the reader gets the lines the writer
+// saw; like a memo's own line list, an empty last line (the text ends in a line break) is not
+// a line.
 std::vector<std::string> TFrmMain::BodyLines() const {
-    QString text = Memo1->document()->toRawText();
-    text.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
-    QStringList lines = text.split(QChar::ParagraphSeparator);
-    if (lines.back().isEmpty())
+    QStringList lines = DisplayedLines(*Memo1);
+    if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     std::vector<std::string> result;
     for (const QString& line : lines)

@@ -2,6 +2,7 @@
 add_library(tm_app STATIC
     FrmMain.cpp
     Glyphs.cpp
+    MemoLines.cpp
 )
 target_link_libraries(tm_app PUBLIC tm_sendflow tm_userdata tm_platform_widgets)
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int kBodyWidth = 338;
+
 QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
@@ -316,8 +318,7 @@ TEST_F(ComposeWindow, FieldsReachTheSendFlowAsShiftJis) {
         {"one\n", {"one"}},
         {"one\n\n", {"one", ""}},
         {"一\n\n三", {"一", "", "三"}},
-        {"a long line that the narrow body wraps on screen but that stays one line when sent",
-         {"a long line that the narrow body wraps on screen but that stays one line when sent"}},
+        {"a\u2028b", {"a", "b"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -335,6 +336,47 @@ TEST_F(ComposeWindow, FieldsReachTheSendFlowAsShiftJis) {
     }
     EXPECT_EQ("", form->Memo1->toPlainText());
     EXPECT_TRUE(form->ToAddressEmpty());
+}
+
+// A paragraph pasted without Enter is sent as the lines the body shows: read before the window
+// was ever shown, while shown, after the body became narrower, and after it was widened again
+// while hidden.
+TEST_F(FrmMainFixture, BodyLinesAreTheLinesTheBodyShows) {
+    const QString paragraph =
+        U("本日の会議は十五時から第二会議室で行います。資料は各自で印刷してお持ちください。") +
+        " See https://example.jp/" + QString(70, 'x') + " for the agenda.";
+    const auto form = Create(Dir());
+    QPlainTextEdit* body = form->Memo1;
+    body->setPlainText(paragraph + "\n" + U("二行目"));
+
+    const auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        const std::vector<std::string> lines = form->BodyLines();
+        const QFontMetricsF metrics(body->document()->defaultFont());
+        const qreal room = body->contentsRect().width() - 2 * body->document()->documentMargin();
+        QString joined;
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            const QString line = platform::FromSjis(lines[i]);
+            EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), room) << lines[i];
+            joined += line;
+        }
+        EXPECT_EQ(paragraph, joined);
+        EXPECT_EQ(platform::Sjis("二行目"), lines.back());
+        return lines;
+    };
+    const std::vector<std::string> neverShown = check("never shown");
+    EXPECT_GE(neverShown.size(), 5u);
+
+    form->show();
+    QApplication::processEvents();
+    EXPECT_EQ(neverShown, check("shown"));
+
+    body->resize(200, body->height());
+    EXPECT_GT(check("narrower").size(), neverShown.size());
+
+    form->hide();
+    body->resize(kBodyWidth, body->height());
+    EXPECT_EQ(neverShown, check("widened while hidden"));
 }
 
 TEST_F(ComposeWindow, CharacterOutsideTheCodePageIsReportedNeverDropped) {
