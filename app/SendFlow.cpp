@@ -1,6 +1,7 @@
 #include "app/SendFlow.h"
 #include "app/SendFlowText.h"
 
+#include "jconvert/LongLines.h"
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -40,9 +41,10 @@ class TFlagScope {
 };
 
 // Header text for an encoded-word: half-width katakana would reach the header as raw 8-bit
-// bytes, so they are widened first, as the body's converter does.
-std::string HeaderText(const std::string& sjis) {
-    return EncodeMimeHeader(HankakuToZenkaku(sjis));
+// bytes, so they are widened first, as the body's converter does. lineBytes: what the header
+// line holds besides the text, which decides whether the text must be ready for folding.
+std::string HeaderText(const std::string& sjis, size_t lineBytes) {
+    return EncodeMimeHeaderValue(HankakuToZenkaku(sjis), lineBytes);
 }
 
 void ShowBox(const char* utf8Text) {
@@ -200,10 +202,11 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     post.FromAddress = settings.Email;
-    post.FromName = HeaderText(settings.Name);
-    post.Subject = HeaderText(message.Subject);
+    post.FromName =
+        HeaderText(settings.Name, std::string_view("From: <>").size() + settings.Email.size());
+    post.Subject = HeaderText(message.Subject, std::string_view("Subject: ").size());
     // Idempotent: an X-Mailer already encoded is plain ASCII and passes unchanged.
-    post.LocalProgram = HeaderText(post.LocalProgram);
+    post.LocalProgram = HeaderText(post.LocalProgram, std::string_view("X-Mailer: ").size());
     post.Date = Rfc5322Date(std::time(nullptr));
     post.ToAddress.Clear();
     post.ToCarbonCopy.Clear();
@@ -212,8 +215,10 @@ void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFie
     post.ToCarbonCopy.Add(message.ToCarbonCopy);
     post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
     post.Body.Clear();
-    for (const auto& line : message.Body)
-        post.Body.Add(SjisToJis(line));
+    for (const auto& line : message.Body) {
+        for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
+            post.Body.Add(std::move(wireLine));
+    }
 }
 
 void TSendFlow::Fail(const std::string& error) {

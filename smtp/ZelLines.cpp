@@ -2,6 +2,35 @@
 
 #include "platform/Exception.h"
 
+namespace {
+
+constexpr size_t kMaxLineLength = 998;
+constexpr size_t kFoldWidth = 78;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Where Line may be folded: before the first blank of each run that has more text after it,
+// past the first word of the value.
+std::vector<size_t> FoldPoints(std::string_view Line) {
+    const size_t colon = Line.find(':');
+    const size_t value =
+        Line.find_first_not_of(" \t", colon == std::string_view::npos ? 0 : colon + 1);
+    std::vector<size_t> points;
+    if (value == std::string_view::npos)
+        return points;
+    for (size_t i = value + 1; i < Line.size(); ++i) {
+        if (IsBlank(Line[i]) && !IsBlank(Line[i - 1]) &&
+            Line.find_first_not_of(" \t", i) != std::string_view::npos) {
+            points.push_back(i);
+        }
+    }
+    return points;
+}
+
+}  // namespace
+
 void RequireSingleLine(std::string_view What, std::string_view Text) {
     if (Text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos)
         return;
@@ -39,4 +68,22 @@ void WriteDotStuffed(TStream& Out, std::string_view Lines) {
         Out.WriteBuffer(Lines.data() + start, static_cast<int64_t>(stop - start));
         start = stop;
     }
+}
+
+std::string FoldHeaderLine(std::string_view Line) {
+    if (Line.size() <= kMaxLineLength)
+        return std::string(Line);
+    std::string folded;
+    size_t start = 0;
+    size_t last = start;  // the latest fold point on the current line
+    std::vector<size_t> points = FoldPoints(Line);
+    points.push_back(Line.size());
+    for (const size_t point : points) {
+        if (point - start > kFoldWidth && last > start) {
+            folded.append(Line.substr(start, last - start)).append("\r\n");
+            start = last;
+        }
+        last = point;
+    }
+    return folded.append(Line.substr(start));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Line rules of the SMTP client: a text that goes out as one line must hold no line break or
-// NUL, body text is cut at its line breaks, and content lines that begin with "." get one
-// more "." so that no content line can end the DATA phase.
+// NUL, body text is cut at its line breaks, content lines that begin with "." get one more "."
+// so that no content line can end the DATA phase, and a header line too long for mail is
+// folded.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,3 +20,8 @@ void AppendContentLine(std::string& Out, std::string_view Line);
 
 // Writes CR LF-terminated Lines to Out, doubling a "." at the start of each line.
 void WriteDotStuffed(TStream& Out, std::string_view Lines);
+
+// Line as it goes out in the header: unchanged while it holds at most 998 bytes; a longer line
+// is folded (CR LF put before a blank) so that its lines stay near 78 characters. A word longer
+// than that keeps a line of its own; the first word of the value stays beside the name.
+std::string FoldHeaderLine(std::string_view Line);

@@ -177,7 +177,12 @@ void TZelSMTP::SendRecipients(const TStringList& List) {
 void TZelSMTP::WriteHeaderText() {
     // Write takes at most 65535 bytes at a time; a long header goes out in pieces.
     constexpr size_t kPiece = 65535;
-    const std::string text = FinalHeader.Text() + "\r\n\r\n";
+    // The list keeps one line per header, so that it can be searched and checked; a line too
+    // long for mail is folded only on its way out.
+    std::string text;
+    for (const std::string& line : FinalHeader)
+        text.append(FoldHeaderLine(line)).append("\r\n");
+    text += "\r\n\r\n";
     for (size_t at = 0; at < text.size(); at += kPiece)
         Write(text.substr(at, kPiece));
 }

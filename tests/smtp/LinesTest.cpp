@@ -55,4 +55,49 @@ TEST(LinesTest, DotStuffingDoublesLeadingDotsOnly) {
     EXPECT_EQ(text, "..\r\n..x\r\na.\r\n");
 }
 
+TEST(LinesTest, FoldHeaderLineOnlyFoldsLinesTooLongForMail) {
+    const auto words = [](int n, const std::string& word) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += " " + word;
+        return text;
+    };
+    const std::string word75 = "=?ISO-2022-JP?B?" + std::string(57, 'A') + "?=";
+    struct Case {
+        const char* name;
+        std::string line;
+        std::vector<size_t> lines;  // lengths of the lines it goes out as
+    };
+    const std::vector<size_t> wordLines(13, 76);
+    std::vector<size_t> fourteenWords = {84};
+    fourteenWords.insert(fourteenWords.end(), wordLines.begin(), wordLines.end());
+    std::vector<size_t> trailingBlanks = fourteenWords;
+    trailingBlanks.back() += 2;
+    std::vector<size_t> shortWords = {77};
+    shortWords.insert(shortWords.end(), 14, 78);
+    shortWords.push_back(39);
+    const Case cases[] = {
+        {"13 words fit in 996", "Subject:" + words(13, word75), {996}},
+        {"998 bytes", "Subject: " + std::string(989, 'x'), {998}},
+        {"14 words, one a line", "Subject:" + words(14, word75), fourteenWords},
+        {"no blank line at the end", "Subject:" + words(14, word75) + "  ", trailingBlanks},
+        {"short words fill lines", "Subject:" + words(400, "ab"), shortWords},
+        {"one long word cannot fold", "Subject: " + std::string(1000, 'x'), {1009}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folded = FoldHeaderLine(c.line);
+        std::vector<size_t> lengths;
+        std::string unfolded;
+        size_t start = 0;
+        for (size_t stop = 0; stop != std::string::npos; start = stop + 2) {
+            stop = folded.find("\r\n", start);
+            lengths.push_back(folded.substr(start, stop - start).size());
+            unfolded += folded.substr(start, stop - start);
+        }
+        EXPECT_EQ(lengths, c.lines);
+        EXPECT_EQ(unfolded, c.line) << "folding only puts CR LF before blanks";
+    }
+}
+
 }  // namespace
