@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 
@@ -185,6 +186,43 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         EXPECT_TRUE(Contains(r.err, c.err)) << joined << "\nstderr: " << r.err;
     }
     EXPECT_EQ(sink_.StoredCount(), 0);
+}
+
+// Servers refuse lines over 998 bytes: neither a subject of 400 kanji nor a body line of 700
+// may make one, and the reader gets both back whole, the body with line breaks added only.
+TEST_F(SendCommandEndToEnd, LongSubjectAndBodyLineArriveWhole) {
+    ASSERT_NE(sink_.Port, 0);
+    const auto kanji = [](int count) {
+        const char* cycle[] = {"会", "議", "資", "料", "確", "認", "漢", "字"};
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += cycle[i % 8];
+        return text;
+    };
+    const std::string subject = kanji(400), line = kanji(700);
+    std::vector<std::string> args = To(port_);
+    args.insert(args.end(), {"--subject", subject});
+    const ChildResult r = Send(args, line + "\n二行目\n");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+    const QString stored = sink_.Message(1);
+    size_t longest = 0;
+    for (const QByteArray& wireLine : QByteArray::fromStdString(ReadFile(stored)).split('\n'))
+        longest = std::max<size_t>(longest, wireLine.size());
+    EXPECT_LE(longest, 999u) << "998 bytes and the CR";
+
+    const QJsonObject mail = SinkProcess::Decode(stored);
+    EXPECT_EQ(Text(mail, "subject"), subject);
+    const auto withoutBreaks = [](std::string text) {
+        std::erase(text, '\n');
+        return text;
+    };
+    const std::string body = Body(mail), sent = "\n" + line + "\n二行目\n";
+    EXPECT_GT(std::count(body.begin(), body.end(), '\n'),
+              std::count(sent.begin(), sent.end(), '\n'));
+    EXPECT_EQ(withoutBreaks(body), withoutBreaks(sent));
+    EXPECT_TRUE(mail["defects"].toArray().isEmpty());
+    EXPECT_FALSE(mail["eight_bit_header"].toBool());
 }
 
 }  // namespace
