@@ -67,8 +67,8 @@ size_t CharLength(std::string_view text, size_t i) {
 
 }  // namespace
 
-std::vector<std::string> BreakJisLine(std::string_view line, size_t limit) {
-    if (OnWire(line) <= limit)
+std::vector<std::string> BreakJisLine(std::string_view line) {
+    if (OnWire(line) <= kMaxMailLine)
         return {std::string(line)};
     std::vector<std::string> lines;
     TPiece piece;
@@ -81,7 +81,7 @@ std::vector<std::string> BreakJisLine(std::string_view line, size_t limit) {
             continue;
         }
         const std::string_view c = line.substr(i, kanji ? 2 : 1);
-        if (!piece.Empty() && piece.CostWith(c, kanji) > limit)
+        if (!piece.Empty() && piece.CostWith(c, kanji) > kMaxMailLine)
             lines.push_back(piece.Close());
         piece.Add(c, kanji);
         i += c.size();
@@ -92,8 +92,9 @@ std::vector<std::string> BreakJisLine(std::string_view line, size_t limit) {
     return lines;
 }
 
-std::vector<std::string> EncodeMimeWords(std::string_view text, size_t maxLength) {
-    const size_t room = (maxLength - WordPrefix.size() - WordSuffix.size()) / 4 * 3;
+std::vector<std::string> EncodeMimeWords(std::string_view text) {
+    // Bytes of ISO-2022-JP whose base64 fits in a word.
+    constexpr size_t room = (kMaxEncodedWord - WordPrefix.size() - WordSuffix.size()) / 4 * 3;
     std::vector<std::string> words;
     size_t start = 0;
     while (start < text.size()) {
