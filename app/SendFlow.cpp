@@ -2,6 +2,7 @@
 #include "app/SendFlowText.h"
 
 #include "jconvert/LongLines.h"
+#include "jconvert/jchars.h"
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -63,6 +64,12 @@ int32_t PortNumber(const std::string& text) {
 }
 
 }  // namespace
+
+bool TComposeFields::ConfirmMachineDependent(const std::string& question) {
+    return platform::CurrentMessageBoxes().Show(
+               platform::Sjis("確認"), question, platform::MsgIcon::Question,
+               platform::MsgButtons::OkCancel) == platform::MsgResult::Ok;
+}
 
 TSendFlow::TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields)
     : ZelSMTP1(ZelSMTP1), Fields(Fields) {
@@ -127,8 +134,10 @@ void TSendFlow::SpeedButton3Click() {
     TMessageFields message;
     if (!ReadFields(message))
         return;
-    const TSendSettings settings = ReadSettings();
+    TSendSettings settings = ReadSettings();
     ApplySettings(settings);
+    if (!SettleCharacters(settings, message))
+        return;
     try {
         Deliver(settings, message);
     } catch (const std::exception& e) {
@@ -183,6 +192,32 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
     ZelSMTP1.UserID = settings.UserID;
     ZelSMTP1.Host = settings.Smtp;
     ZelSMTP1.Port = PortNumber(settings.Port);
+}
+
+// ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
+// become their twins, a user-defined character stops the send, and machine-dependent characters
+// go only when the user agrees. The fields themselves stay as typed.
+bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& message) {
+    std::vector<std::pair<const char*, std::string*>> texts = {
+        {"件名", &message.Subject}, {"オプション設定の名前", &settings.Name}};
+    for (auto& line : message.Body)
+        texts.emplace_back("本文", &line);
+    std::vector<std::string> machineDependent;
+    for (const auto& [field, text] : texts) {
+        *text = ReplaceIbmExtensions(*text);
+        if (const std::string character = FindUserDefinedChar(*text); !character.empty()) {
+            lastOutcome_ = Outcome::Unencodable;
+            platform::ShowMessage(UserDefinedCharMessage(field, character));
+            return false;
+        }
+        CollectMachineDependentChars(*text, machineDependent);
+    }
+    if (machineDependent.empty() ||
+        Fields.ConfirmMachineDependent(MachineDependentQuestion(machineDependent))) {
+        return true;
+    }
+    lastOutcome_ = Outcome::Declined;
+    return false;
 }
 
 void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& message) {

@@ -33,6 +33,9 @@ class TComposeFields {
         (void)authUser;
         return std::nullopt;
     }
+    // The question about machine-dependent characters (Shift_JIS); true goes on with the send.
+    // The window asks it in a confirmation box.
+    virtual bool ConfirmMachineDependent(const std::string& question);
 };
 
 class TSendFlow {
@@ -62,7 +65,7 @@ class TSendFlow {
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
 
     // How the last send ended, for callers that report it (the command-line sender).
-    enum class Outcome { None, EmptyTo, Unencodable, Sent, SentQuitRefused, Failed };
+    enum class Outcome { None, EmptyTo, Unencodable, Declined, Sent, SentQuitRefused, Failed };
     Outcome LastOutcome() const { return lastOutcome_; }
     // The message of the exception that ended the last send, empty when there was none.
     const std::string& LastError() const { return lastError_; }
@@ -76,6 +79,7 @@ class TSendFlow {
     bool ReadFields(TMessageFields& message);
     TSendSettings ReadSettings();
     void ApplySettings(const TSendSettings& settings);
+    bool SettleCharacters(TSendSettings& settings, TMessageFields& message);
     void Deliver(const TSendSettings& settings, const TMessageFields& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
     void Fail(const std::string& error);

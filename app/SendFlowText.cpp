@@ -100,3 +100,18 @@ std::string NewMessageId(const std::string& senderAddress) {
                   ++counter, static_cast<unsigned long long>(random()));
     return "<" + std::string(unique) + "@" + domain + ">";
 }
+
+std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character) {
+    const std::u32string unicode = platform::FromSjis(character).toStdU32String();
+    return platform::Sjis(fieldUtf8) + platform::Sjis("に、外字 ") + character + " (" +
+           platform::CodePointName(unicode.empty() ? 0 : unicode[0]) +
+           platform::Sjis(
+               ") があります。外字は相手に届かないので、この文字を直してから送信してね。");
+}
+
+std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
+    std::string question = platform::Sjis("機種依存文字が含まれています：");
+    for (const std::string& c : characters)
+        question += c;
+    return question + platform::Sjis("。このまま送信しますか?");
+}

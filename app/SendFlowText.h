@@ -1,9 +1,10 @@
 #pragma once
 // Texts the send flow makes on its own: the port number from its setting, the Date and the
-// Message-ID header values.
+// Message-ID header values, the messages about characters ISO-2022-JP carries badly.
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 // The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
 // decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
@@ -16,3 +17,10 @@ std::string Rfc5322Date(std::time_t moment);
 // A Message-ID value "<unique@domain>"; the domain is that of the sender address, or "localhost"
 // when the address has none that a header can carry.
 std::string NewMessageId(const std::string& senderAddress);
+
+// The message that stops a send for a user-defined character (Shift_JIS, two bytes) in the field
+// named fieldUtf8.
+std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character);
+
+// The question before sending machine-dependent characters (each Shift_JIS, two bytes).
+std::string MachineDependentQuestion(const std::vector<std::string>& characters);

@@ -18,3 +18,10 @@ void TConsoleFields::SetProgressText(const std::string& text) {
     if (showProgress_)
         SetStatusText(text);
 }
+
+bool TConsoleFields::ConfirmMachineDependent(const std::string& question) {
+    status_ << platform::SjisToUtf8(question) << std::endl;
+    if (Strict)
+        status_ << "tidemark-send: --strict: 送信しませんでした。" << std::endl;
+    return !Strict;
+}

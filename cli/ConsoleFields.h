@@ -15,6 +15,8 @@ class TConsoleFields : public TComposeFields {
 
     std::string To, Cc, Bcc, SubjectText;
     std::vector<std::string> Body;
+    // Refuse to send machine-dependent characters instead of warning about them.
+    bool Strict = false;
 
     bool ToAddressEmpty() const override { return To.empty(); }
     std::string ToAddress() const override { return To; }
@@ -25,6 +27,8 @@ class TConsoleFields : public TComposeFields {
     void ClearFields() override;
     void SetStatusText(const std::string& text) override;
     void SetProgressText(const std::string& text) override;
+    // The question goes to status as a warning; the answer is "send" unless Strict.
+    bool ConfirmMachineDependent(const std::string& question) override;
 
   private:
     std::ostream& status_;

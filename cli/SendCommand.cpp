@@ -78,6 +78,7 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
 
 int Send(const TSendOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
     TConsoleFields fields(err, options.Verbose);
+    fields.Strict = options.Strict;
     FillFields(options, ReadBody(options, input), fields);
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);

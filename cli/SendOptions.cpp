@@ -55,6 +55,12 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
             (name == "--verbose" ? options.Verbose : options.Help) = true;
             continue;
         }
+        if (name == "--strict") {
+            if (value)
+                throw EUsageError(name + " takes no value");
+            options.Strict = true;
+            continue;
+        }
         if (!kValueOptions.contains(name))
             throw EUsageError("unknown argument '" + name + "'");
         if (!value) {
@@ -82,8 +88,11 @@ std::string SendUsage() {
            "                     [--body-file PATH] [--smtp HOST] [--port TEXT]\n"
            "                     [--user-id TEXT] [--name TEXT] [--email TEXT]\n"
            "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
+           "                     [--strict]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name and --email replace a stored setting for this run only. The body is read\n"
            "from --body-file, or from standard input when it is absent.\n"
+           "Machine-dependent characters (①, ㈱, 髙, ...) are sent with a warning on standard\n"
+           "error; --strict refuses them instead (exit status 2).\n"
            "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n";
 }

@@ -23,6 +23,7 @@ struct TSendOptions {
     std::map<std::string, std::string> Overrides;
     std::string Encoding = "utf-8";
     bool Verbose = false;
+    bool Strict = false;
     bool Help = false;
 };
 

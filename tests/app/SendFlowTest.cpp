@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QTimer>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <regex>
@@ -464,6 +466,164 @@ TEST_F(SendFlowTest, TextCodePage932CannotHoldStopsBeforeConnecting) {
         const std::string shown = boxes.Texts()[0];
         EXPECT_TRUE(shown.starts_with(c.label)) << shown;
         EXPECT_NE(shown.find("U+1F600"), std::string::npos) << shown;
+        EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Unencodable);
+        EXPECT_TRUE(FieldsKept());
+    }
+}
+
+namespace {
+
+// The IBM extension codes FA40-FC4B, every one a character.
+std::vector<std::string> IbmExtensionCodes() {
+    std::vector<std::string> codes;
+    for (int lead = 0xFA; lead <= 0xFC; ++lead) {
+        for (int trail = 0x40; trail <= (lead == 0xFC ? 0x4B : 0xFC); ++trail) {
+            if (trail != 0x7F)
+                codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+        }
+    }
+    return codes;
+}
+
+// ISO-2022-JP off the wire back to what the user typed: each JIS X 0208 pair by the inverse of
+// the conversion's arithmetic, then code page 932.
+std::string FromJis(const std::string& jis) {
+    std::string sjis;
+    bool kanji = false;
+    for (size_t i = 0; i < jis.size();) {
+        if (jis[i] == '\x1B' && i + 2 < jis.size()) {
+            kanji = jis.compare(i, 3, "\x1B$B") == 0;
+            i += 3;
+        } else if (kanji && i + 1 < jis.size()) {
+            const unsigned row = static_cast<unsigned char>(jis[i]);
+            const unsigned cell = static_cast<unsigned char>(jis[i + 1]);
+            sjis += static_cast<char>((row + 1) / 2 + (row < 0x5F ? 0x70 : 0xB0));
+            sjis += static_cast<char>(cell + (row % 2 ? (cell >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+            i += 2;
+        } else {
+            sjis += jis[i++];
+        }
+    }
+    return U(sjis);
+}
+
+// A header's value, unfolded, with every encoded-word decoded and the blanks between words
+// dropped.
+std::string DecodedHeader(const std::string& received, const std::string& name) {
+    const size_t start = received.find("\r\n" + name + ": ") + name.size() + 4;
+    size_t end = start;
+    while ((end = received.find("\r\n", end)) != std::string::npos &&
+           (received[end + 2] == ' ' || received[end + 2] == '\t'))
+        end += 2;
+    const std::string value = received.substr(start, end - start);
+    static const std::regex word(R"(\s*=\?ISO-2022-JP\?B\?([A-Za-z0-9+/=]*)\?=)");
+    std::string text;
+    std::smatch m;
+    for (auto at = value.cbegin(); at != value.cend(); at = m[0].second) {
+        if (!std::regex_search(at, value.cend(), m, word))
+            return text + std::string(at, value.cend());
+        text += std::string(at, m[0].first);
+        text += FromJis(QByteArray::fromBase64(QByteArray::fromStdString(m[1])).toStdString());
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(SendFlowTest, EveryIbmExtensionReachesTheReaderAsTypedOverSevenBits) {
+    ScriptedPeer peer;
+    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Start();
+    Store(peer);
+    const std::vector<std::string> codes = IbmExtensionCodes();
+    ASSERT_EQ(codes.size(), 388u);
+    std::string all, lines = "\n";  // every body starts with an empty line
+    fields.Body.clear();
+    for (size_t i = 0; i < codes.size(); i += 20) {
+        std::string line;
+        for (size_t j = i; j < std::min(i + 20, codes.size()); ++j)
+            line += codes[j];
+        fields.Body.push_back(line);
+        all += line;
+        lines += U(line) + "\n";
+    }
+    fields.SubjectText = all;
+    // Code page 932 bytes as given, not through the Unicode settings store.
+    flow.SetSettingOverrides({{"Name", all}});
+    Press();
+    ASSERT_TRUE(peer.Wait(5s));
+    ASSERT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent);
+
+    const std::string received = peer.Received();
+    for (const unsigned char b : received)
+        ASSERT_LT(b, 0x80);
+    const std::string typed = U(all);
+    EXPECT_EQ(DecodedHeader(received, "Subject"), typed);
+    EXPECT_EQ(DecodedHeader(received, "From"), typed + "<me@example.jp>");
+    const size_t body = received.find("\r\n\r\n") + 4;
+    std::string text = FromJis(received.substr(body, received.find("\r\n.\r\n") + 2 - body));
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    EXPECT_EQ(text, lines);
+}
+
+TEST_F(SendFlowTest, MachineDependentCharactersAskFirstAndCancelSendsNothing) {
+    ScriptedPeer peer;
+    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Start();
+    Store(peer);
+    TRegIniFile().WriteString("Settings", "Name", platform::Utf8ToSjis("㈱もこ"));
+    const std::string subject = platform::Utf8ToSjis("①と髙橋");
+    const std::vector<std::string> body = {platform::Utf8ToSjis("山﨑さん①"), "ok"};
+    const std::string question = "機種依存文字が含まれています：①髙㈱﨑。このまま送信しますか?";
+    const struct {
+        platform::MsgResult answer;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {platform::MsgResult::Cancel, {question}},
+        {platform::MsgResult::Ok, {question, "メールを送信したよ。"}},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        boxes.answers = {c.answer};
+        fields.SubjectText = subject;
+        fields.Body = body;
+        Press();
+        ASSERT_EQ(boxes.Texts(), c.shown);
+        EXPECT_EQ(boxes.boxes[0].caption, "確認");
+        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Question);
+        EXPECT_EQ(boxes.boxes[0].buttons, platform::MsgButtons::OkCancel);
+        if (c.answer == platform::MsgResult::Cancel) {
+            EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Declined);
+            EXPECT_EQ(peer.Received(), "") << "nothing connects";
+            EXPECT_TRUE(FieldsKept() && fields.SubjectText == subject && fields.Body == body);
+        }
+    }
+    ASSERT_TRUE(peer.Wait(5s));
+    EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent);
+    EXPECT_EQ(Commands(peer, "HELO").size(), 1u);
+}
+
+TEST_F(SendFlowTest, UserDefinedCharacterStopsBeforeConnecting) {
+    RefusingPort nobody;
+    Store(std::to_string(nobody.Port()));
+    const struct {
+        const char* field;
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"Subject", "a\xF0\x40", "件名に、外字 \uE000 (U+E000) があります。"},
+        {"Name", "\x82\xA0\xF9\xFC", "オプション設定の名前に、外字 \uE757 (U+E757) があります。"},
+        {"Body", "\x81\xF0\x40\xF5\x40", "本文に、外字 \uE3AC (U+E3AC) があります。"},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        const std::string field = c.field;
+        fields.SubjectText = field == "Subject" ? c.text : "ok";
+        fields.Body = {"ok", field == "Body" ? c.text : "ok"};
+        TRegIniFile().WriteString("Settings", "Name", field == "Name" ? c.text : "ok");
+        Press();
+        ASSERT_EQ(boxes.Texts().size(), 1u) << c.field;
+        EXPECT_TRUE(boxes.Texts()[0].starts_with(c.shown)) << boxes.Texts()[0];
         EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Unencodable);
         EXPECT_TRUE(FieldsKept());
     }

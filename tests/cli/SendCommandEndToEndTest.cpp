@@ -163,6 +163,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
          "'abc' は整数ではありません"},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", "70000"}, 2, "", "65535"},
         {{"--to", "a@x", "--subject", "絵文字😀"}, 2, "", "U+1F600"},
+        {{"--to", "a@x", "--port", port_, "--subject", "外字\uE000"}, 2, "件名に、外字", ""},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", refused, "--email", "me@x"},
          1,
          "接続は失敗しました\n送信に失敗したよ。\n",
@@ -223,6 +224,35 @@ TEST_F(SendCommandEndToEnd, LongSubjectAndBodyLineArriveWhole) {
     EXPECT_EQ(withoutBreaks(body), withoutBreaks(sent));
     EXPECT_TRUE(mail["defects"].toArray().isEmpty());
     EXPECT_FALSE(mail["eight_bit_header"].toBool());
+}
+
+TEST_F(SendCommandEndToEnd, MachineDependentCharactersWarnOrWithStrictRefuse) {
+    ASSERT_NE(sink_.Port, 0);
+    const std::string warning = "機種依存文字が含まれています：髙①﨑。このまま送信しますか?\n";
+    const struct {
+        bool strict;
+        int status;
+        std::string out;
+        int stored;
+    } cases[] = {
+        {true, 2, "", 0},
+        {false, 0, "メールを送信したよ。\n", 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = To(port_);
+        args.insert(args.end(), {"--subject", "髙橋", "--name", "①"});
+        if (c.strict)
+            args.push_back("--strict");
+        const ChildResult r = Send(args, "山﨑さん\n");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(Contains(r.err, warning)) << r.err;
+        EXPECT_EQ(Contains(r.err, "--strict: 送信しませんでした。"), c.strict) << r.err;
+        EXPECT_EQ(sink_.StoredCount(), c.stored);
+    }
+    const std::string mail = ReadFile(sink_.Message(1));
+    EXPECT_TRUE(std::all_of(mail.begin(), mail.end(), [](char b) { return b > 0; }))
+        << "7-bit message";
 }
 
 }  // namespace

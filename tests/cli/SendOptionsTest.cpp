@@ -48,6 +48,7 @@ TEST(SendOptions, RefusesWhatItCannotFollow) {
         {"--to", "a", "--port", "1", "--port=2"},  // so would a setting
         {"--to", "a", "--encoding", "latin1"},
         {"--to", "a", "--verbose=yes"},
+        {"--to", "a", "--strict=yes"},
         {"--to", "a", "--colour"},
         {"--to", "a", "stray"},
     };
