@@ -24,13 +24,18 @@ NEC_SELECTED = codes([0xED, 0xEE])
 IBM = [c for c in codes([0xFA, 0xFB, 0xFC]) if c <= 0xFC4B]
 
 
+# Character -> its first code, rows searched in the order of preference.
+PREFERRED = {}
+for rows in (JIS_X_0208, NEC_ROW, NEC_SELECTED):
+    for other in rows:
+        if decode(other):
+            PREFERRED.setdefault(decode(other), other)
+
+
 def twin(code):
-    character = decode(code)
-    for rows in (JIS_X_0208, NEC_ROW, NEC_SELECTED):
-        for other in rows:
-            if decode(other) == character:
-                return other
-    raise SystemExit("no twin for %04X" % code)
+    if decode(code) not in PREFERRED:
+        raise SystemExit("no twin for %04X" % code)
+    return PREFERRED[decode(code)]
 
 
 def main():
