@@ -67,14 +67,16 @@ TEST(Jchars, EveryIbmExtensionBecomesItsPreferredTwin) {
     }
 }
 
-// Over every code the code page decodes, after the replacement: user-defined exactly where the
-// code page gives a private-use character; otherwise the conversion is 7-bit, and machine-
-// dependent exactly where a strict ISO-2022-JP decoder refuses it.
+// Over every code the code page decodes, only the IBM extensions change. After the replacement
+// a code is user-defined exactly where the code page gives a private-use character; otherwise
+// its conversion is 7-bit, and it is machine-dependent exactly where a strict ISO-2022-JP
+// decoder refuses it.
 TEST(Jchars, ClassesMatchWhatStrictDecodersRefuse) {
     int userDefined = 0, machineDependent = 0;
     for (const auto& range : {Characters(0x81, 0x9F), Characters(0xE0, 0xFC)}) {
         for (const std::string& code : range) {
             const std::string replaced = ReplaceIbmExtensions(code);
+            ASSERT_EQ(replaced == code, code < "\xFA\x40" || code > "\xFC\x4B") << Hex(code);
             const bool isUserDefined = !FindUserDefinedChar(replaced).empty();
             ASSERT_EQ(isUserDefined, IsPrivateUse(*IconvToUtf8("CP932", code))) << Hex(code);
             userDefined += isUserDefined;
