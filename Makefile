@@ -3,7 +3,7 @@ JOBS      ?= 2
 BUILD     ?= build
 TESTBUILD ?= build-test
 
-.PHONY: all deps configure run test bench screenshot fuzz clean
+.PHONY: all deps configure run install uninstall deb test bench screenshot fuzz clean
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -16,6 +16,20 @@ configure: deps
 
 run: all
 	$(BUILD)/tidemark
+
+# Installs the programs, desktop entry, icon, metadata, manual pages and completion under PREFIX
+# (DESTDIR is honoured for staged installs); uninstall removes exactly what was installed.
+PREFIX ?= /usr/local
+install: all
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@[ -f $(BUILD)/install_manifest.txt ] || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+
+# The Debian package, built from the optimised build: $(BUILD)/tidemark_<version>_<arch>.deb.
+deb: all
+	cd $(BUILD) && cpack -G DEB
 
 # The test build carries AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps

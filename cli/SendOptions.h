@@ -24,6 +24,7 @@ struct TSendOptions {
     std::string Encoding = "utf-8";
     bool Verbose = false;
     bool Help = false;
+    bool Version = false;
 };
 
 // Reads the arguments after the program name; raises EUsageError for anything it cannot take.
