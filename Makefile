@@ -28,7 +28,8 @@ uninstall:
 	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
 
 # The Debian package, built from the optimised build: $(BUILD)/tidemark_<version>_<arch>.deb.
-deb: all
+deb: configure
+	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
 	cd $(BUILD) && cpack -G DEB
 
 # The test build carries AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -7,6 +7,15 @@ if(TARGET tidemark_keyring)
     install(TARGETS tidemark_keyring LIBRARY DESTINATION lib/tidemark)
 endif()
 
+# `make deb` builds only what is installed, not the tests and benchmarks, so installing does
+# not build the whole tree first (`make install` builds it before).
+add_custom_target(installed_targets)
+add_dependencies(installed_targets tidemark tidemark-send manual_pages)
+if(TARGET tidemark_keyring)
+    add_dependencies(installed_targets tidemark_keyring)
+endif()
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(TIDEMARK_SCREENSHOT_URL "https://tidemark.example/compose-window.png"
     CACHE STRING "Where docs/compose-window.png is published, for the AppStream metadata")
 configure_file(${CMAKE_SOURCE_DIR}/desktop/jp.orvane.tidemark.metainfo.xml.in
@@ -20,8 +29,18 @@ foreach(size ${TIDEMARK_ICON_SIZES})
     install(FILES ${TIDEMARK_ICON_DIR}/${size}/tidemark.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps)
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/man/tidemark.1 ${CMAKE_SOURCE_DIR}/man/tidemark-send.1
-        DESTINATION share/man/man1)
+# Manual pages are installed compressed, as Debian wants them; -n keeps the archive the same
+# from build to build.
+foreach(page tidemark tidemark-send)
+    set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/man/${page}.1 > ${compressed}
+        DEPENDS ${CMAKE_SOURCE_DIR}/man/${page}.1)
+    list(APPEND manual_pages ${compressed})
+endforeach()
+add_custom_target(manual_pages ALL DEPENDS ${manual_pages})
+install(FILES ${manual_pages} DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/completion/tidemark-send.bash
         DESTINATION share/bash-completion/completions RENAME tidemark-send)
 
@@ -39,5 +58,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so invisible to dpkg-shlibdeps: the window needs a platform plugin, and
+# a Japanese font to draw its texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -25,7 +25,7 @@ validators() {
     appstreamcli validate --no-net --strict "$prefix/share/metainfo/jp.orvane.tidemark.metainfo.xml"
     local page warnings
     for page in tidemark tidemark-send; do
-        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$page.1: $warnings"
     done
     local size icons=$prefix/share/icons/hicolor difference
@@ -38,7 +38,7 @@ validators() {
     options=$("$prefix/bin/tidemark-send" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
     [ -n "$options" ] || fail "tidemark-send --help names no option"
     local manual completion
-    manual=$(sed 's/\\-/-/g' "$prefix/share/man/man1/tidemark-send.1")
+    manual=$(zcat "$prefix/share/man/man1/tidemark-send.1.gz" | sed 's/\\-/-/g')
     completion=$(
         source "$prefix/share/bash-completion/completions/tidemark-send"
         COMP_WORDS=(tidemark-send --) COMP_CWORD=1
