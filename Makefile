@@ -20,12 +20,14 @@ run: all
 # Installs the programs, desktop entry, icon, metadata, manual pages and completion under PREFIX
 # (DESTDIR is honoured for staged installs); uninstall removes exactly what was installed.
 PREFIX ?= /usr/local
-install: all
+install: configure
+	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The manifest lists the paths without DESTDIR: give the same DESTDIR to uninstall.
 uninstall:
 	@[ -f $(BUILD)/install_manifest.txt ] || { echo "nothing installed from $(BUILD)"; exit 1; }
-	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -f --
 
 # The Debian package, built from the optimised build: $(BUILD)/tidemark_<version>_<arch>.deb.
 deb: configure

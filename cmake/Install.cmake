@@ -7,8 +7,8 @@ if(TARGET tidemark_keyring)
     install(TARGETS tidemark_keyring LIBRARY DESTINATION lib/tidemark)
 endif()
 
-# `make deb` builds only what is installed, not the tests and benchmarks, so installing does
-# not build the whole tree first (`make install` builds it before).
+# `make install` and `make deb` build only what is installed, not the tests and benchmarks;
+# installing itself builds nothing.
 add_custom_target(installed_targets)
 add_dependencies(installed_targets tidemark tidemark-send manual_pages)
 if(TARGET tidemark_keyring)
