@@ -22,7 +22,10 @@ std::string DataDirFor(const std::string& executableDir, const std::string& xdgD
     if (IsBuildTree(executableDir))
         return executableDir;
     // A relative XDG_DATA_HOME is to be ignored, as if it were unset.
-    const std::string base = xdgDataHome.starts_with('/') ? xdgDataHome : home + "/.local/share";
+    std::string base = xdgDataHome.starts_with('/') ? xdgDataHome : home + "/.local/share";
+    // The path appears in error messages: no doubled separator.
+    while (base.ends_with('/'))
+        base.pop_back();
     return base + "/Orvane/Tidemark/";
 }
 

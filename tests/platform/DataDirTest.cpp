@@ -18,6 +18,7 @@ TEST(DataDir, BuildTreeKeepsDataBesideTheExecutableAnyOtherInThePerUserDirectory
     } cases[] = {
         {"build tree, whatever the environment says", build, "/xdg", build},
         {"installed, XDG_DATA_HOME set", bin, "/xdg", "/xdg/Orvane/Tidemark/"},
+        {"installed, XDG_DATA_HOME with a final separator", bin, "/xdg/", "/xdg/Orvane/Tidemark/"},
         {"installed, XDG_DATA_HOME unset", bin, "", "/home/u/.local/share/Orvane/Tidemark/"},
         {"installed, XDG_DATA_HOME relative", bin, "xdg", "/home/u/.local/share/Orvane/Tidemark/"},
     };
