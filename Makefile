@@ -21,6 +21,7 @@ run: all
 # (DESTDIR is honoured for staged installs); uninstall removes exactly what was installed.
 PREFIX ?= /usr/local
 install: configure
+	cmake -S . -B $(BUILD) >/dev/null  # a build tree from before the install rules lacks the target
 	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
@@ -31,6 +32,7 @@ uninstall:
 
 # The Debian package, built from the optimised build: $(BUILD)/tidemark_<version>_<arch>.deb.
 deb: configure
+	cmake -S . -B $(BUILD) >/dev/null  # a build tree from before the install rules lacks the target
 	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
 	cd $(BUILD) && cpack -G DEB
 
