@@ -14,9 +14,8 @@ fail() {
 }
 
 # The desktop entry and metadata pass their validators without even a hint (the metadata
-# offline), the manual pages render
-# without a warning, each PNG is the current rendering of the SVG, and every option that
-# tidemark-send --help names is in its manual page and its completion.
+# offline), the manual pages render without a warning, each PNG is the current rendering of the
+# SVG, and every option that tidemark-send --help names is in its manual page and completion.
 validators() {
     local remarks
     remarks=$(desktop-file-validate "$prefix/share/applications/jp.orvane.tidemark.desktop" 2>&1) ||
