@@ -3,7 +3,7 @@ JOBS      ?= 2
 BUILD     ?= build
 TESTBUILD ?= build-test
 
-.PHONY: all deps configure run test bench screenshot fuzz clean
+.PHONY: all deps configure run install uninstall deb test bench screenshot fuzz clean
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -16,6 +16,25 @@ configure: deps
 
 run: all
 	$(BUILD)/tidemark
+
+# Installs the programs, desktop entry, icon, metadata, manual pages and completion under PREFIX
+# (DESTDIR is honoured for staged installs); uninstall removes exactly what was installed.
+PREFIX ?= /usr/local
+install: configure
+	cmake -S . -B $(BUILD) >/dev/null  # a build tree from before the install rules lacks the target
+	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The manifest lists the paths without DESTDIR: give the same DESTDIR to uninstall.
+uninstall:
+	@[ -f $(BUILD)/install_manifest.txt ] || { echo "nothing installed from $(BUILD)"; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -f --
+
+# The Debian package, built from the optimised build: $(BUILD)/tidemark_<version>_<arch>.deb.
+deb: configure
+	cmake -S . -B $(BUILD) >/dev/null  # a build tree from before the install rules lacks the target
+	cmake --build $(BUILD) -j$(JOBS) --target installed_targets
+	cd $(BUILD) && cpack -G DEB
 
 # The test build carries AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps

@@ -21,8 +21,10 @@
 
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
+#include "app/ProgramIcon.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "platform/DataDir.h"
 #include "platform/MessageLoop.h"
 #include "platform/Shell.h"
 #include "smtp/Zelsmtp.h"
@@ -164,14 +166,15 @@ TSecondaryWindows RealWindows() {
     };
 }
 
-TFrmMain::TFrmMain() : TFrmMain(RealWindows(), platform::ExecutableDir()) {}
+TFrmMain::TFrmMain() : TFrmMain(RealWindows(), platform::DataDir()) {}
 
-TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string ExecutableDir, QWidget* parent)
+TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* parent)
     : QMainWindow(parent),
       ZelSMTP1(std::make_unique<TZelSMTP>(nullptr)),
       Windows(std::move(Windows)),
-      ExecutableDir(std::move(ExecutableDir)) {
+      DataDir(std::move(DataDir)) {
     setWindowTitle(FromSjis(Sjis("ぴこぴこ便")));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -303,7 +306,7 @@ void TFrmMain::CenterOnScreen() {
 }
 
 void TFrmMain::FormCreate() {
-    ProgramDir = ExecutableDir;
+    ProgramDir = DataDir;
     SelectedTanbun.clear();
     try {
         MakeSureFileExists(ProgramDir + "tanbun.dat");

@@ -38,9 +38,9 @@ inline constexpr const char* kLocalPage = "http://127.0.0.1/";
 class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFields {
     Q_OBJECT
   public:
-    // The program's window: the real secondary windows, the executable's directory.
+    // The program's window: the real secondary windows, the data files' directory.
     TFrmMain();
-    TFrmMain(TSecondaryWindows Windows, std::string ExecutableDir, QWidget* parent = nullptr);
+    TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* parent = nullptr);
     ~TFrmMain() override;
 
     // Handlers.
@@ -111,6 +111,6 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void ShowModal(QDialog& window);
 
     TSecondaryWindows Windows;
-    std::string ExecutableDir;
+    std::string DataDir;
     std::unique_ptr<TSendFlow> SendFlow;
 };

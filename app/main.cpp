@@ -1,17 +1,22 @@
 // The program: the compose window and the message loop. With --screenshot PATH it renders the
-// window, filled with a sample message, to a PNG file instead.
+// window, filled with a sample message, to a PNG file instead; --help and --version answer
+// without a display.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <cstdio>
+#include <cstring>
 
 #include "app/FrmMain.h"
 #include "platform/Application.h"
 #include "platform/ExceptionHook.h"
+#include "platform/Version.h"
 #include "userdata/WindowFont.h"
 
 namespace {
+
+constexpr const char* kUsage = "usage: tidemark [--screenshot PATH] [--help] [--version]\n";
 
 // Every handler of the compose window reports its own exceptions; this catches those of any
 // other window, so that an error is shown and the program goes on.
@@ -49,17 +54,37 @@ int Screenshot(TFrmMain& FrmMain, const QString& path) {
     return 0;
 }
 
+// --help and --version, answered before the application needs a display; -1 for anything else.
+int AnswerWithoutWindow(int argc, char** argv) {
+    if (argc != 2)
+        return -1;
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::printf("%sOpens the compose window; --screenshot renders it to a PNG file instead.\n",
+                    kUsage);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tidemark %s\n", platform::kVersion);
+        return 0;
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
+        return status;
     TApplication app(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName("jp.orvane.tidemark");
     // Exceptions out of timer ticks reach the same error display as those of the windows.
     platform::SetExceptionHook(platform::HandleException);
     QApplication::setFont(userdata::WindowFont());
     const QStringList args = QApplication::arguments().mid(1);
     const bool screenshot = args.size() == 2 && args[0] == "--screenshot";
     if (!args.isEmpty() && !screenshot) {
-        std::fprintf(stderr, "usage: %s [--screenshot PATH]\n", qPrintable(app.applicationName()));
+        std::fputs(kUsage, stderr);
         return 2;
     }
 

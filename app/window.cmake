@@ -3,8 +3,16 @@ add_library(tm_app STATIC
     FrmMain.cpp
     Glyphs.cpp
     MemoLines.cpp
+    ProgramIcon.cpp
 )
 target_link_libraries(tm_app PUBLIC tm_sendflow tm_userdata tm_platform_widgets)
+
+# The icon's PNG renderings, built in for a program that runs without an installed icon theme.
+set(program_icon_pngs)
+foreach(size ${TIDEMARK_ICON_SIZES})
+    list(APPEND program_icon_pngs ${TIDEMARK_ICON_DIR}/${size}/tidemark.png)
+endforeach()
+qt_add_resources(tm_app program_icon PREFIX /icons BASE ${TIDEMARK_ICON_DIR} FILES ${program_icon_pngs})
 
 add_executable(tidemark main.cpp)
 target_link_libraries(tidemark PRIVATE tm_app)

@@ -10,6 +10,7 @@
 #include "cli/MessageText.h"
 #include "cli/SendOptions.h"
 #include "platform/CodePage.h"
+#include "platform/Version.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
@@ -104,6 +105,10 @@ int RunSendCommand(const std::vector<std::string>& args, std::istream& input, st
         const TSendOptions options = ParseSendOptions(args);
         if (options.Help) {
             out << SendUsage();
+            return ssSent;
+        }
+        if (options.Version) {
+            out << "tidemark-send " << platform::kVersion << "\n";
             return ssSent;
         }
         return Send(options, input, out, err);

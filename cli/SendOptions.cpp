@@ -49,6 +49,12 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         // A repeated option would silently drop a recipient or a setting: refuse it.
         if (!seen.insert(name).second)
             throw EUsageError(name + " given more than once");
+        if (name == "--version") {
+            if (value)
+                throw EUsageError(name + " takes no value");
+            options.Version = true;
+            continue;
+        }
         if (name == "--verbose" || name == "--help") {
             if (value)
                 throw EUsageError(name + " takes no value");
@@ -70,7 +76,7 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         }
         Store(options, name, std::move(*value));
     }
-    if (!options.Help && !options.To)
+    if (!options.Help && !options.Version && !options.To)
         throw EUsageError("--to is required");
     return options;
 }
@@ -88,7 +94,7 @@ std::string SendUsage() {
            "                     [--body-file PATH] [--smtp HOST] [--port TEXT]\n"
            "                     [--user-id TEXT] [--name TEXT] [--email TEXT]\n"
            "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
-           "                     [--strict]\n"
+           "                     [--strict] [--version]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name and --email replace a stored setting for this run only. The body is read\n"
            "from --body-file, or from standard input when it is absent.\n"

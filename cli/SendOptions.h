@@ -25,6 +25,7 @@ struct TSendOptions {
     bool Verbose = false;
     bool Strict = false;
     bool Help = false;
+    bool Version = false;
 };
 
 // Reads the arguments after the program name; raises EUsageError for anything it cannot take.

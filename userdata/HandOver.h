@@ -5,8 +5,8 @@
 #include <string>
 
 struct THandOverFields {
-    std::string ProgramDir;       // directory of the executable, with the final separator;
-                                  // file-system bytes, not Shift_JIS
+    std::string ProgramDir;       // directory of the data files (platform::DataDir), with the
+                                  // final separator; file-system bytes, not Shift_JIS
     std::string SelectedTanbun;   // phrase chosen in the short-phrase window; empty: none
     std::string SelectedAddless;  // address chosen in the address book; empty: none
 };

@@ -91,6 +91,9 @@ TEST_F(FrmMainLayout, EveryControlAtItsPlaceWithItsTextAndVisibility) {
 
 TEST_F(FrmMainLayout, FixedWindowWithCaptionClientAreaAndTitleBarButtons) {
     EXPECT_EQ(U("ぴこぴこ便"), form->windowTitle());
+    const QList<QSize> iconSizes = form->windowIcon().availableSizes();
+    for (const int size : {16, 32, 48, 128, 256})
+        EXPECT_TRUE(iconSizes.contains(QSize(size, size))) << "icon size " << size;
     EXPECT_EQ(QSize(338, 359), form->centralWidget()->size());
     EXPECT_EQ(form->menuBar()->geometry().bottom() + 1, form->centralWidget()->y());
     EXPECT_EQ(form->minimumSize(), form->maximumSize());

@@ -15,6 +15,7 @@
 
 #include "ChildProcess.h"
 #include "platform/CodePage.h"
+#include "platform/Version.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/SinkProcess.h"
 
@@ -152,6 +153,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         std::string out, err;
     } cases[] = {
         {{"--help"}, 0, "usage: tidemark-send", ""},
+        {{"--version"}, 0, std::string("tidemark-send ") + platform::kVersion + "\n", ""},
         {{}, 2, "", "--to is required"},
         {{"--to", "a@x", "--colour", "red"}, 2, "", "unknown argument"},
         {{"--to", "a@x", "--encoding", "latin1"}, 2, "", "utf-8 or cp932"},

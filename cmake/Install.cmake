@@ -1,0 +1,66 @@
+# What `cmake --install` (and `make install`, `make deb`) puts under the prefix. Paths are fixed
+# rather than taken from GNUInstallDirs: the program finds its run-time module at
+# ../lib/tidemark/ relative to bin/, on every distribution alike.
+install(TARGETS tidemark tidemark-send RUNTIME DESTINATION bin)
+# The keyring module, loaded at run time only when a password is needed.
+if(TARGET tidemark_keyring)
+    install(TARGETS tidemark_keyring LIBRARY DESTINATION lib/tidemark)
+endif()
+
+# `make install` and `make deb` build only what is installed, not the tests and benchmarks;
+# installing itself builds nothing.
+add_custom_target(installed_targets)
+add_dependencies(installed_targets tidemark tidemark-send manual_pages)
+if(TARGET tidemark_keyring)
+    add_dependencies(installed_targets tidemark_keyring)
+endif()
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+set(TIDEMARK_SCREENSHOT_URL "https://tidemark.example/compose-window.png"
+    CACHE STRING "Where docs/compose-window.png is published, for the AppStream metadata")
+configure_file(${CMAKE_SOURCE_DIR}/desktop/jp.orvane.tidemark.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/desktop/jp.orvane.tidemark.metainfo.xml @ONLY)
+
+install(FILES ${CMAKE_SOURCE_DIR}/desktop/jp.orvane.tidemark.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/jp.orvane.tidemark.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/desktop/tidemark.svg
+        DESTINATION share/icons/hicolor/scalable/apps)
+foreach(size ${TIDEMARK_ICON_SIZES})
+    install(FILES ${TIDEMARK_ICON_DIR}/${size}/tidemark.png
+            DESTINATION share/icons/hicolor/${size}x${size}/apps)
+endforeach()
+# Manual pages are installed compressed, as Debian wants them; -n keeps the archive the same
+# from build to build.
+foreach(page tidemark tidemark-send)
+    set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/man/${page}.1 > ${compressed}
+        DEPENDS ${CMAKE_SOURCE_DIR}/man/${page}.1)
+    list(APPEND manual_pages ${compressed})
+endforeach()
+add_custom_target(manual_pages ALL DEPENDS ${manual_pages})
+install(FILES ${manual_pages} DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/completion/tidemark-send.bash
+        DESTINATION share/bash-completion/completions RENAME tidemark-send)
+
+# `make deb`: a Debian package under /usr whose dependencies dpkg-shlibdeps finds from the
+# libraries the executables actually link.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tidemark)
+set(CPACK_PACKAGE_VENDOR Orvane)
+set(CPACK_PACKAGE_CONTACT "Orvane <tidemark@orvane.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "write a short Japanese e-mail and send it at once")
+set(CPACK_PACKAGE_DESCRIPTION
+    "One small compose window for short Japanese e-mail, sent at once over SMTP,\n\
+and tidemark-send, which sends a message the same way from scripts.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION mail)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so invisible to dpkg-shlibdeps: the window needs a platform plugin, and
+# a Japanese font to draw its texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,36 @@
+# bash completion for tidemark-send
+_tidemark_send() {
+    local cur prev
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    case $prev in
+        --body-file | --ca-file)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --encoding)
+            COMPREPLY=($(compgen -W 'utf-8 cp932' -- "$cur"))
+            return
+            ;;
+        --security)
+            COMPREPLY=($(compgen -W 'none starttls tls' -- "$cur"))
+            return
+            ;;
+        --smtp)
+            COMPREPLY=($(compgen -A hostname -- "$cur"))
+            return
+            ;;
+        --password-command)
+            COMPREPLY=($(compgen -c -- "$cur"))
+            return
+            ;;
+        --to | --cc | --bcc | --subject | --port | --user-id | --name | --email | \
+            --auth-user | --timeout | --data-timeout)
+            return
+            ;;
+    esac
+    COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --smtp --port --user-id
+        --name --email --encoding --security --auth-user --password-command --ca-file --strict
+        --timeout --data-timeout --verbose --help --version' -- "$cur"))
+}
+complete -o filenames -F _tidemark_send tidemark-send

@@ -1,0 +1,19 @@
+#pragma once
+// Where the data files ("Address.dat", "tanbun.dat") live. Paths are file-system bytes and end
+// in the path separator.
+#include <string>
+
+namespace platform {
+
+// One rule: a program run from its build tree (the executable's directory holds CMakeCache.txt)
+// keeps its data beside the executable; any other, an installed one, in the per-user data
+// directory $XDG_DATA_HOME/Orvane/Tidemark/ ($HOME/.local/share when XDG_DATA_HOME is unset or
+// not absolute).
+std::string DataDirFor(const std::string& executableDir, const std::string& xdgDataHome,
+                       const std::string& home);
+
+// The rule for the running program. Creates the per-user directory when it is missing; a
+// directory that cannot be made shows up when the data files are opened.
+std::string DataDir();
+
+}  // namespace platform
