@@ -85,5 +85,6 @@ std::string SendUsage() {
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name and --email replace a stored setting for this run only. The body is read\n"
            "from --body-file, or from standard input when it is absent.\n"
+           "--to, --cc and --bcc may each hold several addresses, separated by commas.\n"
            "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n";
 }

@@ -148,7 +148,8 @@ void TZelSMTP::CheckEnvelope() {
     for (const TStringList* list :
          {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
         for (const std::string& entry : *list) {
-            RequireSingleLine("Recipient address", ExtractAddress(entry));
+            for (const std::string& piece : SplitRecipients(entry))
+                RequireSingleLine("Recipient address", ExtractAddress(piece));
         }
     }
 }
@@ -163,14 +164,15 @@ std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
 void TZelSMTP::SendRecipients(const TStringList& List) {
     // By index: a handler may change the list while it is walked.
     for (int i = 0; i < List.Count(); ++i) {
-        const std::string entry = List[i];
-        const std::string address = ExtractAddress(entry);
-        if (address.empty())
-            continue;
-        RequireSingleLine("Recipient address", address);
-        Transaction("RCPT TO:<" + address + ">");
-        if (ReplyCode > 300)
-            Fire(OnRecipientNotFound, entry);
+        for (const std::string& piece : SplitRecipients(List[i])) {
+            const std::string address = ExtractAddress(piece);
+            if (address.empty())
+                continue;
+            RequireSingleLine("Recipient address", address);
+            Transaction("RCPT TO:<" + address + ">");
+            if (ReplyCode > 300)
+                Fire(OnRecipientNotFound, piece);
+        }
     }
 }
 

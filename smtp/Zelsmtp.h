@@ -74,6 +74,9 @@ class TZelSMTP : public TPowersock {
     void SkipContinuationLines(std::string& Reply);
     // The address inside "<" ">", after a ":", or the entry itself.
     static std::string ExtractAddress(const std::string& Entry);
+    // The pieces of a recipient entry between commas or semicolons that stand outside double
+    // quotes and "<" ">", each without blanks at its ends; an entry without one, unchanged.
+    static std::vector<std::string> SplitRecipients(const std::string& Entry);
 
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 

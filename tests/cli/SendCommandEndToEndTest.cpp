@@ -95,6 +95,18 @@ TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
     EXPECT_FALSE(mail["eight_bit_header"].toBool());
 }
 
+TEST_F(SendCommandEndToEnd, DeliversToEveryAddressOfAField) {
+    ASSERT_NE(sink_.Port, 0);
+    const std::string to = "hanako@example.jp, \"Jiro, J\" <jiro@example.jp>";
+    std::vector<std::string> args = To(port_);
+    args[1] = to;
+    const ChildResult r = Send(args, "hi\n");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(sink_.Envelope(1).toStdString(),
+              "me@example.jp\nhanako@example.jp\njiro@example.jp\n");
+    EXPECT_EQ(Text(SinkProcess::Decode(sink_.Message(1)), "to"), to);
+}
+
 TEST_F(SendCommandEndToEnd, VerboseShowsProgressAndSocketStatus) {
     ASSERT_NE(sink_.Port, 0);
     std::vector<std::string> args = To(port_);

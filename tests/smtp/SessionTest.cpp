@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace {
 
+using platform::Sjis;
 using Overrides = std::vector<std::pair<std::string, std::string>>;
 
 // Answers like an SMTP server: the first override whose prefix starts the line wins, then the
@@ -282,6 +284,53 @@ TEST(SessionTest, SendReplyCodeTests) {
     }
 }
 
+TEST(SessionTest, EachAddressOfAnEntryGetsItsOwnRcpt) {
+    const struct {
+        const char* what;
+        std::string entry;
+        std::vector<std::string> rcpts;
+        std::vector<std::string> refused;
+    } cases[] = {
+        {"no separator: as before", " a@localhost ", {" a@localhost "}, {}},
+        {"spaces around commas", "a@localhost ,  b@localhost", {"a@localhost", "b@localhost"}, {}},
+        {"angle brackets", "A <a@localhost>,B <b@localhost>", {"a@localhost", "b@localhost"}, {}},
+        {"comma inside quotes",
+         "\"Yamada, Taro\" <a@localhost>, b@localhost",
+         {"a@localhost", "b@localhost"},
+         {}},
+        {"comma inside angle brackets", "<a@localhost,b>", {"a@localhost,b"}, {}},
+        {"empty pieces", ",a@localhost,, ,b@localhost,", {"a@localhost", "b@localhost"}, {}},
+        {"semicolons", "a@localhost; b@localhost", {"a@localhost", "b@localhost"}, {}},
+        // The second byte of this katakana is a backslash; it must not escape the quote.
+        {"double-byte name",
+         Sjis("\"ソ\" <a@localhost>, b@localhost"),
+         {"a@localhost", "b@localhost"},
+         {}},
+        {"refused second address",
+         "a@localhost, Bad <bad@localhost>",
+         {"a@localhost", "bad@localhost"},
+         {"Bad <bad@localhost>"}},
+    };
+    for (const auto& c : cases) {
+        Session s(Overrides{{"RCPT TO:<bad@", "550 no\r\n"}});
+        TPostMessage& m = s.smtp.PostMessage;
+        m.FromAddress = "me@localhost";
+        m.ToAddress.Add(c.entry);
+        s.smtp.Connect();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }), "") << c.what;
+        s.smtp.Disconnect();
+        const std::string wire = s.Wire();
+        std::string rcpts;
+        for (const std::string& address : c.rcpts)
+            rcpts += "RCPT TO:<" + address + ">\r\n";
+        EXPECT_NE(wire.find("MAIL FROM:<me@localhost>\r\n" + rcpts + "DATA\r\n"), std::string::npos)
+            << c.what << "\n"
+            << wire;
+        EXPECT_NE(wire.find("\r\nTo: " + c.entry + "\r\n"), std::string::npos) << c.what;
+        EXPECT_EQ(s.refused, c.refused) << c.what;
+    }
+}
+
 TEST(SessionTest, QuitReplyCodes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"221 bye\r\n", ""}, {"339 odd\r\n", ""}, {"340 odd\r\n", "340 odd\r\n"}};
@@ -429,6 +478,8 @@ TEST(SessionTest, LineBreakInEnvelopeAddressSendsNothing) {
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("evil@localhost\r\nDATA"); },
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("label:x@localhost\nRSET"); },
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add(std::string("<x@localhost\0>", 14)); },
+        // Only the second address of the entry holds the line break.
+        [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("<x@localhost>, y@localhost\r\nRSET"); },
     };
     for (const auto& spoil : spoilers) {
         Session s;
