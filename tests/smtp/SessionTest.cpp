@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -15,6 +16,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using platform::Sjis;
 using Overrides = std::vector<std::pair<std::string, std::string>>;
 
@@ -41,8 +43,14 @@ testsupport::ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
 
 // A client and a scripted server that greets with Greeting and answers through SmtpReplies.
 struct Session {
-    explicit Session(Overrides overrides = {}, std::string greeting = "220 ready\r\n") {
-        peer.Send(std::move(greeting)).ReplyEach(SmtpReplies(std::move(overrides)));
+    using Script = std::function<void(testsupport::ScriptedPeer&)>;
+
+    explicit Session(Overrides overrides = {}, std::string greeting = "220 ready\r\n")
+        : Session([&](testsupport::ScriptedPeer& p) {
+              p.Send(std::move(greeting)).ReplyEach(SmtpReplies(std::move(overrides)));
+          }) {}
+    explicit Session(const Script& script) {
+        script(peer);
         peer.Start();
         smtp.Host = "127.0.0.1";
         smtp.Port = peer.Port();
@@ -328,6 +336,103 @@ TEST(SessionTest, EachAddressOfAnEntryGetsItsOwnRcpt) {
             << wire;
         EXPECT_NE(wire.find("\r\nTo: " + c.entry + "\r\n"), std::string::npos) << c.what;
         EXPECT_EQ(s.refused, c.refused) << c.what;
+    }
+}
+
+TEST(SessionTest, TheReplyToTheEndOfTheMessageGetsItsOwnWait) {
+    using testsupport::ScriptedPeer;
+    const auto replies = [](Overrides overrides, std::function<void(ScriptedPeer&)> then) {
+        return [=](ScriptedPeer& p) {
+            p.Send("220 ready\r\n");
+            then(p.ReplyUntil(".\r\n", SmtpReplies(overrides)));
+        };
+    };
+    const auto late = [](ScriptedPeer& p) {
+        auto usual = SmtpReplies({});
+        p.Send("220 ready\r\n").ReplyEach([usual](const std::string& line) {
+            if (line == ".\r\n")
+                std::this_thread::sleep_for(1500ms);
+            return usual(line);
+        });
+    };
+    const auto silent = [](std::string command) {
+        return [command](ScriptedPeer& p) {
+            p.Send("220 ready\r\n").ReplyEach(SmtpReplies({{command, ""}}));
+        };
+    };
+    const std::string noReply = "No reply to the end of the message: ";
+    const struct {
+        const char* what;
+        Session::Script script;
+        int32_t dataTimeOut;
+        std::string error;  // "" for success
+        bool unknown;       // the message may have been delivered
+        std::vector<int> seconds;
+        int64_t atMostMs;
+    } cases[] = {
+        {"reply after TimeOut", late, 5000, "", false, {1}, 4000},
+        {"no reply", silent(".\r\n"), 2500, noReply + "Socket readln aborted", true, {1, 2}, 4000},
+        {"closed",
+         replies({{".\r\n", ""}}, [](ScriptedPeer& p) { p.Close(); }),
+         5000,
+         noReply + "the connection was closed",
+         true,
+         {},
+         1000},
+        {"half a reply, then closed",
+         replies({{".\r\n", "250 o"}}, [](ScriptedPeer& p) { p.Close(); }),
+         5000,
+         noReply + "the connection was closed",
+         true,
+         {},
+         1000},
+        {"reset",
+         replies({{".\r\n", ""}}, [](ScriptedPeer& p) { p.Reset(); }),
+         5000,
+         noReply + "10054:Connection reset by peer",
+         true,
+         {},
+         1000},
+        {"silent before DATA: TimeOut as before",
+         silent("RCPT"),
+         5000,
+         "Socket readln aborted",
+         false,
+         {},
+         2000},
+    };
+    for (const auto& c : cases) {
+        Session s(c.script);
+        s.smtp.TimeOut = 300;
+        s.smtp.DataTimeOut = c.dataTimeOut;
+        std::vector<int> seconds;
+        s.smtp.OnReplyWait = [&](int waited) { seconds.push_back(waited); };
+        s.FillMessage();
+        s.smtp.Connect();
+        s.events.clear();
+        bool unknown = false;
+        const auto started = std::chrono::steady_clock::now();
+        const std::string error = Session::ErrorOf([&] {
+            try {
+                s.smtp.Send();
+            } catch (const ENoReplyError&) {
+                unknown = true;
+                throw;
+            }
+        });
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+        EXPECT_EQ(error, c.error) << c.what;
+        EXPECT_EQ(unknown, c.unknown) << c.what;
+        const std::vector<std::string> events = c.error.empty()
+                                                    ? std::vector<std::string>{"start", "success"}
+                                                    : std::vector<std::string>{"start"};
+        EXPECT_EQ(s.events, events) << c.what;
+        EXPECT_EQ(seconds, c.seconds) << c.what;
+        EXPECT_LT(took.count(), c.atMostMs) << c.what;
+        EXPECT_EQ(s.smtp.TimeOut, 300) << c.what;
+        Session::ErrorOf([&] { s.smtp.Disconnect(); });
+        s.Wire();
     }
 }
 
