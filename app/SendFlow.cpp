@@ -87,6 +87,7 @@ TSendFlow::~TSendFlow() {
     ZelSMTP1.OnConnectionRequired = nullptr;
     ZelSMTP1.OnSuccess = nullptr;
     ZelSMTP1.OnSendStart = nullptr;
+    ZelSMTP1.OnReplyWait = nullptr;
 }
 
 void TSendFlow::SetInstanceProperties() {
@@ -109,6 +110,7 @@ void TSendFlow::BindEvents() {
     ZelSMTP1.OnConnectionRequired = [this](bool& Handled) { ZelSMTP1ConnectionRequired(Handled); };
     ZelSMTP1.OnSuccess = [this](TObject*) { ZelSMTP1Success(); };
     ZelSMTP1.OnSendStart = [this](TObject*) { ZelSMTP1SendStart(); };
+    ZelSMTP1.OnReplyWait = [this](int Seconds) { ZelSMTP1ReplyWait(Seconds); };
 }
 
 void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides) {
@@ -140,6 +142,8 @@ void TSendFlow::SpeedButton3Click() {
         return;
     try {
         Deliver(settings, message);
+    } catch (const ENoReplyError& e) {
+        FailWithoutReply(e.Message());
     } catch (const std::exception& e) {
         const auto* own = dynamic_cast<const Exception*>(&e);
         Fail(own ? own->Message() : std::string(e.what()));
@@ -224,6 +228,7 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
     ZelSMTP1.Connect();
     FillPostMessage(settings, message);
     accepted_ = false;
+    replyWaitShown_ = false;
     ZelSMTP1.Send();
     // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
     if (!accepted_)
@@ -271,6 +276,14 @@ void TSendFlow::Fail(const std::string& error) {
     }
 }
 
+// The server may hold the message already: the user must not take the failure for a refusal
+// and send it twice.
+void TSendFlow::FailWithoutReply(const std::string& error) {
+    ShowBox("サーバーから応答がありませんでした。メールは届いている可能性があります。");
+    Fail(error);
+    lastOutcome_ = Outcome::NoReply;
+}
+
 void TSendFlow::ZelSMTP1Connect() {
     Fields.SetStatusText(platform::Sjis("接続しました"));
 }
@@ -307,6 +320,17 @@ void TSendFlow::ZelSMTP1ConnectionRequired(bool& Handled) {
 void TSendFlow::ZelSMTP1Success() {
     accepted_ = true;
     Fields.SetStatusText(platform::Sjis("送信しました。"));
+}
+
+// The first notice is a status; the counts after it, like the byte counts, are progress.
+void TSendFlow::ZelSMTP1ReplyWait(int Seconds) {
+    const std::string text = platform::Sjis("サーバーの応答を待っています ") +
+                             std::to_string(Seconds) + platform::Sjis(" 秒");
+    if (!replyWaitShown_)
+        Fields.SetStatusText(text);
+    else
+        Fields.SetProgressText(text);
+    replyWaitShown_ = true;
 }
 
 // Receiving servers refuse mail without a Message-ID; the header list is rebuilt by every Send,

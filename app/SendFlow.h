@@ -59,13 +59,25 @@ class TSendFlow {
     void ZelSMTP1ConnectionRequired(bool& Handled);
     void ZelSMTP1Success();
     void ZelSMTP1SendStart();
+    void ZelSMTP1ReplyWait(int Seconds);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
     // "Smtp", "Port") at every send; the stored values are then neither read nor changed.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
 
     // How the last send ended, for callers that report it (the command-line sender).
-    enum class Outcome { None, EmptyTo, Unencodable, Declined, Sent, SentQuitRefused, Failed };
+    // Declined: the user chose not to send. NoReply: the reply to the end of the message never
+    // came; it may have been delivered.
+    enum class Outcome {
+        None,
+        EmptyTo,
+        Unencodable,
+        Declined,
+        Sent,
+        SentQuitRefused,
+        Failed,
+        NoReply
+    };
     Outcome LastOutcome() const { return lastOutcome_; }
     // The message of the exception that ended the last send, empty when there was none.
     const std::string& LastError() const { return lastError_; }
@@ -83,6 +95,7 @@ class TSendFlow {
     void Deliver(const TSendSettings& settings, const TMessageFields& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
     void Fail(const std::string& error);
+    void FailWithoutReply(const std::string& error);
 
     TZelSMTP& ZelSMTP1;
     TComposeFields& Fields;
@@ -92,4 +105,5 @@ class TSendFlow {
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;
+    bool replyWaitShown_ = false;
 };

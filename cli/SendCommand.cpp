@@ -72,6 +72,9 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
         case TSendFlow::Outcome::Failed:
             err << Line(flow.LastError()) << std::endl;
             return ssFailed;
+        case TSendFlow::Outcome::NoReply:
+            err << Line(flow.LastError()) << std::endl;
+            return ssNoReply;
         default:
             return ssUsage;
     }
@@ -86,6 +89,8 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     flow.SetSettingOverrides(SjisOverrides(options));
     if (options.Verbose)
         ZelSMTP1.ReportLevel = 8;
+    ZelSMTP1.TimeOut = options.TimeOutSeconds * 1000;
+    ZelSMTP1.DataTimeOut = options.DataTimeOutSeconds * 1000;
     TConsoleMessageBoxes boxes(out);
     try {
         flow.SpeedButton3Click();

@@ -6,7 +6,8 @@
 #include <vector>
 
 // Exit statuses of a run.
-enum TSendStatus { ssSent = 0, ssFailed = 1, ssUsage = 2 };
+// ssNoReply: the reply to the end of the message never came; it may have been delivered.
+enum TSendStatus { ssSent = 0, ssFailed = 1, ssUsage = 2, ssNoReply = 3 };
 
 // Runs the command with the arguments after the program name. The body comes from --body-file or
 // from input; out gets the message-box texts, err the status texts and error messages (UTF-8).

@@ -13,7 +13,30 @@ const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--name", "Name"}, {"--email", "Email"},
 };
 
+// Options that take a wait in whole seconds.
+const std::map<std::string_view, int32_t TSendOptions::*> kSecondsOptions = {
+    {"--timeout", &TSendOptions::TimeOutSeconds},
+    {"--data-timeout", &TSendOptions::DataTimeOutSeconds},
+};
+
+// A day at most: a longer wait is surely a slip, and none may be 0, which would never end.
+int32_t Seconds(const std::string& name, const std::string& value) {
+    constexpr int32_t kLongest = 86400;
+    const bool digits = !value.empty() && value.size() <= 5 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const int32_t seconds = digits ? std::stoi(value) : 0;
+    if (seconds < 1 || seconds > kLongest) {
+        throw EUsageError(name + " must be a whole number of seconds from 1 to " +
+                          std::to_string(kLongest) + ", not '" + value + "'");
+    }
+    return seconds;
+}
+
 void Store(TSendOptions& options, const std::string& name, std::string value) {
+    if (const auto seconds = kSecondsOptions.find(name); seconds != kSecondsOptions.end()) {
+        options.*(seconds->second) = Seconds(name, value);
+        return;
+    }
     const std::string_view setting = kValueOptions.at(name);
     if (!setting.empty()) {
         options.Overrides[std::string(setting)] = std::move(value);
@@ -67,7 +90,7 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
             options.Strict = true;
             continue;
         }
-        if (!kValueOptions.contains(name))
+        if (!kValueOptions.contains(name) && !kSecondsOptions.contains(name))
             throw EUsageError("unknown argument '" + name + "'");
         if (!value) {
             if (i + 1 == args.size())
@@ -93,6 +116,7 @@ std::string SendUsage() {
     return "usage: tidemark-send --to TEXT [--cc TEXT] [--bcc TEXT] [--subject TEXT]\n"
            "                     [--body-file PATH] [--smtp HOST] [--port TEXT]\n"
            "                     [--user-id TEXT] [--name TEXT] [--email TEXT]\n"
+           "                     [--timeout SECONDS] [--data-timeout SECONDS]\n"
            "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
            "                     [--strict] [--version]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
@@ -100,5 +124,9 @@ std::string SendUsage() {
            "from --body-file, or from standard input when it is absent.\n"
            "Machine-dependent characters (①, ㈱, 髙, ...) are sent with a warning on standard\n"
            "error; --strict refuses them instead (exit status 2).\n"
-           "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n";
+           "--to, --cc and --bcc may each hold several addresses, separated by commas.\n"
+           "--timeout bounds each wait for the server in seconds (default 5), except the\n"
+           "wait for its reply to the end of the message: --data-timeout (default 600).\n"
+           "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n"
+           "Exit status 3: no reply came to the end of the message; it may have been delivered.\n";
 }

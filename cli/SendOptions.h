@@ -1,5 +1,6 @@
 #pragma once
 // The command line of tidemark-send.
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ struct TSendOptions {
     // Setting name ("Smtp", "Port", "UserID", "Name", "Email") -> value for this run.
     std::map<std::string, std::string> Overrides;
     std::string Encoding = "utf-8";
+    // The usual wait for the server, and the wait for its reply to the end of the message.
+    int32_t TimeOutSeconds = 5;
+    int32_t DataTimeOutSeconds = 600;
     bool Verbose = false;
     bool Strict = false;
     bool Help = false;

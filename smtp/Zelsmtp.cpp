@@ -1,6 +1,7 @@
 #include "smtp/Zelsmtp.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/Exception.h"
 #include "smtp/ZelLines.h"
@@ -37,6 +38,19 @@ class BusyScope {
   private:
     bool& flag_;
     bool owns_;
+};
+
+// Gives a value another for the length of a scope, however the scope ends.
+class ValueScope {
+  public:
+    ValueScope(int32_t& Value, int32_t During) : value_(Value), saved_(Value) { value_ = During; }
+    ~ValueScope() { value_ = saved_; }
+    ValueScope(const ValueScope&) = delete;
+    ValueScope& operator=(const ValueScope&) = delete;
+
+  private:
+    int32_t& value_;
+    int32_t saved_;
 };
 
 }  // namespace
@@ -148,7 +162,8 @@ void TZelSMTP::CheckEnvelope() {
     for (const TStringList* list :
          {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
         for (const std::string& entry : *list) {
-            RequireSingleLine("Recipient address", ExtractAddress(entry));
+            for (const std::string& piece : SplitRecipients(entry))
+                RequireSingleLine("Recipient address", ExtractAddress(piece));
         }
     }
 }
@@ -163,14 +178,15 @@ std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
 void TZelSMTP::SendRecipients(const TStringList& List) {
     // By index: a handler may change the list while it is walked.
     for (int i = 0; i < List.Count(); ++i) {
-        const std::string entry = List[i];
-        const std::string address = ExtractAddress(entry);
-        if (address.empty())
-            continue;
-        RequireSingleLine("Recipient address", address);
-        Transaction("RCPT TO:<" + address + ">");
-        if (ReplyCode > 300)
-            Fire(OnRecipientNotFound, entry);
+        for (const std::string& piece : SplitRecipients(List[i])) {
+            const std::string address = ExtractAddress(piece);
+            if (address.empty())
+                continue;
+            RequireSingleLine("Recipient address", address);
+            Transaction("RCPT TO:<" + address + ">");
+            if (ReplyCode > 300)
+                Fire(OnRecipientNotFound, piece);
+        }
     }
 }
 
@@ -195,10 +211,48 @@ void TZelSMTP::SendData() {
     Command("DATA", 400);
     WriteHeaderText();
     SendStream(ContentStream);
-    const std::string reply = Transaction(".");
+    const std::string reply = EndMessage();
     if (ReplyCode >= 400) {
         Fire(OnFailure, this);
         throw Exception(reply);
+    }
+}
+
+// The transaction of the final ".". Once the server reads it, it holds the whole message and
+// may take minutes over it (scanning it, say): the reply gets DataTimeOut, and a wait that ends
+// without a reply is told apart from a refusal.
+std::string TZelSMTP::EndMessage() {
+    if (DataTimeOut < 0)
+        throw ERangeError("Range check error");
+    ReportStatus(8, "Transaction");
+    ReplyCode = 0;
+    Writeln(".");
+    LastReply = AwaitMessageReply();
+    // An orderly close reads as an empty line.
+    if (LastReply.empty())
+        throw ENoReplyError("No reply to the end of the message: the connection was closed");
+    ReportStatus(1, LastReply);
+    ReplyCode = static_cast<int16_t>(ReplyCodeOf(LastReply));
+    return LastReply;
+}
+
+std::string TZelSMTP::AwaitMessageReply() {
+    const int32_t usualWait = TimeOut;
+    const auto started = std::chrono::steady_clock::now();
+    TThreadTimer ticker(nullptr);
+    ticker.SetInterval(1000);
+    ticker.SetOnTimer([&](TObject*) {
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - started)
+                                .count();
+        if (waited > usualWait)
+            Fire(OnReplyWait, static_cast<int>((waited + 500) / 1000));
+    });
+    ValueScope longer(TimeOut, DataTimeOut);
+    try {
+        return ReadLn();
+    } catch (const ESockError& e) {
+        throw ENoReplyError("No reply to the end of the message: " + e.Message());
     }
 }
 

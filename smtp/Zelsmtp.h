@@ -21,6 +21,15 @@ using THeaderInComplete = std::function<void(bool& handled, int hiType)>;
 using TRecipientNotFound = std::function<void(const std::string& Recipient)>;
 using TFileItem = std::function<void(const std::string& Filename)>;
 using TMailListReturn = std::function<void(const std::string& MailAddress)>;
+// Seconds waited so far for the reply to the end of the message.
+using TReplyWaitEvent = std::function<void(int Seconds)>;
+
+// The wait for the reply to the end of the message ended without one (time-out, reset, close).
+// The server had the whole message by then and may deliver it: this is no refusal, and
+// sending again could deliver it twice.
+class ENoReplyError : public Exception {
+    using Exception::Exception;
+};
 
 // The message to send. Lists hold one entry per line, without line ends.
 class TPostMessage {
@@ -74,6 +83,9 @@ class TZelSMTP : public TPowersock {
     void SkipContinuationLines(std::string& Reply);
     // The address inside "<" ">", after a ":", or the entry itself.
     static std::string ExtractAddress(const std::string& Entry);
+    // The pieces of a recipient entry between commas or semicolons that stand outside double
+    // quotes and "<" ">", each without blanks at its ends; an entry without one, unchanged.
+    static std::vector<std::string> SplitRecipients(const std::string& Entry);
 
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
@@ -86,6 +98,8 @@ class TZelSMTP : public TPowersock {
     bool ClearParams = true;
     TSubType SubType = mtPlain;
     std::string Charset = "us-ascii";
+    // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
+    int32_t DataTimeOut = 600000;
 
     // Hides the socket-level OnConnect: raised once the SMTP session is open.
     TNotifyEvent OnConnect;
@@ -99,6 +113,9 @@ class TZelSMTP : public TPowersock {
     TFileItem OnEncodeEnd;
     TFileItem OnAttachmentNotFound;
     TMailListReturn OnMailListReturn;  // no operation raises it
+    // About once a second while the wait for the reply to the end of the message runs past
+    // TimeOut.
+    TReplyWaitEvent OnReplyWait;
 
     // Internal state, readable for the host program and tests.
     bool Busy = false;
@@ -114,6 +131,8 @@ class TZelSMTP : public TPowersock {
     std::string Command(const std::string& Text, int FailFrom);
     void SendRecipients(const TStringList& List);
     void SendData();
+    std::string EndMessage();
+    std::string AwaitMessageReply();
     void WriteHeaderText();
 
     void CheckHeaderTexts() const;

@@ -5,5 +5,6 @@ add_library(tm_smtp STATIC
     ZelExtstr.cpp
     ZelLines.cpp
     ZelPostMessage.cpp
+    ZelRecipients.cpp
 )
 target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_platform_core)

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
@@ -302,6 +303,51 @@ TEST_F(SendFlowTest, FailedConnectionShowsBothBoxesAndTheNextSendWorks) {
         fields.To = "to@example.jp";
         fields.Body = {"again", "two"};
     }
+}
+
+TEST_F(SendFlowTest, ALateReplyIsWaitedForAndNoReplyIsNoRefusal) {
+    const struct {
+        const char* name;
+        std::chrono::milliseconds delay;  // before the reply to ".", when there is one
+        std::string reply;
+        std::vector<std::string> shown;
+        TSendFlow::Outcome outcome;
+    } cases[] = {
+        {"late", 1500ms, "250 queued\r\n", {"メールを送信したよ。"}, TSendFlow::Outcome::Sent},
+        {"never",
+         0ms,
+         "",
+         {"サーバーから応答がありませんでした。メールは届いている可能性があります。",
+          "送信に失敗したよ。"},
+         TSendFlow::Outcome::NoReply},
+    };
+    ZelSMTP1.TimeOut = 300;
+    ZelSMTP1.DataTimeOut = 2500;
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        log.clear();
+        fields.To = "to@example.jp";
+        fields.Body = {"one", "two"};
+        ScriptedPeer peer;
+        const auto usual = Smtp({{".", c.reply}});
+        peer.Send("220 hi\r\n").ReplyEach([&c, usual](const std::string& line) {
+            if (line == ".\r\n")
+                std::this_thread::sleep_for(c.delay);
+            return usual(line);
+        });
+        peer.Start();
+        Store(peer);
+        Press();
+        EXPECT_EQ(boxes.Texts(), c.shown) << c.name;
+        EXPECT_EQ(flow.LastOutcome(), c.outcome) << c.name;
+        EXPECT_EQ(fields.To.empty(), c.outcome == TSendFlow::Outcome::Sent) << c.name;
+        EXPECT_NE(std::find(log.begin(), log.end(), "status:サーバーの応答を待っています 1 秒"),
+                  log.end())
+            << c.name;
+        EXPECT_TRUE(peer.Wait(3s)) << c.name;
+    }
+    EXPECT_NE(std::find(log.begin(), log.end(), "status:サーバーの応答を待っています 2 秒"),
+              log.end());
 }
 
 TEST_F(SendFlowTest, SendThatDoesNothingIsNoSuccess) {

@@ -96,6 +96,41 @@ TEST_F(SendCommandEndToEnd, DeliversAJapaneseMessageThatAReaderDecodes) {
     EXPECT_FALSE(mail["eight_bit_header"].toBool());
 }
 
+TEST_F(SendCommandEndToEnd, DeliversToEveryAddressOfAField) {
+    ASSERT_NE(sink_.Port, 0);
+    const std::string to = "hanako@example.jp, \"Jiro, J\" <jiro@example.jp>";
+    std::vector<std::string> args = To(port_);
+    args[1] = to;
+    const ChildResult r = Send(args, "hi\n");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(sink_.Envelope(1).toStdString(),
+              "me@example.jp\nhanako@example.jp\njiro@example.jp\n");
+    EXPECT_EQ(Text(SinkProcess::Decode(sink_.Message(1)), "to"), to);
+}
+
+TEST_F(SendCommandEndToEnd, NoReplyToTheEndOfTheMessageIsStatusThree) {
+    testsupport::ScriptedPeer peer;
+    auto inData = std::make_shared<bool>(false);
+    peer.Send("220 hi\r\n").ReplyEach([inData](const std::string& line) -> std::string {
+        if (*inData)
+            return "";  // nor to the final "."
+        *inData = line.starts_with("DATA");
+        return *inData ? "354 go ahead\r\n" : "250 ok\r\n";
+    });
+    peer.Start();
+    std::vector<std::string> args = To(std::to_string(peer.Port()));
+    args.insert(args.end(), {"--timeout", "1", "--data-timeout", "2"});
+    const auto started = std::chrono::steady_clock::now();
+    const ChildResult r = Send(args, "hi\n");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.out,
+              "サーバーから応答がありませんでした。メールは届いている可能性があります。\n"
+              "送信に失敗したよ。\n");
+    EXPECT_TRUE(Contains(r.err, "サーバーの応答を待っています ")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "No reply to the end of the message")) << r.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+}
+
 TEST_F(SendCommandEndToEnd, VerboseShowsProgressAndSocketStatus) {
     ASSERT_NE(sink_.Port, 0);
     std::vector<std::string> args = To(port_);

@@ -60,6 +60,20 @@ TEST(SendOptions, RefusesWhatItCannotFollow) {
     }
 }
 
+TEST(SendOptions, WaitsInWholeSecondsThatEnd) {
+    const TSendOptions usual = ParseSendOptions({"--to", "a"});
+    EXPECT_EQ(usual.TimeOutSeconds, 5);
+    EXPECT_EQ(usual.DataTimeOutSeconds, 600);
+    const TSendOptions given =
+        ParseSendOptions({"--to", "a", "--timeout", "30", "--data-timeout=86400"});
+    EXPECT_EQ(given.TimeOutSeconds, 30);
+    EXPECT_EQ(given.DataTimeOutSeconds, 86400);
+    for (const char* bad : {"0", "", "-1", "1.5", "abc", "86401", "99999999999", " 5"}) {
+        EXPECT_THROW(ParseSendOptions({"--to", "a", "--timeout", bad}), EUsageError) << bad;
+        EXPECT_THROW(ParseSendOptions({"--to", "a", "--data-timeout", bad}), EUsageError) << bad;
+    }
+}
+
 TEST(SendOptions, NamesTheOptionOfEachSetting) {
     EXPECT_EQ(OptionForSetting("UserID"), "--user-id");
     EXPECT_EQ(OptionForSetting("Smtp"), "--smtp");

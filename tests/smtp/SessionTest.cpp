@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace {
 
+using platform::Sjis;
 using Overrides = std::vector<std::pair<std::string, std::string>>;
 
 // Answers like an SMTP server: the first override whose prefix starts the line wins, then the
@@ -39,8 +41,14 @@ testsupport::ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
 
 // A client and a scripted server that greets with Greeting and answers through SmtpReplies.
 struct Session {
-    explicit Session(Overrides overrides = {}, std::string greeting = "220 ready\r\n") {
-        peer.Send(std::move(greeting)).ReplyEach(SmtpReplies(std::move(overrides)));
+    using Script = std::function<void(testsupport::ScriptedPeer&)>;
+
+    explicit Session(Overrides overrides = {}, std::string greeting = "220 ready\r\n")
+        : Session([&](testsupport::ScriptedPeer& p) {
+              p.Send(std::move(greeting)).ReplyEach(SmtpReplies(std::move(overrides)));
+          }) {}
+    explicit Session(const Script& script) {
+        script(peer);
         peer.Start();
         smtp.Host = "127.0.0.1";
         smtp.Port = peer.Port();
@@ -282,6 +290,118 @@ TEST(SessionTest, SendReplyCodeTests) {
     }
 }
 
+TEST(SessionTest, EachAddressOfAnEntryGetsItsOwnRcpt) {
+    const struct {
+        const char* what;
+        std::string entry;
+        std::vector<std::string> rcpts;
+        std::vector<std::string> refused;
+    } cases[] = {
+        {"no separator: as before", " a@localhost ", {" a@localhost "}, {}},
+        {"spaces around commas", "a@localhost ,  b@localhost", {"a@localhost", "b@localhost"}, {}},
+        {"angle brackets", "A <a@localhost>,B <b@localhost>", {"a@localhost", "b@localhost"}, {}},
+        {"comma inside quotes",
+         "\"Yamada, Taro\" <a@localhost>, b@localhost",
+         {"a@localhost", "b@localhost"},
+         {}},
+        {"comma inside angle brackets", "<a@localhost,b>", {"a@localhost,b"}, {}},
+        {"empty pieces", ",a@localhost,, ,b@localhost,", {"a@localhost", "b@localhost"}, {}},
+        {"semicolons", "a@localhost; b@localhost", {"a@localhost", "b@localhost"}, {}},
+        // The second byte of this katakana is a backslash; it must not escape the quote.
+        {"double-byte name",
+         Sjis("\"ソ\" <a@localhost>, b@localhost"),
+         {"a@localhost", "b@localhost"},
+         {}},
+        {"refused second address",
+         "a@localhost, Bad <bad@localhost>",
+         {"a@localhost", "bad@localhost"},
+         {"Bad <bad@localhost>"}},
+    };
+    for (const auto& c : cases) {
+        Session s(Overrides{{"RCPT TO:<bad@", "550 no\r\n"}});
+        TPostMessage& m = s.smtp.PostMessage;
+        m.FromAddress = "me@localhost";
+        m.ToAddress.Add(c.entry);
+        s.smtp.Connect();
+        EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }), "") << c.what;
+        s.smtp.Disconnect();
+        const std::string wire = s.Wire();
+        std::string rcpts;
+        for (const std::string& address : c.rcpts)
+            rcpts += "RCPT TO:<" + address + ">\r\n";
+        EXPECT_NE(wire.find("MAIL FROM:<me@localhost>\r\n" + rcpts + "DATA\r\n"), std::string::npos)
+            << c.what << "\n"
+            << wire;
+        EXPECT_NE(wire.find("\r\nTo: " + c.entry + "\r\n"), std::string::npos) << c.what;
+        EXPECT_EQ(s.refused, c.refused) << c.what;
+    }
+}
+
+TEST(SessionTest, NoReplyToTheEndOfTheMessageIsToldApart) {
+    using testsupport::ScriptedPeer;
+    const auto silent = [](std::string command) {
+        return [command](ScriptedPeer& p) {
+            p.Send("220 ready\r\n").ReplyEach(SmtpReplies({{command, ""}}));
+        };
+    };
+    const auto thenEnd = [](std::string reply, bool reset) {
+        return [reply, reset](ScriptedPeer& p) {
+            p.Send("220 ready\r\n").ReplyUntil(".\r\n", SmtpReplies({{".\r\n", reply}}));
+            reset ? p.Reset() : p.Close();
+        };
+    };
+    const std::string noReply = "No reply to the end of the message: ";
+    const struct {
+        const char* what;
+        Session::Script script;
+        std::string error;
+        bool unknown;  // the message may have been delivered
+        std::vector<int> seconds;
+        int64_t atMostMs;
+    } cases[] = {
+        {"no reply", silent(".\r\n"), noReply + "Socket readln aborted", true, {1, 2}, 4000},
+        {"closed", thenEnd("", false), noReply + "the connection was closed", true, {}, 1000},
+        {"half a reply, then closed",
+         thenEnd("250 o", false),
+         noReply + "the connection was closed",
+         true,
+         {},
+         1000},
+        {"reset", thenEnd("", true), noReply + "10054:Connection reset by peer", true, {}, 1000},
+        // Nothing has been accepted yet: the usual wait.
+        {"silent before DATA", silent("RCPT"), "Socket readln aborted", false, {}, 2000},
+    };
+    for (const auto& c : cases) {
+        Session s(c.script);
+        s.smtp.TimeOut = 300;
+        s.smtp.DataTimeOut = 2500;
+        std::vector<int> seconds;
+        s.smtp.OnReplyWait = [&](int waited) { seconds.push_back(waited); };
+        s.FillMessage();
+        s.smtp.Connect();
+        s.events.clear();
+        bool unknown = false;
+        const auto started = std::chrono::steady_clock::now();
+        const std::string error = Session::ErrorOf([&] {
+            try {
+                s.smtp.Send();
+            } catch (const ENoReplyError&) {
+                unknown = true;
+                throw;
+            }
+        });
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(c.atMostMs))
+            << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+        EXPECT_EQ(unknown, c.unknown) << c.what;
+        EXPECT_EQ(s.events, std::vector<std::string>{"start"}) << c.what;
+        EXPECT_EQ(seconds, c.seconds) << c.what;
+        EXPECT_EQ(s.smtp.TimeOut, 300) << c.what;
+        Session::ErrorOf([&] { s.smtp.Disconnect(); });
+        s.Wire();
+    }
+}
+
 TEST(SessionTest, QuitReplyCodes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"221 bye\r\n", ""}, {"339 odd\r\n", ""}, {"340 odd\r\n", "340 odd\r\n"}};
@@ -429,6 +549,8 @@ TEST(SessionTest, LineBreakInEnvelopeAddressSendsNothing) {
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("evil@localhost\r\nDATA"); },
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("label:x@localhost\nRSET"); },
         [](TPostMessage& m) { m.ToBlindCarbonCopy.Add(std::string("<x@localhost\0>", 14)); },
+        // Only the second address of the entry holds the line break.
+        [](TPostMessage& m) { m.ToBlindCarbonCopy.Add("<x@localhost>, y@localhost\r\nRSET"); },
     };
     for (const auto& spoil : spoilers) {
         Session s;

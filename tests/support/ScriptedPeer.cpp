@@ -136,6 +136,22 @@ ScriptedPeer& ScriptedPeer::ReplyEach(LineReply reply) {
     return *this;
 }
 
+ScriptedPeer& ScriptedPeer::ReplyUntil(std::string last, LineReply reply) {
+    steps_.push_back([this, last, reply] {
+        std::string line;
+        while (NextLine(line, Deadline())) {
+            const std::string answer = reply(line);
+            if (!answer.empty() && !SendAll(answer))
+                return false;
+            if (line == last)
+                return true;
+        }
+        Fail("no line \"" + last + "\" arrived");
+        return false;
+    });
+    return *this;
+}
+
 ScriptedPeer& ScriptedPeer::ReceiveBytes(size_t total) {
     steps_.push_back([this, total] {
         const auto deadline = Deadline();

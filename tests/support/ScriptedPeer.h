@@ -49,6 +49,8 @@ class ScriptedPeer {
     ScriptedPeer& Replies(std::vector<std::pair<std::string, std::string>> exchanges);
     // Answers every further line through reply until the client closes.
     ScriptedPeer& ReplyEach(LineReply reply);
+    // Answers lines through reply until it has answered the line last; the script then goes on.
+    ScriptedPeer& ReplyUntil(std::string last, LineReply reply);
     // Waits until this many bytes have been received in all.
     ScriptedPeer& ReceiveBytes(size_t total);
     ScriptedPeer& Close();  // orderly close: the client reads the end of the stream
