@@ -21,6 +21,7 @@
 
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
+#include "app/PasswordBox.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/MessageLoop.h"
@@ -161,6 +162,7 @@ TSecondaryWindows RealWindows() {
         [](THandOverFields& fields, QWidget* owner) {
             return std::unique_ptr<QDialog>(new TFrmTanbun(fields, owner));
         },
+        AskPasswordBox,
     };
 }
 
@@ -415,4 +417,10 @@ void TFrmMain::ClearFields() {
 void TFrmMain::SetStatusText(const std::string& text) {
     if (StatusPanel)
         StatusPanel->setText(FromSjis(text));
+}
+
+std::optional<std::string> TFrmMain::AskPassword(const std::string& authUser) {
+    if (!Windows.Password)
+        return std::nullopt;
+    return Windows.Password(authUser, this);
 }

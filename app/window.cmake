@@ -1,6 +1,7 @@
 # The compose window (library tm_app) and the program (executable tidemark).
 add_library(tm_app STATIC
     FrmMain.cpp
+    PasswordBox.cpp
     Glyphs.cpp
     MemoLines.cpp
 )
