@@ -38,7 +38,8 @@ std::optional<Answer> Run(QKeychain::Job* job) {
     job->setAutoDelete(true);
     job->setInsecureFallback(false);  // never a plain file instead of the keyring
     job->start();
-    loop.exec();
+    if (!answer)  // clicks wait until the keyring answered: no handler runs twice meanwhile
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     return answer;
 }
 
