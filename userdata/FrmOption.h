@@ -21,11 +21,11 @@ class TFrmOption : public QDialog {
   public:
     explicit TFrmOption(QWidget* parent = nullptr);
 
-    // Fills the five fields from the store; a value that cannot be read is reported and the
-    // fields after it keep their initial text.
+    // Fills the fields of both pages from the store and tells whether a keyring answers; a value
+    // that cannot be read is reported and the fields after it keep their initial text.
     void FormCreate();
-    // "OK(&O)": stores the five fields as typed and closes; a failed write is reported and the
-    // dialog stays open.
+    // "OK(&O)": keeps a typed password in the keyring, stores the fields as typed and closes; a
+    // password that cannot be kept or a failed write is reported and the dialog stays open.
     void Button1Click();
     // "キャンセル": closes without storing.
     void Button2Click();
