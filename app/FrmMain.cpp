@@ -21,6 +21,7 @@
 
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
+#include "app/PasswordBox.h"
 #include "app/ProgramIcon.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -163,6 +164,7 @@ TSecondaryWindows RealWindows() {
         [](THandOverFields& fields, QWidget* owner) {
             return std::unique_ptr<QDialog>(new TFrmTanbun(fields, owner));
         },
+        AskPasswordBox,
     };
 }
 
@@ -418,4 +420,10 @@ void TFrmMain::ClearFields() {
 void TFrmMain::SetStatusText(const std::string& text) {
     if (StatusPanel)
         StatusPanel->setText(FromSjis(text));
+}
+
+std::optional<std::string> TFrmMain::AskPassword(const std::string& authUser) {
+    if (!Windows.Password)
+        return std::nullopt;
+    return Windows.Password(authUser, this);
 }

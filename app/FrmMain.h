@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct TSecondaryWindows {
     std::function<std::unique_ptr<QDialog>(QWidget* Owner)> Option;
     std::function<std::unique_ptr<QDialog>(THandOverFields& FrmMain, QWidget* Owner)> Address;
     std::function<std::unique_ptr<QDialog>(THandOverFields& FrmMain, QWidget* Owner)> Tanbun;
+    // The masked password box: the password (UTF-8) or nullopt when the user cancels.
+    std::function<std::optional<std::string>(const std::string& AuthUser, QWidget* Owner)> Password;
 };
 TSecondaryWindows RealWindows();
 
@@ -64,6 +67,8 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::vector<std::string> BodyLines() const override;
     void ClearFields() override;
     void SetStatusText(const std::string& text) override;
+    // Asks in the masked password box; nothing is stored.
+    std::optional<std::string> AskPassword(const std::string& authUser) override;
 
     // Controls.
     QToolButton* Spb_Addless;

@@ -1,6 +1,7 @@
 # The compose window (library tm_app) and the program (executable tidemark).
 add_library(tm_app STATIC
     FrmMain.cpp
+    PasswordBox.cpp
     Glyphs.cpp
     MemoLines.cpp
     ProgramIcon.cpp
@@ -16,3 +17,4 @@ qt_add_resources(tm_app program_icon PREFIX /icons BASE ${TIDEMARK_ICON_DIR} FIL
 
 add_executable(tidemark main.cpp)
 target_link_libraries(tidemark PRIVATE tm_app)
+add_dependencies(tidemark tidemark_keyring)  # loaded at run time, for the password

@@ -1,5 +1,7 @@
 #include "userdata/FrmOption.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,8 @@
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "platform/Credentials.h"
+#include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
 #include "userdata/WindowFont.h"
 
@@ -19,15 +23,36 @@ namespace {
 const char* const kSection = "Settings";
 const char* const kDefaultPort = "25";
 
-// Captions at the left of a group, right-aligned against their fields.
+// Captions at the left of a group, right-aligned against their fields with a small gap.
 constexpr int kLabelLeft = 4;
-constexpr int kLabelWidth = 84;
+constexpr int kLabelGap = 4;
 constexpr int kEditLeft = 92;
 constexpr int kRowHeight = 20;
+// The security page's captions are longer.
+constexpr int kSecurityEditLeft = 108;
+
+// The protections as the combo box lists them, with their stored values.
+struct Protection {
+    const char* caption;
+    const char* value;
+};
+constexpr Protection kProtections[] = {
+    {"なし", "none"}, {"STARTTLS", "starttls"}, {"SSL/TLS", "tls"}};
+// The port each protection usually goes with. Choosing STARTTLS or SSL/TLS while the port field
+// holds one of these puts in the chosen one's; any other port is the user's own choice.
+const char* const kUsualPorts[] = {"25", "587", "465"};
+
+const char* const kNeedUser = "認証ユーザー名を入力してください。";
+
+QString AskForCaFile(QWidget* owner) {
+    return QFileDialog::getOpenFileName(
+        owner, FromSjis(Sjis("証明書ファイルの選択")), QString(),
+        FromSjis(Sjis("証明書 (*.pem *.crt);;すべてのファイル (*)")));
+}
 
 }  // namespace
 
-TFrmOption::TFrmOption(QWidget* parent) : QDialog(parent) {
+TFrmOption::TFrmOption(QWidget* parent) : QDialog(parent), ChooseCaFile(AskForCaFile) {
     CreateControls();
     FormCreate();
 }
@@ -61,6 +86,52 @@ void TFrmOption::CreateControls() {
     Button2->setGeometry(266, 251, 105, 27);
     connect(Button1, &QPushButton::clicked, this, &TFrmOption::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
+    CreateSecurityPage();
+}
+
+void TFrmOption::CreateSecurityPage() {
+    TabSheet2 = new QWidget;
+    PageControl1->addTab(TabSheet2, FromSjis(Sjis("セキュリティ")));
+
+    GroupBox3 = new QGroupBox(FromSjis(Sjis("サーバーとの接続")), TabSheet2);
+    GroupBox3->setGeometry(8, 8, 343, 77);
+    ComboBox_security = new QComboBox(GroupBox3);
+    ComboBox_security->setGeometry(kSecurityEditLeft, 20, 121, kRowHeight);
+    for (const Protection& p : kProtections)
+        ComboBox_security->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
+    Label6 = new QLabel(FromSjis(Sjis("接続の保護：")), GroupBox3);
+    Label6->setGeometry(kLabelLeft, 20, kSecurityEditLeft - kLabelLeft - kLabelGap, kRowHeight);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label6->setBuddy(ComboBox_security);
+    Edit_cafile = AddRow(GroupBox3, Label7, "証明書ファイル：", 46, kSecurityEditLeft, 197);
+    Button_cafile = new QPushButton("...", GroupBox3);
+    Button_cafile->setGeometry(309, 46, 26, kRowHeight);
+
+    GroupBox4 = new QGroupBox(FromSjis(Sjis("認証")), TabSheet2);
+    GroupBox4->setGeometry(8, 93, 343, 105);
+    Edit_authuser = AddRow(GroupBox4, Label8, "認証ユーザー名：", 20, kSecurityEditLeft, 227);
+    Edit_password = AddRow(GroupBox4, Label9, "パスワード：", 46, kSecurityEditLeft, 161);
+    Edit_password->setEchoMode(QLineEdit::Password);
+    Button_forget = new QPushButton(FromSjis(Sjis("忘れる")), GroupBox4);
+    Button_forget->setGeometry(273, 46, 62, kRowHeight);
+    Label_keyring = new QLabel(GroupBox4);
+    Label_keyring->setGeometry(kLabelLeft, 70, 331, 30);
+    Label_keyring->setWordWrap(true);
+
+    connect(ComboBox_security, &QComboBox::activated, this, &TFrmOption::ComboBox_securityChange);
+    connect(Button_cafile, &QPushButton::clicked, this, &TFrmOption::Button_cafileClick);
+    connect(Button_forget, &QPushButton::clicked, this, &TFrmOption::Button_forgetClick);
+}
+
+// Without a keyring there is nowhere to keep a password: the compose window asks at send time.
+void TFrmOption::ShowKeyringState() {
+    const bool available = platform::CurrentCredentialStore().Available();
+    Edit_password->setEnabled(available);
+    Button_forget->setEnabled(available);
+    Label_keyring->setText(FromSjis(Sjis(
+        available
+            ? "パスワードはデスクトップのキーリングに保存します。空欄なら保存済みのものを使います。"
+            : "キーリングが使えないため、パスワードは保存できません。送信のときに尋ねます。")));
 }
 
 QLineEdit* TFrmOption::AddRow(QWidget* group, QLabel*& label, const char* caption, int top,
@@ -68,27 +139,64 @@ QLineEdit* TFrmOption::AddRow(QWidget* group, QLabel*& label, const char* captio
     auto* edit = new QLineEdit(group);
     edit->setGeometry(editLeft, top, editWidth, kRowHeight);
     label = new QLabel(FromSjis(Sjis(caption)), group);
-    label->setGeometry(kLabelLeft, top, kLabelWidth, kRowHeight);
+    label->setGeometry(kLabelLeft, top, editLeft - kLabelLeft - kLabelGap, kRowHeight);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setBuddy(edit);
     return edit;
 }
 
 std::vector<TFrmOption::Field> TFrmOption::Fields() const {
-    return {{"UserID", Edit_userid},
-            {"Smtp", Edit_smtp},
-            {"Port", Edit_port},
-            {"Name", Edit_name},
-            {"Email", Edit_email}};
+    return {{"UserID", Edit_userid}, {"Smtp", Edit_smtp},   {"Port", Edit_port},
+            {"Name", Edit_name},     {"Email", Edit_email}, {"AuthUser", Edit_authuser},
+            {"CAFile", Edit_cafile}};
+}
+
+// A stored value the list does not know is shown, and kept, as it is.
+void TFrmOption::ShowSecurity(const std::string& value) {
+    const QString stored = FromSjis(value.empty() ? "none" : value);
+    int index = ComboBox_security->findData(stored);
+    if (index < 0) {
+        ComboBox_security->addItem(stored, stored);
+        index = ComboBox_security->count() - 1;
+    }
+    ComboBox_security->setCurrentIndex(index);
+}
+
+std::string TFrmOption::SecurityValue() const {
+    return platform::ToSjis(ComboBox_security->currentData().toString());
+}
+
+std::string TFrmOption::PasswordKey() const {
+    return platform::CredentialKey(platform::ToSjis(Edit_authuser->text()),
+                                   platform::ToSjis(Edit_smtp->text()));
+}
+
+bool TFrmOption::StorePassword() {
+    const QString password = Edit_password->text();
+    if (password.isEmpty())
+        return true;  // the kept one stays
+    if (Edit_authuser->text().isEmpty()) {
+        platform::ShowMessage(Sjis(kNeedUser));
+        return false;
+    }
+    if (!platform::CurrentCredentialStore().WritePassword(PasswordKey(),
+                                                          password.toUtf8().toStdString())) {
+        platform::ShowMessage(Sjis("パスワードをキーリングに保存できませんでした。"));
+        return false;
+    }
+    Edit_password->clear();
+    return true;
 }
 
 void TFrmOption::FormCreate() {
+    ShowKeyringState();
     try {
         TRegIniFile reg;
         for (const Field& field : Fields()) {
             const std::string fallback = field.edit == Edit_port ? kDefaultPort : "";
             field.edit->setText(FromSjis(reg.ReadString(kSection, field.name, fallback)));
         }
+        ShowSecurity(reg.ReadString(kSection, "Security", ""));
     } catch (const std::exception& e) {
         platform::HandleException(e);
     }
@@ -96,10 +204,13 @@ void TFrmOption::FormCreate() {
 
 void TFrmOption::Button1Click() {
     try {
+        if (!StorePassword())
+            return;
         TRegIniFile reg;
         for (const Field& field : Fields()) {
             reg.WriteString(kSection, field.name, platform::ToSjis(field.edit->text()));
         }
+        reg.WriteString(kSection, "Security", SecurityValue());
     } catch (const std::exception& e) {
         platform::HandleException(e);
         return;
@@ -109,4 +220,36 @@ void TFrmOption::Button1Click() {
 
 void TFrmOption::Button2Click() {
     reject();
+}
+
+void TFrmOption::ComboBox_securityChange() {
+    const int chosen = ComboBox_security->currentIndex();
+    if (chosen < 1 || chosen >= static_cast<int>(std::size(kUsualPorts)))
+        return;  // no protection, or a value the list does not know
+    for (const char* port : kUsualPorts) {
+        if (Edit_port->text() == QLatin1String(port)) {
+            Edit_port->setText(kUsualPorts[chosen]);
+            return;
+        }
+    }
+}
+
+void TFrmOption::Button_cafileClick() {
+    const QString path = ChooseCaFile(this);
+    if (!path.isEmpty())
+        Edit_cafile->setText(path);
+}
+
+void TFrmOption::Button_forgetClick() {
+    try {
+        if (Edit_authuser->text().isEmpty()) {
+            platform::ShowMessage(Sjis(kNeedUser));
+        } else if (platform::CurrentCredentialStore().DeletePassword(PasswordKey())) {
+            Label_keyring->setText(FromSjis(Sjis("保存していたパスワードを消しました。")));
+        } else {
+            platform::ShowMessage(Sjis("パスワードをキーリングから消せませんでした。"));
+        }
+    } catch (const std::exception& e) {
+        platform::HandleException(e);
+    }
 }

@@ -1,9 +1,14 @@
 #pragma once
 // The options dialog: the SMTP server, port, user id, sender name and sender address, read from
-// the settings store when the dialog is created and written back by OK.
+// the settings store when the dialog is created and written back by OK. A second page holds the
+// connection's protection, the AUTH user name, its password (kept in the keyring, never in the
+// settings store) and an optional CA bundle.
 #include <QDialog>
+#include <QString>
+#include <functional>
 #include <vector>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -16,14 +21,23 @@ class TFrmOption : public QDialog {
   public:
     explicit TFrmOption(QWidget* parent = nullptr);
 
-    // Fills the five fields from the store; a value that cannot be read is reported and the
-    // fields after it keep their initial text.
+    // Fills the fields of both pages from the store and tells whether a keyring answers; a value
+    // that cannot be read is reported and the fields after it keep their initial text.
     void FormCreate();
-    // "OK(&O)": stores the five fields as typed and closes; a failed write is reported and the
-    // dialog stays open.
+    // "OK(&O)": keeps a typed password in the keyring, stores the fields as typed and closes; a
+    // password that cannot be kept or a failed write is reported and the dialog stays open.
     void Button1Click();
     // "キャンセル": closes without storing.
     void Button2Click();
+    // A protection chosen while the port is that of another protection offers its usual port.
+    void ComboBox_securityChange();
+    // "...": puts the chosen CA bundle into the field.
+    void Button_cafileClick();
+    // "忘れる": deletes the password kept for the user and server as typed.
+    void Button_forgetClick();
+
+    // Asks for a CA bundle file; an empty text when the user cancels. Tests put in their own.
+    std::function<QString(QWidget* owner)> ChooseCaFile;
 
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
@@ -42,10 +56,32 @@ class TFrmOption : public QDialog {
     QPushButton* Button1;
     QPushButton* Button2;
 
+    QWidget* TabSheet2;
+    QGroupBox* GroupBox3;
+    QGroupBox* GroupBox4;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label8;
+    QLabel* Label9;
+    QLabel* Label_keyring;  // whether and how the password is kept
+    QComboBox* ComboBox_security;
+    QLineEdit* Edit_cafile;
+    QPushButton* Button_cafile;
+    QLineEdit* Edit_authuser;
+    QLineEdit* Edit_password;
+    QPushButton* Button_forget;
+
   private:
     void CreateControls();
+    void CreateSecurityPage();
     QLineEdit* AddRow(QWidget* group, QLabel*& label, const char* caption, int top, int editLeft,
                       int editWidth);
+    void ShowKeyringState();
+    void ShowSecurity(const std::string& value);
+    std::string SecurityValue() const;
+    // Stores a typed password; false (after telling the user) when it could not be kept.
+    bool StorePassword();
+    std::string PasswordKey() const;
     // The fields in the order they are read and written, with their value names.
     struct Field {
         const char* name;

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct StandInWindows {
     // Run while a window is shown; gets the hand-over fields (nullptr for the options dialog).
     std::function<void(THandOverFields*)> choose = [](THandOverFields*) {};
     std::vector<Opening> openings;
+    // The password box's answer, and whose password it was asked for.
+    std::optional<std::string> password;
+    std::vector<std::string> askedPasswordOf;
     int alive = 0;
 
     TSecondaryWindows Windows() {
@@ -29,6 +33,10 @@ struct StandInWindows {
             [this](QWidget* owner) { return Make("Option", nullptr, owner); },
             [this](THandOverFields& f, QWidget* owner) { return Make("Address", &f, owner); },
             [this](THandOverFields& f, QWidget* owner) { return Make("Tanbun", &f, owner); },
+            [this](const std::string& user, QWidget*) {
+                askedPasswordOf.push_back(user);
+                return password;
+            },
         };
     }
 

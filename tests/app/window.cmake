@@ -6,6 +6,7 @@ tidemark_add_test(window_tests
         FrmMainTest.cpp
         HandOverTest.cpp
         ProgramTest.cpp
+        PasswordBoxTest.cpp
     LIBS tm_app
 )
 target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")

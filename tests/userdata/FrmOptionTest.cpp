@@ -1,5 +1,6 @@
 // The options dialog over a private settings store.
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTabWidget>
 
 #include "platform/Application.h"
+#include "tests/support/KeptPasswords.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/TempSettings.h"
 #include "userdata/FrmOption.h"
@@ -138,7 +140,7 @@ TEST_F(FrmOptionTest, Layout) {
     EXPECT_EQ(dialog.windowTitle().toStdString(), "オプション設定");
     EXPECT_EQ(dialog.size(), QSize(375, 304));
     EXPECT_EQ(dialog.PageControl1->height(), 239);
-    ASSERT_EQ(dialog.PageControl1->count(), 1);
+    ASSERT_EQ(dialog.PageControl1->count(), 2);
     EXPECT_EQ(dialog.PageControl1->tabText(0).toStdString(), "接続設定");
     EXPECT_EQ(dialog.GroupBox1->title().toStdString(), "サーバー情報");
     EXPECT_EQ(dialog.GroupBox1->size(), QSize(343, 105));
@@ -177,4 +179,179 @@ TEST_F(FrmOptionTest, Layout) {
     EXPECT_GT(dialog.Button1->y(), dialog.PageControl1->geometry().bottom());
     EXPECT_LT(dialog.Button1->x(), dialog.Button2->x());
     EXPECT_LE(dialog.Button2->geometry().right(), dialog.width());
+}
+
+// The security page, with a keyring in memory.
+class FrmOptionSecurityTest : public FrmOptionTest {
+  protected:
+    static void Choose(TFrmOption& dialog, int protection) {
+        dialog.ComboBox_security->setCurrentIndex(protection);
+        emit dialog.ComboBox_security->activated(protection);
+    }
+    static QString StoredValue(const char* name) {
+        return QSettings("Orvane", "Tidemark")
+            .value(QString("Settings/") + name, "(absent)")
+            .toString();
+    }
+    KeptPasswords keyring;
+};
+
+TEST_F(FrmOptionSecurityTest, OkStoresTheSettingsAndKeepsThePasswordOnlyInTheKeyring) {
+    struct Step {
+        int protection;
+        const char* user;
+        const char* caFile;
+        const char* typed;  // password field
+        const char* security;
+        const char* kept;  // password under "taro@mail.example.invalid" afterwards
+    };
+    const std::vector<Step> steps = {
+        {0, "", "", "", "none", nullptr},
+        {1, "taro", "/etc/ssl/会社.pem", "sëcret-42", "starttls", "sëcret-42"},
+        {2, "taro", "", "", "tls", "sëcret-42"},  // an empty field keeps the password
+        {2, "taro", "", "n3w", "tls", "n3w"},
+    };
+    const std::string key = platform::Sjis("taro@mail.example.invalid");
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.security);
+        TFrmOption dialog;
+        dialog.show();
+        dialog.Edit_smtp->setText("mail.example.invalid");
+        Choose(dialog, s.protection);
+        dialog.Edit_authuser->setText(QString::fromUtf8(s.user));
+        dialog.Edit_cafile->setText(QString::fromUtf8(s.caFile));
+        dialog.Edit_password->setText(QString::fromUtf8(s.typed));
+        dialog.Button1->click();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(StoredValue("Security"), s.security);
+        EXPECT_EQ(StoredValue("AuthUser").toStdString(), s.user);
+        EXPECT_EQ(StoredValue("CAFile").toStdString(), s.caFile);
+        EXPECT_EQ(keyring.ReadPassword(key),
+                  s.kept ? std::optional<std::string>(s.kept) : std::nullopt);
+
+        TFrmOption again;
+        EXPECT_EQ(again.ComboBox_security->currentIndex(), s.protection);
+        EXPECT_EQ(again.Edit_authuser->text().toStdString(), s.user);
+        EXPECT_TRUE(again.Edit_password->text().isEmpty());
+    }
+    QFile file(store.FilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    EXPECT_TRUE(content.contains("AuthUser=taro"));
+    EXPECT_FALSE(content.contains("cret-42"));
+    EXPECT_FALSE(content.contains("n3w"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(FrmOptionSecurityTest, StoredProtectionIsShownAndAnUnknownOneKept) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {nullptr, "なし"},        {"", "なし"},       {"none", "なし"},
+        {"starttls", "STARTTLS"}, {"tls", "SSL/TLS"}, {"ssl", "ssl"},
+    };
+    for (const auto& [stored, shown] : cases) {
+        QSettings settings("Orvane", "Tidemark");
+        if (stored)
+            settings.setValue("Settings/Security", stored);
+        else
+            settings.remove("Settings/Security");
+        settings.sync();
+        TFrmOption dialog;
+        EXPECT_EQ(dialog.ComboBox_security->currentText().toStdString(), shown);
+        dialog.Button1Click();
+        EXPECT_EQ(StoredValue("Security"), QString(stored && *stored ? stored : "none"));
+    }
+}
+
+TEST_F(FrmOptionSecurityTest, ChoosingAProtectionOffersItsUsualPort) {
+    const std::vector<std::tuple<const char*, int, const char*>> cases = {
+        {"25", 1, "587"}, {"25", 2, "465"},  {"587", 2, "465"},   {"465", 1, "587"},
+        {"25", 0, "25"},  {"587", 0, "587"}, {"2525", 1, "2525"}, {"", 2, ""},
+    };
+    for (const auto& [port, protection, offered] : cases) {
+        TFrmOption dialog;
+        dialog.Edit_port->setText(port);
+        Choose(dialog, protection);
+        EXPECT_EQ(dialog.Edit_port->text().toStdString(), offered) << port << " " << protection;
+    }
+}
+
+TEST_F(FrmOptionSecurityTest, WithoutAKeyringThePageSaysSoAndTakesNoPassword) {
+    for (const bool available : {true, false}) {
+        keyring.available = available;
+        TFrmOption dialog;
+        EXPECT_EQ(dialog.Edit_password->isEnabled(), available);
+        EXPECT_EQ(dialog.Button_forget->isEnabled(), available);
+        EXPECT_EQ(dialog.Label_keyring->text().contains(QString::fromUtf8("キーリングが使えない")),
+                  !available);
+    }
+}
+
+TEST_F(FrmOptionSecurityTest, APasswordThatCannotBeKeptKeepsTheDialogOpenAndStoresNothing) {
+    const std::vector<std::tuple<const char*, bool, const char*>> cases = {
+        {"", false, "認証ユーザー名を入力してください。"},
+        {"taro", true, "パスワードをキーリングに保存できませんでした。"},
+    };
+    for (const auto& [user, refuse, message] : cases) {
+        keyring.refuse = refuse;
+        boxes.boxes.clear();
+        TFrmOption dialog;
+        dialog.show();
+        dialog.Edit_authuser->setText(user);
+        dialog.Edit_password->setText("pw");
+        dialog.Button1Click();
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{message});
+        EXPECT_EQ(Stored(), QStringList(5, "(absent)"));
+        EXPECT_TRUE(keyring.passwords.empty());
+    }
+}
+
+TEST_F(FrmOptionSecurityTest, ForgetDeletesOnlyThePasswordOfTheTypedUserAndServer) {
+    keyring.passwords = {{"taro@smtp.invalid", "a"}, {"jiro@smtp.invalid", "b"}};
+    TFrmOption dialog;
+    dialog.Edit_smtp->setText("smtp.invalid");
+    dialog.Edit_authuser->setText("taro");
+    dialog.Button_forget->click();
+    EXPECT_EQ(keyring.passwords, (std::map<std::string, std::string>{{"jiro@smtp.invalid", "b"}}));
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    keyring.refuse = true;
+    dialog.Edit_authuser->setText("jiro");
+    dialog.Button_forget->click();
+    EXPECT_EQ(boxes.Texts(),
+              std::vector<std::string>{"パスワードをキーリングから消せませんでした。"});
+    EXPECT_EQ(keyring.passwords.size(), 1u);
+}
+
+TEST_F(FrmOptionSecurityTest, FileChooserFillsTheCaFieldUnlessCancelled) {
+    TFrmOption dialog;
+    dialog.Edit_cafile->setText("/old.pem");
+    for (const QString& chosen : {QString(), QString("/new/ca.pem")}) {
+        dialog.ChooseCaFile = [&](QWidget* owner) {
+            EXPECT_EQ(owner, &dialog);
+            return chosen;
+        };
+        dialog.Button_cafile->click();
+    }
+    EXPECT_EQ(dialog.Edit_cafile->text(), "/new/ca.pem");
+}
+
+TEST_F(FrmOptionSecurityTest, SecurityPageLayout) {
+    TFrmOption dialog;
+    EXPECT_EQ(dialog.PageControl1->tabText(1).toStdString(), "セキュリティ");
+    EXPECT_EQ(dialog.Edit_password->echoMode(), QLineEdit::Password);
+    const std::vector<std::pair<QLabel*, QWidget*>> rows = {
+        {dialog.Label6, dialog.ComboBox_security},
+        {dialog.Label7, dialog.Edit_cafile},
+        {dialog.Label8, dialog.Edit_authuser},
+        {dialog.Label9, dialog.Edit_password},
+    };
+    for (const auto& [label, field] : rows) {
+        EXPECT_EQ(label->buddy(), field);
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+        EXPECT_LT(label->geometry().right(), field->x());
+    }
+    EXPECT_LT(dialog.Edit_cafile->geometry().right(), dialog.Button_cafile->x());
+    EXPECT_LT(dialog.Edit_password->geometry().right(), dialog.Button_forget->x());
+    EXPECT_LE(dialog.Button_forget->geometry().right(), dialog.GroupBox4->width());
 }
