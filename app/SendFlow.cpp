@@ -6,6 +6,7 @@
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "platform/Credentials.h"
 #include "platform/Exception.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
@@ -25,6 +26,9 @@ struct TSendFlow::TSendSettings {
     std::string UserID;
     std::string Smtp;
     std::string Port;
+    std::string Security;
+    std::string AuthUser;
+    std::string CAFile;
 };
 
 namespace {
@@ -62,6 +66,59 @@ int32_t PortNumber(const std::string& text) {
     }
     return port;
 }
+
+TSecurity SecurityOf(const std::string& text) {
+    if (text.empty() || text == "none")
+        return secNone;
+    if (text == "starttls")
+        return secStartTls;
+    if (text == "tls")
+        return secTls;
+    throw Exception(platform::Sjis("接続の保護 \"") + text +
+                    platform::Sjis("\" は none、starttls、tls のどれでもありません"));
+}
+
+const char* CertificateReason(platform::TlsVerifyFailure reason) {
+    switch (reason) {
+        case platform::TlsVerifyFailure::UnknownIssuer:
+            return "証明書の発行元が信頼されていません";
+        case platform::TlsVerifyFailure::SelfSigned:
+            return "自己署名の証明書です";
+        case platform::TlsVerifyFailure::NameMismatch:
+            return "証明書の名前がサーバー名と一致しません";
+        case platform::TlsVerifyFailure::Expired:
+            return "証明書の有効期限が切れています";
+        case platform::TlsVerifyFailure::NotYetValid:
+            return "証明書はまだ有効になっていません";
+        default:
+            return "証明書を検証できません";
+    }
+}
+
+// The box that tells why before "送信に失敗したよ。", where there is one to tell.
+void ShowCause(const std::exception& e) {
+    if (dynamic_cast<const EAuthError*>(&e) != nullptr) {
+        ShowBox("認証に失敗しました");
+    } else if (const auto* certificate = dynamic_cast<const ECertificateError*>(&e)) {
+        platform::ShowMessage(platform::Sjis("サーバーの証明書を確かめられませんでした: ") +
+                              platform::Sjis(CertificateReason(certificate->Reason)));
+    }
+}
+
+// The password lives only as long as the send.
+class TPasswordScope {
+  public:
+    explicit TPasswordScope(std::string& password) : password_(password) {}
+    ~TPasswordScope() {
+        password_.assign(password_.size(), '\0');
+        password_.clear();
+    }
+    TPasswordScope(const TPasswordScope&) = delete;
+    TPasswordScope& operator=(const TPasswordScope&) = delete;
+
+  private:
+    std::string& password_;
+};
 
 }  // namespace
 
@@ -117,6 +174,10 @@ void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides
     overrides_ = std::move(overrides);
 }
 
+void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
+    passwordOverride_ = std::move(password);
+}
+
 void TSendFlow::SpeedButton3Click() {
     // The client keeps the message loop running while it waits, so the button can be pressed
     // again in the middle of a send; such a press is ignored rather than starting a second
@@ -140,11 +201,15 @@ void TSendFlow::SpeedButton3Click() {
     ApplySettings(settings);
     if (!SettleCharacters(settings, message))
         return;
+    TPasswordScope password(ZelSMTP1.AuthPassword);
+    if (!TakePassword(settings))
+        return;
     try {
         Deliver(settings, message);
     } catch (const ENoReplyError& e) {
         FailWithoutReply(e.Message());
     } catch (const std::exception& e) {
+        ShowCause(e);
         const auto* own = dynamic_cast<const Exception*>(&e);
         Fail(own ? own->Message() : std::string(e.what()));
     }
@@ -189,6 +254,9 @@ TSendFlow::TSendSettings TSendFlow::ReadSettings() {
     values.UserID = read("UserID");
     values.Smtp = read("Smtp");
     values.Port = read("Port");
+    values.Security = read("Security");
+    values.AuthUser = read("AuthUser");
+    values.CAFile = read("CAFile");
     return values;
 }
 
@@ -196,6 +264,42 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
     ZelSMTP1.UserID = settings.UserID;
     ZelSMTP1.Host = settings.Smtp;
     ZelSMTP1.Port = PortNumber(settings.Port);
+    ZelSMTP1.Security = SecurityOf(settings.Security);
+    if (!settings.AuthUser.empty() && ZelSMTP1.Security == secNone) {
+        throw Exception(
+            platform::Sjis("認証を使うときは、接続の保護を starttls か tls にしてね"
+                           "（パスワードは暗号化しない接続では送りません）"));
+    }
+    ZelSMTP1.AuthUser = settings.AuthUser;
+    ZelSMTP1.CAFile = platform::SjisToUtf8(settings.CAFile);
+}
+
+// The AUTH password, before anything is sent; false when there is none to be had.
+bool TSendFlow::TakePassword(const TSendSettings& settings) {
+    if (settings.AuthUser.empty())
+        return true;
+    std::optional<std::string> password = Password(settings);
+    if (!password || password->empty()) {
+        lastOutcome_ = Outcome::NoPassword;
+        ShowBox("パスワードがないので、送信をやめたよ。");
+        return false;
+    }
+    ZelSMTP1.AuthPassword = std::move(*password);
+    return true;
+}
+
+// The one given for this run first, then the keyring's, then the user's answer.
+std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
+    if (passwordOverride_)
+        return passwordOverride_;
+    platform::CredentialStore& store = platform::CurrentCredentialStore();
+    if (store.Available()) {
+        const std::string key =
+            platform::SjisToUtf8(platform::CredentialKey(settings.AuthUser, settings.Smtp));
+        if (std::optional<std::string> stored = store.ReadPassword(key))
+            return stored;
+    }
+    return Fields.AskPassword(settings.AuthUser);
 }
 
 // ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes

@@ -62,17 +62,21 @@ class TSendFlow {
     void ZelSMTP1ReplyWait(int Seconds);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
-    // "Smtp", "Port") at every send; the stored values are then neither read nor changed.
+    // "Smtp", "Port", "Security", "AuthUser", "CAFile") at every send; the stored values are
+    // then neither read nor changed.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
+    // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer.
+    void SetPasswordOverride(std::optional<std::string> password);
 
     // How the last send ended, for callers that report it (the command-line sender).
     // Declined: the user chose not to send. NoReply: the reply to the end of the message never
-    // came; it may have been delivered.
+    // came; it may have been delivered. NoPassword: AUTH needed one and none was to be had.
     enum class Outcome {
         None,
         EmptyTo,
         Unencodable,
         Declined,
+        NoPassword,
         Sent,
         SentQuitRefused,
         Failed,
@@ -92,6 +96,8 @@ class TSendFlow {
     TSendSettings ReadSettings();
     void ApplySettings(const TSendSettings& settings);
     bool SettleCharacters(TSendSettings& settings, TMessageFields& message);
+    bool TakePassword(const TSendSettings& settings);
+    std::optional<std::string> Password(const TSendSettings& settings);
     void Deliver(const TSendSettings& settings, const TMessageFields& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
     void Fail(const std::string& error);
@@ -100,6 +106,7 @@ class TSendFlow {
     TZelSMTP& ZelSMTP1;
     TComposeFields& Fields;
     std::map<std::string, std::string> overrides_;
+    std::optional<std::string> passwordOverride_;
     Outcome lastOutcome_ = Outcome::None;
     std::string lastError_;
     bool sending_ = false;

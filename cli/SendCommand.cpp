@@ -8,6 +8,7 @@
 #include "cli/ConsoleFields.h"
 #include "cli/ConsoleMessageBoxes.h"
 #include "cli/MessageText.h"
+#include "cli/PasswordCommand.h"
 #include "cli/SendOptions.h"
 #include "platform/CodePage.h"
 #include "platform/Version.h"
@@ -75,6 +76,11 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
         case TSendFlow::Outcome::NoReply:
             err << Line(flow.LastError()) << std::endl;
             return ssNoReply;
+        case TSendFlow::Outcome::NoPassword:
+            err << "tidemark-send: no password for the AUTH user: give --password-command or "
+                   "keep the password in the desktop keyring"
+                << std::endl;
+            return ssUsage;
         default:
             return ssUsage;
     }
@@ -87,6 +93,14 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
     flow.SetSettingOverrides(SjisOverrides(options));
+    if (options.PasswordCommand) {
+        std::optional<std::string> password = RunPasswordCommand(*options.PasswordCommand);
+        if (!password) {
+            err << "tidemark-send: --password-command failed or printed no password" << std::endl;
+            return ssUsage;
+        }
+        flow.SetPasswordOverride(std::move(password));
+    }
     if (options.Verbose)
         ZelSMTP1.ReportLevel = 8;
     ZelSMTP1.TimeOut = options.TimeOutSeconds * 1000;

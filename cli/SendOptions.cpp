@@ -6,12 +6,18 @@
 namespace {
 
 // Options that take a value, with the setting each override replaces ("" for message fields).
+// clang-format off
 const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--to", ""},       {"--cc", ""},         {"--bcc", ""},
     {"--subject", ""},  {"--body-file", ""},  {"--encoding", ""},
     {"--smtp", "Smtp"}, {"--port", "Port"},   {"--user-id", "UserID"},
     {"--name", "Name"}, {"--email", "Email"},
+    {"--security", "Security"},
+    {"--auth-user", "AuthUser"},
+    {"--ca-file", "CAFile"},
+    {"--password-command", ""},
 };
+// clang-format on
 
 // Options that take a wait in whole seconds.
 const std::map<std::string_view, int32_t TSendOptions::*> kSecondsOptions = {
@@ -50,6 +56,8 @@ void Store(TSendOptions& options, const std::string& name, std::string value) {
         options.Subject = std::move(value);
     } else if (name == "--body-file") {
         options.BodyFile = std::move(value);
+    } else if (name == "--password-command") {
+        options.PasswordCommand = std::move(value);
     } else if (value == "utf-8" || value == "cp932") {
         options.Encoding = std::move(value);
     } else {
@@ -119,6 +127,8 @@ std::string SendUsage() {
            "                     [--timeout SECONDS] [--data-timeout SECONDS]\n"
            "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
            "                     [--strict] [--version]\n"
+           "                     [--security none|starttls|tls] [--auth-user TEXT]\n"
+           "                     [--password-command CMD] [--ca-file PATH]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name and --email replace a stored setting for this run only. The body is read\n"
            "from --body-file, or from standard input when it is absent.\n"
@@ -127,6 +137,12 @@ std::string SendUsage() {
            "--to, --cc and --bcc may each hold several addresses, separated by commas.\n"
            "--timeout bounds each wait for the server in seconds (default 5), except the\n"
            "wait for its reply to the end of the message: --data-timeout (default 600).\n"
+           "--security, --auth-user and --ca-file replace the stored settings of the same kind:\n"
+           "starttls (usually port 587) or tls (usually port 465) protect the connection, and\n"
+           "AUTH (PLAIN, else LOGIN) is used only over them. The password is the first line\n"
+           "that `/bin/sh -c CMD` prints for --password-command, else the desktop keyring's;\n"
+           "it is never asked for. --ca-file names a PEM bundle to trust instead of the system's.\n"
+           "Refused credentials or certificates end with 1, no password to be had with 2.\n"
            "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n"
            "Exit status 3: no reply came to the end of the message; it may have been delivered.\n";
 }

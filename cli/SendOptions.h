@@ -20,8 +20,11 @@ struct TSendOptions {
     std::string Bcc;
     std::string Subject;
     std::optional<std::string> BodyFile;
-    // Setting name ("Smtp", "Port", "UserID", "Name", "Email") -> value for this run.
+    // Setting name ("Smtp", "Port", "UserID", "Name", "Email", "Security", "AuthUser",
+    // "CAFile") -> value for this run.
     std::map<std::string, std::string> Overrides;
+    // A shell command whose first output line is the AUTH password.
+    std::optional<std::string> PasswordCommand;
     std::string Encoding = "utf-8";
     // The usual wait for the server, and the wait for its reply to the end of the message.
     int32_t TimeOutSeconds = 5;

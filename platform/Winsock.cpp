@@ -38,6 +38,10 @@ struct AsyncSocket {
     bool closeReported = false;
     // A reset seen once keeps failing every later call, as on the desktop platform.
     int stickyError = 0;
+    // Once started, every byte goes through the TLS session.
+    std::unique_ptr<TlsSession> tls;
+    std::string tlsStartError;
+    bool readCheckQueued = false;
 };
 
 std::map<SOCKET, std::shared_ptr<AsyncSocket>>& Sockets() {
@@ -82,19 +86,87 @@ bool IsReset(int error) {
     return error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT || error == EPIPE;
 }
 
+void OnReadable(AsyncSocket& socket);
+void ArmTlsRead(AsyncSocket& socket);
+
 // Read readiness is watched only on a connected socket that has not reported its close: an
 // unconnected or closed socket is readable for ever and would spin the loop.
 void ArmRead(AsyncSocket& socket) {
     const bool wanted = socket.connected && !socket.closeReported &&
                         (socket.events & (ws::FdRead | ws::FdOob | ws::FdClose)) != 0;
-    if (socket.readable)
+    if (socket.tls && wanted)
+        ArmTlsRead(socket);
+    else if (socket.readable)
         socket.readable->setEnabled(wanted);
+}
+
+// Looks at the TLS layer again on the next pass of the loop, once.
+void QueueReadCheck(AsyncSocket& socket) {
+    if (socket.readCheckQueued)
+        return;
+    socket.readCheckQueued = true;
+    std::weak_ptr<AsyncSocket> registration = Sockets()[static_cast<SOCKET>(socket.fd)];
+    QMetaObject::invokeMethod(
+        socket.readable.get(),
+        [registration] {
+            if (auto s = registration.lock()) {
+                s->readCheckQueued = false;
+                OnReadable(*s);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// Over TLS, decrypted bytes may wait inside the TLS layer while the descriptor shows nothing,
+// and a read may need the descriptor writable first. During the handshake the handshake step
+// arms what it waits for.
+void ArmTlsRead(AsyncSocket& socket) {
+    if (!socket.readable)
+        return;
+    socket.readable->setEnabled(false);
+    if (!socket.tls->Established())
+        return;
+    if (socket.tls->HasPending())
+        QueueReadCheck(socket);
+    else if (socket.tls->Wants() == TlsSession::Want::Write)
+        socket.writable->setEnabled(true);
+    else
+        socket.readable->setEnabled(true);
+}
+
+// A TLS failure ends the connection for every later call, like a reset.
+int TlsError(AsyncSocket& socket) {
+    const int error = socket.tls->SystemError();
+    socket.stickyError = error != 0 && IsReset(error) ? error : ECONNABORTED;
+    return socket.stickyError;
+}
+
+void OnTlsReadable(AsyncSocket& socket) {
+    if (!socket.tls->Established() || socket.closeReported)
+        return;  // the activation has woken the waiting handshake; nothing to report
+    char byte;
+    TlsSession::Status status;
+    if (socket.tls->Read(&byte, 1, true, status) > 0) {
+        Post(socket, ws::FdRead, 0);
+    } else if (status == TlsSession::Status::Closed) {
+        socket.closeReported = true;
+        Post(socket, ws::FdClose, 0);
+    } else if (status == TlsSession::Status::WouldBlock) {
+        ArmRead(socket);
+    } else {
+        socket.closeReported = true;
+        Post(socket, ws::FdClose, WinsockError(TlsError(socket)));
+    }
 }
 
 // Readable: data (FD_READ), the end of the stream or an error (FD_CLOSE). The notifier stays
 // off until the program receives again.
 void OnReadable(AsyncSocket& socket) {
     socket.readable->setEnabled(false);
+    if (socket.tls) {
+        OnTlsReadable(socket);
+        return;
+    }
     char byte;
     const ssize_t n = ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0) {
@@ -112,8 +184,13 @@ void OnReadable(AsyncSocket& socket) {
 }
 
 // Writable while connecting: the connect has completed, with the error SO_ERROR holds.
+// Over TLS: a read that wanted the descriptor writable can go on.
 void OnWritable(AsyncSocket& socket) {
     socket.writable->setEnabled(false);
+    if (socket.tls) {
+        OnTlsReadable(socket);
+        return;
+    }
     if (!socket.connecting)
         return;
     int error = 0;
@@ -142,6 +219,38 @@ void ConnectCompleted(AsyncSocket& socket, int error) {
     socket.connected = error == 0;
     ArmRead(socket);
     Post(socket, ws::FdConnect, error == 0 ? 0 : WinsockError(error));
+}
+
+int TlsSend(AsyncSocket& socket, const char* buf, int len) {
+    if (!socket.tls->Established())
+        return Fail(WSAENOTCONN);
+    TlsSession::Status status;
+    const int n = socket.tls->Write(buf, len, status);
+    if (n >= 0)
+        return n;
+    if (status == TlsSession::Status::WouldBlock)
+        return Fail(WSAEWOULDBLOCK);
+    if (status == TlsSession::Status::Closed) {
+        socket.stickyError = ECONNRESET;
+        return Fail(WinsockError(ECONNRESET));
+    }
+    return Fail(WinsockError(TlsError(socket)));
+}
+
+// While the handshake runs there is nothing to read yet.
+int TlsRecv(AsyncSocket& socket, char* buf, int len, bool peek) {
+    if (!socket.tls->Established())
+        return Fail(WSAEWOULDBLOCK);
+    TlsSession::Status status;
+    const int n = socket.tls->Read(buf, len, peek, status);
+    ArmRead(socket);
+    if (n >= 0)
+        return n;
+    if (status == TlsSession::Status::Closed)
+        return 0;
+    if (status == TlsSession::Status::WouldBlock)
+        return Fail(WSAEWOULDBLOCK);
+    return Fail(WinsockError(TlsError(socket)));
 }
 
 int SystemMaxSockets() {
@@ -298,6 +407,8 @@ int send(SOCKET s, const char* buf, int len, int flags) {
         return Fail(WinsockError(socket->stickyError));
     if (len < 0 || flags != 0)
         return Fail(WSAEINVAL);
+    if (socket->tls)
+        return TlsSend(*socket, buf, len);
     const ssize_t n = ::send(socket->fd, buf, static_cast<size_t>(len), MSG_NOSIGNAL);
     if (n >= 0)
         return static_cast<int>(n);
@@ -318,6 +429,8 @@ int recv(SOCKET s, char* buf, int len, int flags) {
         return Fail(WinsockError(socket->stickyError));
     if (len < 0 || (flags & ~ws::MsgPeek) != 0)
         return Fail(WSAEINVAL);
+    if (socket->tls)
+        return TlsRecv(*socket, buf, len, (flags & ws::MsgPeek) != 0);
     const int native = (flags & ws::MsgPeek) != 0 ? MSG_PEEK : 0;
     const ssize_t n = ::recv(socket->fd, buf, static_cast<size_t>(len), native);
     const int error = errno;
@@ -334,10 +447,57 @@ int closesocket(SOCKET s) {
     if (it == Sockets().end())
         return Fail(WSAENOTSOCK);
     const int fd = it->second->fd;
+    if (it->second->tls)
+        it->second->tls->Shutdown();
     Sockets().erase(it);  // the notifiers go before their descriptor
     if (::close(fd) != 0 && errno != EINTR)
         return Fail(WinsockError(errno));
     return 0;
+}
+
+int StartTls(SOCKET s, const TlsPeer& peer) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (!socket->connected || socket->closeReported)
+        return Fail(WSAENOTCONN);
+    if (socket->tls)
+        return Fail(WSAEINVAL);
+    socket->tls = TlsSession::Create(socket->fd, peer, socket->tlsStartError);
+    return socket->tls ? 0 : Fail(WSAEINVAL);
+}
+
+int TlsHandshake(SOCKET s) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (!socket->tls)
+        return Fail(WSAENOTCONN);
+    if (socket->stickyError != 0)
+        return Fail(WinsockError(socket->stickyError));
+    switch (socket->tls->Handshake()) {
+        case TlsSession::Status::Done:
+            ArmRead(*socket);
+            return 0;
+        case TlsSession::Status::WouldBlock:
+            // The activation of what the handshake waits for wakes the waiter.
+            if (socket->readable) {
+                socket->readable->setEnabled(socket->tls->Wants() == TlsSession::Want::Read);
+                socket->writable->setEnabled(socket->tls->Wants() == TlsSession::Want::Write);
+            }
+            return Fail(WSAEWOULDBLOCK);
+        default:
+            return Fail(WinsockError(TlsError(*socket)));
+    }
+}
+
+TlsFailureInfo TlsFailure(SOCKET s) {
+    const AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return {};
+    if (!socket->tls)
+        return {socket->tlsStartError, TlsVerifyFailure::None};
+    return {socket->tls->FailureText(), socket->tls->VerifyFailure()};
 }
 
 uint32_t inet_addr(const char* cp) {

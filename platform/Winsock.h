@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Tls.h"
+
 // Optimised builds of the C library make htons a macro, which would rewrite the one below;
 // the library's function stays available without it.
 #undef htons
@@ -89,6 +91,19 @@ int connect(SOCKET s, const sockaddr_in_w* name, int namelen);
 int send(SOCKET s, const char* buf, int len, int flags);
 int recv(SOCKET s, char* buf, int len, int flags);
 int closesocket(SOCKET s);
+
+// TLS on a connected socket (after STARTTLS, or before the first byte). Once started, recv, send
+// and the events go through it: decrypted bytes waiting inside the TLS layer are data waiting.
+// StartTls prepares the session (0, or SOCKET_ERROR); TlsHandshake takes the handshake as far
+// as it can go now: 0 when done, SOCKET_ERROR with WSAEWOULDBLOCK while it waits for the peer
+// (a socket event wakes the waiter), any other error when it failed (see TlsFailure).
+int StartTls(SOCKET s, const TlsPeer& peer);
+int TlsHandshake(SOCKET s);
+struct TlsFailureInfo {
+    std::string text;
+    TlsVerifyFailure verify = TlsVerifyFailure::None;
+};
+TlsFailureInfo TlsFailure(SOCKET s);
 
 // A dotted address in network order (as its four bytes in memory), or InaddrNone.
 uint32_t inet_addr(const char* cp);

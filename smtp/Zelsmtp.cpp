@@ -70,9 +70,17 @@ void TZelSMTP::Connect() {
         // A Connect started while a Send runs leaves Busy to that Send.
         BusyScope busy(Busy, !Busy);
         RequireSingleLine("UserID", UserID);
+        // Credentials never travel in clear.
+        if (!AuthUser.empty() && Security == secNone)
+            throw EAuthError("Authentication needs a secured connection");
+        RequireSingleLine("AuthUser", AuthUser);
         TPowersock::Connect();
         try {
             OpenSession();
+        } catch (const ETlsError&) {
+            // The stream no longer carries SMTP: close without QUIT.
+            TPowersock::Disconnect();
+            throw;
         } catch (...) {
             Disconnect();
             throw;
@@ -83,8 +91,13 @@ void TZelSMTP::Connect() {
 }
 
 void TZelSMTP::OpenSession() {
+    if (Security == secTls)
+        StartTls();
     ReadGreeting();
-    SayHelo();
+    if (Security == secNone && AuthUser.empty())
+        SayHelo();
+    else
+        OpenExtendedSession();
 }
 
 void TZelSMTP::ReadGreeting() {

@@ -1,7 +1,8 @@
 #pragma once
 // TZelSMTP: the mail-sending component. It speaks plain SMTP (HELO, no extensions) over the
-// socket component it derives from, and builds the message text from its message record
-// TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given.
+// socket component it derives from, or, when Security or AuthUser asks for it, EHLO with
+// STARTTLS or TLS from the first byte and AUTH. It builds the message text from its message
+// record TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given.
 #include <functional>
 #include <random>
 #include <string>
@@ -10,12 +11,22 @@
 #include "platform/Events.h"
 #include "platform/Stream.h"
 #include "platform/StringList.h"
+#include "smtp/ZelEsmtp.h"
 #include "smtp/ZelExtstr.h"
 #include "smtp/ZelUUE.h"
 #include "sock/Psock.h"
 
 // Media subtype of the body of a message without attachments.
 enum TSubType { mtPlain = 0, mtEnriched = 1, mtSgml = 2, mtTabSeperated = 3, mtHtml = 4 };
+
+// How the connection is protected: not at all (the HELO dialogue), by STARTTLS after EHLO, or
+// by TLS from the first byte.
+enum TSecurity { secNone = 0, secStartTls = 1, secTls = 2 };
+
+// The server refused the credentials, or offers no way to give them.
+class EAuthError : public Exception {
+    using Exception::Exception;
+};
 
 using THeaderInComplete = std::function<void(bool& handled, int hiType)>;
 using TRecipientNotFound = std::function<void(const std::string& Recipient)>;
@@ -65,7 +76,8 @@ class TZelSMTP : public TPowersock {
     explicit TZelSMTP(QObject* AOwner);
     ~TZelSMTP() override;
 
-    // Opens the connection and the session: greeting, then "HELO " + UserID.
+    // Opens the connection and the session: greeting, then "HELO " + UserID; or, with Security
+    // or AuthUser set, EHLO, STARTTLS and EHLO again (secStartTls), and AUTH.
     void Connect() override;
     // Sends PostMessage over the open session. Returns at once while Busy.
     void Send();
@@ -100,6 +112,9 @@ class TZelSMTP : public TPowersock {
     std::string Charset = "us-ascii";
     // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
     int32_t DataTimeOut = 600000;
+    TSecurity Security = secNone;
+    std::string AuthUser;      // empty: no AUTH; never sent without TLS
+    std::string AuthPassword;  // UTF-8; never reported, only sent over TLS inside AUTH
 
     // Hides the socket-level OnConnect: raised once the SMTP session is open.
     TNotifyEvent OnConnect;
@@ -126,6 +141,12 @@ class TZelSMTP : public TPowersock {
     void OpenSession();
     void ReadGreeting();
     void SayHelo();
+    void OpenExtendedSession();
+    TEhloKeywords SayEhlo();
+    void SayStartTls(const TEhloKeywords& Offered);
+    void Authenticate(const TEhloKeywords& Offered);
+    void AuthLogin();
+    std::string SecretTransaction(const std::string& Prefix, const std::string& Secret);
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);

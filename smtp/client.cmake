@@ -6,5 +6,7 @@ add_library(tm_smtp STATIC
     ZelLines.cpp
     ZelPostMessage.cpp
     ZelRecipients.cpp
+    ZelSession.cpp
+    ZelEsmtp.cpp
 )
-target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_platform_core)
+target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_jconvert tm_platform_core)

@@ -25,6 +25,19 @@ class EAbortError : public ESockError {
     using ESockError::ESockError;
 };
 
+// The TLS layer failed: the stream can no longer carry the session.
+class ETlsError : public ESockError {
+    using ESockError::ESockError;
+};
+
+// The server's certificate was not accepted; Reason says why.
+class ECertificateError : public ETlsError {
+  public:
+    ECertificateError(const std::string& Text, platform::TlsVerifyFailure Reason)
+        : ETlsError(Text), Reason(Reason) {}
+    platform::TlsVerifyFailure Reason;
+};
+
 // A window timer whose ticks run on the GUI thread.
 class TThreadTimer : public QObject {
   public:
@@ -59,6 +72,9 @@ class TPowersock : public QObject {
     virtual void Disconnect();
     virtual std::string Transaction(const std::string& Command);
     virtual void Abort();
+    // Turns the open connection into a TLS one, checking the certificate against Host and the
+    // trusted set (CAFile, or the system's). Waits under TimeOut and Cancel like ReadLn.
+    void StartTls();
 
     void Cancel();
     void CheckConnection();
@@ -78,6 +94,7 @@ class TPowersock : public QObject {
     int32_t Port = 0;
     int32_t TimeOut = 0;
     int32_t ReportLevel = 1;
+    std::string CAFile;  // a PEM bundle of trusted certificates; empty: the system's (UTF-8 path)
     TNotifyEvent OnDisconnect;
     TNotifyEvent OnConnect;
     THandlerEvent OnInvalidHost;
@@ -147,6 +164,7 @@ class TPowersock : public QObject {
     uint32_t RemoteAddressValue() const;
     void SetRemoteAddress(uint32_t Address, uint16_t PortNumber);
     void WaitUntil(const std::function<bool()>& Done);
+    [[noreturn]] void ThrowTlsFailure();
     void ReplaceSocket();
     std::string ReadLnNotConnected(bool WasConnected);
     void SendChunk(const char* Data, int64_t Length, bool& PeerStopped);

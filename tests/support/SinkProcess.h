@@ -1,6 +1,6 @@
 #pragma once
 // Runs tests/support/smtp_sink.py, a real SMTP server on 127.0.0.1, for the length of a test,
-// and reads back what it stored.
+// and reads back what it stored. Extra arguments turn on its TLS and AUTH options.
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -12,9 +12,9 @@
 
 class SinkProcess {
   public:
-    SinkProcess() {
+    explicit SinkProcess(const QStringList& options = {}) {
         process_.setProgram("/usr/bin/python3");
-        process_.setArguments({Script("smtp_sink.py"), dir_.path()});
+        process_.setArguments(QStringList{Script("smtp_sink.py"), dir_.path()} + options);
         process_.start();
         if (!process_.waitForStarted(10000))
             return;
@@ -47,6 +47,13 @@ class SinkProcess {
         QFile file(dir_.filePath(QString::asprintf("%04d.env", n)));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    // The AUTH attempts, one "MECHANISM ok|refused" line each.
+    std::string AuthLog() const {
+        QFile file(dir_.filePath("auth.log"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }
+    // A file in the sink's directory, e.g. for --password-file.
+    QString FilePath(const char* name) const { return dir_.filePath(name); }
     int StoredCount() const {
         return static_cast<int>(QDir(dir_.path()).entryList({"*.eml"}, QDir::Files).size());
     }

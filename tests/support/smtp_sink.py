@@ -5,15 +5,23 @@ Listens on 127.0.0.1 (a free port unless --port is given), prints "PORT <n>" on 
 accepts connections, and stores every accepted message in DIR as NNNN.eml (the message bytes as
 received, after the server removed the dot-stuffing) with NNNN.env beside it (MAIL FROM on the
 first line, then one RCPT TO address per line). Runs until stdin closes or it is terminated.
+
+With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the first byte
+(--tls implicit). With --auth MECHANISMS (e.g. PLAIN,LOGIN) it offers AUTH over TLS and accepts
+only --user with the password read from the first line of --password-file; every attempt adds
+"MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials).
 """
 import argparse
 import asyncio
 import itertools
 import os
 import signal
+import ssl
 import sys
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+MECHANISMS = {"PLAIN", "LOGIN"}
 
 
 class StoreHandler:
@@ -35,13 +43,49 @@ class StoreHandler:
         return "250 Message accepted for delivery"
 
 
-async def serve(directory, port):
+class Authenticator:
+    def __init__(self, directory, user, password):
+        self.log = os.path.join(directory, "auth.log")
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        good = (isinstance(auth_data, LoginPassword) and auth_data.login == self.user
+                and auth_data.password == self.password)
+        with open(self.log, "a", encoding="utf-8") as log:
+            log.write("%s %s\n" % (mechanism, "ok" if good else "refused"))
+        # Not handled: the server itself answers 535 to a refusal.
+        return AuthResult(success=good, handled=False)
+
+
+def server_options(args):
+    options = {"data_size_limit": None, "hostname": "localhost"}
+    context = None
+    if args.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        if args.tls == "starttls":
+            options["tls_context"] = context
+    if args.auth:
+        with open(args.password_file, encoding="utf-8") as secret:
+            password = secret.readline().rstrip("\n")
+        offered = set(args.auth.upper().split(","))
+        options["authenticator"] = Authenticator(args.directory, args.user, password)
+        options["auth_exclude_mechanism"] = MECHANISMS - offered
+        # Over TLS from the first byte the server does not see its own TLS layer.
+        options["auth_require_tls"] = args.tls != "implicit"
+    return options, context if args.tls == "implicit" else None
+
+
+async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = StoreHandler(directory)
+    handler = StoreHandler(args.directory)
+    options, implicit = server_options(args)
     server = await loop.create_server(
-        lambda: SMTP(handler, data_size_limit=None, hostname="localhost"),
+        lambda: SMTP(handler, **options),
         host="127.0.0.1",
-        port=port,
+        port=args.port,
+        ssl=implicit,
     )
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     stop = asyncio.Event()
@@ -55,9 +99,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("directory")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--tls", choices=["starttls", "implicit"], default="starttls")
+    parser.add_argument("--auth")
+    parser.add_argument("--user", default="")
+    parser.add_argument("--password-file")
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
-    asyncio.run(serve(args.directory, args.port))
+    asyncio.run(serve(args))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,66 @@
+#include "smtp/ZelEsmtp.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "jconvert/jconvert.h"
+
+namespace {
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+    return text;
+}
+
+std::string WithoutLineEnd(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+TEhloKeywords ParseEhloReply(const std::vector<std::string>& Lines) {
+    TEhloKeywords offered;
+    for (size_t i = 1; i < Lines.size(); ++i) {
+        const std::string line = WithoutLineEnd(Lines[i]);
+        if (line.size() < 5 || !line.starts_with("250") || (line[3] != '-' && line[3] != ' '))
+            continue;
+        std::istringstream words(line.substr(4));
+        std::string keyword;
+        if (!(words >> keyword))
+            continue;
+        keyword = Upper(keyword);
+        // Older servers also write "AUTH=LOGIN PLAIN".
+        if (keyword.starts_with("AUTH=")) {
+            if (keyword.size() > 5)
+                offered.AuthMechanisms.insert(keyword.substr(5));
+            keyword = "AUTH";
+        }
+        offered.Keywords.insert(keyword);
+        if (keyword != "AUTH")
+            continue;
+        for (std::string mechanism; words >> mechanism;)
+            offered.AuthMechanisms.insert(Upper(mechanism));
+    }
+    return offered;
+}
+
+std::string ChooseAuthMechanism(const TEhloKeywords& Offered) {
+    if (!Offered.Has("AUTH"))
+        return "";
+    for (const char* mechanism : {"PLAIN", "LOGIN"}) {
+        if (Offered.AuthMechanisms.contains(mechanism))
+            return mechanism;
+    }
+    return "";
+}
+
+std::string AuthPlainResponse(const std::string& User, const std::string& Password) {
+    return Base64Encode(std::string(1, '\0') + User + std::string(1, '\0') + Password);
+}
+
+std::string AuthLoginResponse(const std::string& Text) {
+    return Base64Encode(Text);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The pure parts of the extended session: reading the keywords of a reply to EHLO and encoding
+// the AUTH responses. No socket, no state, so they can be fed any bytes.
+#include <set>
+#include <string>
+#include <vector>
+
+// What a server offers in its reply to EHLO.
+struct TEhloKeywords {
+    std::set<std::string> Keywords;        // upper-cased, e.g. "STARTTLS", "AUTH", "8BITMIME"
+    std::set<std::string> AuthMechanisms;  // upper-cased parameters of AUTH
+    bool Has(const std::string& Keyword) const { return Keywords.contains(Keyword); }
+};
+
+// The keywords of a 250 reply given line by line (with or without line ends). The first line
+// is the greeting and carries none; a line that is no "250-" or "250 " line is skipped.
+// "AUTH=X" counts as AUTH offering X.
+TEhloKeywords ParseEhloReply(const std::vector<std::string>& Lines);
+
+// The mechanism to use: "PLAIN" when offered, else "LOGIN" when offered, else "".
+std::string ChooseAuthMechanism(const TEhloKeywords& Offered);
+
+// The initial response of AUTH PLAIN: base64 of NUL, the user, NUL, the password.
+std::string AuthPlainResponse(const std::string& User, const std::string& Password);
+
+// One response of AUTH LOGIN (the user name or the password), base64 encoded.
+std::string AuthLoginResponse(const std::string& Text);
