@@ -6,6 +6,9 @@
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -21,6 +24,40 @@ struct TlsSession::Handles {
 };
 
 namespace {
+
+constexpr const char* kClosedInHandshake =
+    "the server closed the connection during the TLS handshake";
+
+// The TLS layer writes to the descriptor itself, without MSG_NOSIGNAL: a write to a connection
+// the peer has closed would raise SIGPIPE and end the program. The signal is held back for the
+// call and a SIGPIPE it raised is discarded; the call sees EPIPE.
+class SigpipeHeld {
+  public:
+    SigpipeHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~SigpipeHeld() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+  private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool wasPending_ = false;
+};
 
 bool IsAddressLiteral(const std::string& host) {
     in_addr address{};
@@ -68,6 +105,9 @@ SSL_CTX* NewContext(const TlsPeer& peer, std::string& error) {
         return nullptr;
     }
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    // Many servers close without the closing alert. SMTP replies frame themselves, so such a
+    // close ends the stream like an orderly one instead of failing the read after QUIT.
+    SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     const int loaded = peer.caFile.empty()
@@ -119,13 +159,18 @@ std::unique_ptr<TlsSession> TlsSession::Create(int fd, const TlsPeer& peer, std:
 
 TlsSession::Status TlsSession::Handshake() {
     ERR_clear_error();
+    const SigpipeHeld held;
     const int result = SSL_do_handshake(handles_->ssl);
     if (result == 1) {
         established_ = true;
         wants_ = Want::Nothing;
         return Status::Done;
     }
-    return Classify(result);
+    const Status status = Classify(result);
+    if (status != Status::Closed)
+        return status;
+    failureText_ = kClosedInHandshake;
+    return Status::Failed;
 }
 
 int TlsSession::Read(char* buffer, int length, bool peek, Status& status) {
@@ -134,6 +179,7 @@ int TlsSession::Read(char* buffer, int length, bool peek, Status& status) {
         return 0;
     }
     ERR_clear_error();
+    const SigpipeHeld held;
     const int n =
         peek ? SSL_peek(handles_->ssl, buffer, length) : SSL_read(handles_->ssl, buffer, length);
     if (n > 0) {
@@ -151,6 +197,7 @@ int TlsSession::Write(const char* buffer, int length, Status& status) {
         return 0;
     }
     ERR_clear_error();
+    const SigpipeHeld held;
     const int n = SSL_write(handles_->ssl, buffer, length);
     if (n > 0) {
         wants_ = Want::Nothing;
@@ -168,6 +215,7 @@ bool TlsSession::HasPending() const {
 void TlsSession::Shutdown() {
     if (established_ && failureText_.empty()) {
         ERR_clear_error();
+        const SigpipeHeld held;
         SSL_shutdown(handles_->ssl);
         ERR_clear_error();
     }
@@ -188,12 +236,6 @@ TlsSession::Status TlsSession::Classify(int result) {
         default:
             break;
     }
-    // A peer that closes without the closing alert ends the stream all the same once the
-    // session is up; SMTP replies frame themselves, so nothing is taken for complete that is not.
-    if (sslError == SSL_ERROR_SYSCALL && errno == 0 && ERR_peek_error() == 0 && established_) {
-        wants_ = Want::Nothing;
-        return Status::Closed;
-    }
     RecordFailure(sslError);
     return Status::Failed;
 }
@@ -208,7 +250,7 @@ void TlsSession::RecordFailure(int sslError) {
                        X509_verify_cert_error_string(verified);
         ERR_clear_error();
     } else if (sslError == SSL_ERROR_SYSCALL && systemError_ == 0 && ERR_peek_error() == 0) {
-        failureText_ = "the server closed the connection during the TLS handshake";
+        failureText_ = kClosedInHandshake;
     } else if (systemError_ != 0) {
         failureText_ = std::string("TLS: ") + std::strerror(systemError_);
     } else {

@@ -77,10 +77,13 @@ TEST(SecuredSessionTest, SendsThroughSecuredServersWithoutShowingTheSecret) {
         std::string host;
         TSecurity security;
         const char* authLog;
+        const char* sni;  // an address is checked, but not sent as the name
     } cases[] = {
-        {"STARTTLS, PLAIN", "starttls", "PLAIN,LOGIN", "127.0.0.1", secStartTls, "PLAIN ok\n"},
-        {"STARTTLS by name", "starttls", "PLAIN", "localhost", secStartTls, "PLAIN ok\n"},
-        {"TLS, LOGIN only", "implicit", "LOGIN", "127.0.0.1", secTls, "LOGIN ok\n"},
+        {"STARTTLS, PLAIN", "starttls", "PLAIN,LOGIN", "127.0.0.1", secStartTls, "PLAIN ok\n",
+         "-\n"},
+        {"STARTTLS by name", "starttls", "PLAIN", "localhost", secStartTls, "PLAIN ok\n",
+         "localhost\n"},
+        {"TLS, LOGIN only", "implicit", "LOGIN", "127.0.0.1", secTls, "LOGIN ok\n", "-\n"},
     };
     for (const auto& c : cases) {
         SinkProcess sink(TestCertificates::SinkOptions("good", c.tls, c.mechanisms));
@@ -89,6 +92,7 @@ TEST(SecuredSessionTest, SendsThroughSecuredServersWithoutShowingTheSecret) {
         const std::exception_ptr error = client.SendOnce();
         EXPECT_FALSE(error) << c.name << ": " << (error ? MessageOf(error) : "");
         EXPECT_EQ(sink.AuthLog(), c.authLog) << c.name;
+        EXPECT_EQ(sink.SniLog(), c.sni) << c.name;
         EXPECT_TRUE(Contains(sink.Envelope(1).toStdString(), "to@localhost")) << c.name;
         EXPECT_TRUE(Contains(client.statuses, "TLS established")) << c.name;
         EXPECT_FALSE(CarriesSecret(client.statuses)) << c.name;
@@ -137,34 +141,42 @@ TEST(SecuredSessionTest, MisbehavingPeersNeverGetTheCredentials) {
     const std::string ehlo = "250-peer\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
     const struct {
         const char* name;
-        TSecurity security;
         std::vector<std::pair<std::string, std::string>> exchanges;
+        bool closes;  // after the exchanges, or stays silent
         std::string error;
     } cases[] = {
         {"no STARTTLS offered",
-         secStartTls,
          {{"EHLO tester", "250-peer\r\n250 AUTH PLAIN LOGIN\r\n"}, {"QUIT", "221 bye\r\n"}},
+         false,
          "The server does not offer STARTTLS"},
         {"STARTTLS refused",
-         secStartTls,
          {{"EHLO tester", ehlo},
           {"STARTTLS", "454 TLS not available\r\n"},
           {"QUIT", "221 bye\r\n"}},
+         false,
          "454 TLS not available"},
         {"bytes after the 220",
-         secStartTls,
          {{"EHLO tester", ehlo}, {"STARTTLS", "220 go ahead\r\n250 AUTH PLAIN\r\n"}},
+         false,
          "The server sent data before the TLS handshake"},
         {"handshake never answered",
-         secStartTls,
          {{"EHLO tester", ehlo}, {"STARTTLS", "220 go\r\n"}},
+         false,
          "TLS Handshake Timed out"},
+        {"closed in the handshake",
+         {{"EHLO tester", ehlo}, {"STARTTLS", "220 go\r\n"}},
+         true,
+         "the server closed the connection during the TLS handshake"},
     };
     for (const auto& c : cases) {
         testsupport::ScriptedPeer peer;
-        peer.Send("220 peer ready\r\n").Replies(c.exchanges).Pause(3s);
+        peer.Send("220 peer ready\r\n").Replies(c.exchanges);
+        if (c.closes)
+            peer.Pause(100ms).Close();
+        else
+            peer.Pause(3s);
         peer.Start();
-        Client client("127.0.0.1", peer.Port(), c.security);
+        Client client("127.0.0.1", peer.Port(), secStartTls);
         client.smtp.TimeOut = 500;
         const auto started = std::chrono::steady_clock::now();
         const std::exception_ptr error = client.SendOnce();

@@ -48,10 +48,9 @@ class SinkProcess {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // The AUTH attempts, one "MECHANISM ok|refused" line each.
-    std::string AuthLog() const {
-        QFile file(dir_.filePath("auth.log"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-    }
+    std::string AuthLog() const { return ReadLog("auth.log"); }
+    // The name asked for in each TLS handshake, "-" for none.
+    std::string SniLog() const { return ReadLog("sni.log"); }
     // A file in the sink's directory, e.g. for --password-file.
     QString FilePath(const char* name) const { return dir_.filePath(name); }
     int StoredCount() const {
@@ -73,6 +72,11 @@ class SinkProcess {
     int Port = 0;
 
   private:
+    std::string ReadLog(const char* name) const {
+        QFile file(dir_.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }
+
     QTemporaryDir dir_;
     QProcess process_;
 };

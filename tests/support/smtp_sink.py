@@ -9,7 +9,8 @@ first line, then one RCPT TO address per line). Runs until stdin closes or it is
 With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the first byte
 (--tls implicit). With --auth MECHANISMS (e.g. PLAIN,LOGIN) it offers AUTH over TLS and accepts
 only --user with the password read from the first line of --password-file; every attempt adds
-"MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials).
+"MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials). Each TLS
+handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.log.
 """
 import argparse
 import asyncio
@@ -58,12 +59,18 @@ class Authenticator:
         return AuthResult(success=good, handled=False)
 
 
+def log_sni(directory, name):
+    with open(os.path.join(directory, "sni.log"), "a", encoding="utf-8") as log:
+        log.write((name or "-") + "\n")
+
+
 def server_options(args):
     options = {"data_size_limit": None, "hostname": "localhost"}
     context = None
     if args.cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.cert, args.key)
+        context.sni_callback = lambda _socket, name, _context: log_sni(args.directory, name)
         if args.tls == "starttls":
             options["tls_context"] = context
     if args.auth:
