@@ -1,6 +1,8 @@
 #include "app/SendFlow.h"
 #include "app/SendFlowText.h"
 
+#include <fstream>
+
 #include "jconvert/LongLines.h"
 #include "jconvert/jchars.h"
 #include "jconvert/jconvert.h"
@@ -272,6 +274,10 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
     }
     ZelSMTP1.AuthUser = settings.AuthUser;
     ZelSMTP1.CAFile = platform::SjisToUtf8(settings.CAFile);
+    if (!ZelSMTP1.CAFile.empty() && !std::ifstream(ZelSMTP1.CAFile).is_open()) {
+        throw Exception(platform::Sjis("証明書ファイル ") + settings.CAFile +
+                        platform::Sjis(" を読めません"));
+    }
 }
 
 // The AUTH password, before anything is sent; false when there is none to be had.

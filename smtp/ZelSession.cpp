@@ -71,6 +71,8 @@ void TZelSMTP::SayStartTls(const TEhloKeywords& Offered) {
 
 void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
     RequireSingleLine("AuthUser", AuthUser);
+    // A NUL would cut PLAIN's fields elsewhere than the user meant.
+    RequireSingleLine("AuthPassword", AuthPassword);
     const std::string mechanism = ChooseAuthMechanism(Offered);
     if (mechanism.empty())
         throw EAuthError("The server offers no AUTH PLAIN or LOGIN");

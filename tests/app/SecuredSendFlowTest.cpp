@@ -90,19 +90,21 @@ TEST_F(SecuredSendFlowTest, UnusableSettingsAndNoPasswordStopBeforeConnecting) {
         const char* security;
         const char* authUser;
         std::string shown;
+        std::string caFile = TestCertificates::Path("ca.pem");
     } cases[] = {
         {"ssl", "", "接続の保護 \"ssl\" は none、starttls、tls のどれでもありません."},
         {"STARTTLS", "", "接続の保護 \"STARTTLS\" は none、starttls、tls のどれでもありません."},
         {"none", kAuthUser,
          "認証を使うときは、接続の保護を starttls か tls にしてね（パスワードは暗号化しない接続では"
          "送りません）."},
+        {"tls", "", "証明書ファイル /nonexistent/ca.pem を読めません.", "/nonexistent/ca.pem"},
         {"starttls", kAuthUser, "パスワードがないので、送信をやめたよ。"},
     };
     for (const auto& c : cases) {
         testsupport::ScriptedPeer peer;
         peer.Send("220 ready\r\n");
         peer.Start();
-        Store(peer.Port(), c.security, c.authUser);
+        Store(peer.Port(), c.security, c.authUser, c.caFile);
         Press();
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.shown}) << c.security;
         EXPECT_EQ(peer.Received(), "") << c.security;
