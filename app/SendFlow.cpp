@@ -300,8 +300,8 @@ std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
         return passwordOverride_;
     platform::CredentialStore& store = platform::CurrentCredentialStore();
     if (store.Available()) {
-        const std::string key =
-            platform::SjisToUtf8(platform::CredentialKey(settings.AuthUser, settings.Smtp));
+        // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.
+        const std::string key = platform::CredentialKey(settings.AuthUser, settings.Smtp);
         if (std::optional<std::string> stored = store.ReadPassword(key))
             return stored;
     }
