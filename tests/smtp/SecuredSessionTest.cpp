@@ -110,6 +110,8 @@ TEST(SecuredSessionTest, RefusedCredentialsAndCertificates) {
         {"unknown CA", "stranger", kAuthPassword, TlsVerifyFailure::UnknownIssuer},
         {"wrong name", "wrongname", kAuthPassword, TlsVerifyFailure::NameMismatch},
         {"expired", "expired", kAuthPassword, TlsVerifyFailure::Expired},
+        {"not yet valid", "future", kAuthPassword, TlsVerifyFailure::NotYetValid},
+        {"self-signed", "selfsigned", kAuthPassword, TlsVerifyFailure::SelfSigned},
     };
     for (const auto& c : cases) {
         SinkProcess sink(TestCertificates::SinkOptions(c.certificate, "starttls", "PLAIN"));

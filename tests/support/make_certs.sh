@@ -4,6 +4,8 @@
 #   good.pem/.key           localhost and 127.0.0.1, valid now
 #   wrongname.pem/.key      valid now, but for another name only
 #   expired.pem/.key        127.0.0.1, valid during 2020 only
+#   future.pem/.key         127.0.0.1, valid from 2099 only
+#   selfsigned.pem/.key     127.0.0.1, valid now, signed by its own key
 #   stranger.pem/.key       127.0.0.1, valid now, from a CA nobody trusts
 set -eu
 cd "$1"
@@ -55,3 +57,7 @@ leaf good ca "DNS:localhost,IP:127.0.0.1" -days 30
 leaf wrongname ca "DNS:someone-else.test" -days 30
 leaf expired ca "IP:127.0.0.1" -startdate 20200101000000Z -enddate 20201231000000Z
 leaf stranger otherca "IP:127.0.0.1" -days 30
+leaf future ca "IP:127.0.0.1" -startdate 20990101000000Z -enddate 20991231000000Z
+key selfsigned
+openssl req -x509 -new -key selfsigned.key -subj "/CN=selfsigned" -days 30 -out selfsigned.pem \
+    -addext "subjectAltName=IP:127.0.0.1" -addext "basicConstraints=CA:FALSE"
