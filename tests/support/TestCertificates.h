@@ -1,8 +1,9 @@
 #pragma once
 // The certificates of tests/support/make_certs.sh, made once per test program in a temporary
 // directory: ca.pem (the trusted test CA), otherca.pem (one nobody trusts), and good, wrongname,
-// expired, future, selfsigned and stranger (.pem and .key) as the script describes. Also the options that make tests/support/smtp_sink.py a
-// secured server with AUTH for kAuthUser and kAuthPassword.
+// expired, future, selfsigned and stranger (.pem and .key) as the script describes. Also the
+// options that make tests/support/smtp_sink.py a secured server with AUTH for kAuthUser and
+// kAuthPassword.
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
