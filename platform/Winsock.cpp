@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -327,6 +328,10 @@ SOCKET socket(int af, int type, int protocol) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0)
         return FailSocket(WinsockError(errno));
+    // Commands go out as several small writes; without this the last one of a message waits
+    // for the peer's delayed acknowledgement.
+    const int noDelay = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     auto entry = std::make_shared<AsyncSocket>();
     entry->fd = fd;
     Sockets()[static_cast<SOCKET>(fd)] = std::move(entry);

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/HostLookup.h"
-#include "platform/MessageLoop.h"
+#include "platform/MessageWait.h"
 #include "sock/HiddenWindows.h"
 
 int TPowersock::WinsockUsers = 0;
@@ -295,9 +295,10 @@ void TPowersock::Accept() {
     throw ESockError("Accept not supported");
 }
 
+// Sleeps until an event arrives (at most 2 ms at a time) rather than a fixed time, so that a
+// connect on loopback is not stretched to the sleep.
 void TPowersock::WaitUntil(const std::function<bool()>& Done) {
     do {
-        platform::Sleep(2);
-        platform::ProcessMessages();
+        platform::WaitForMessages(2);
     } while (!Done());
 }

@@ -1,5 +1,8 @@
 // Connecting, resolving, closing and status reporting of TPowersock on loopback.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <QTimer>
 #include <algorithm>
@@ -52,6 +55,11 @@ TEST(PsockConnect, DottedAddressConnectsWithoutLookup) {
     EXPECT_EQ(connects, 1);
     EXPECT_EQ(resolved, 0);
     EXPECT_EQ(lookups, 0);
+    // Small command writes leave at once instead of waiting for the peer's acknowledgement.
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(::getsockopt(sock.SocketHandle, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
+    EXPECT_NE(noDelay, 0);
 }
 
 TEST(PsockConnect, LocalhostConnectsThroughTheLookup) {
