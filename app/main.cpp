@@ -11,6 +11,7 @@
 #include "app/FrmMain.h"
 #include "platform/Application.h"
 #include "platform/ExceptionHook.h"
+#include "platform/QtMessageBoxes.h"
 #include "platform/Version.h"
 #include "userdata/WindowFont.h"
 
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
     if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
         return status;
     TApplication app(argc, argv);
+    platform::UseQtMessageBoxes();
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName("jp.orvane.tidemark");
     // Exceptions out of timer ticks reach the same error display as those of the windows.

@@ -3,4 +3,4 @@ add_library(tm_sendflow STATIC
     SendFlow.cpp
     SendFlowText.cpp
 )
-target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_jconvert tm_platform_widgets)
+target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_jconvert tm_platform_core)

@@ -1,8 +1,6 @@
 #include "platform/MessageBoxes.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <cstdio>
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -10,39 +8,35 @@
 namespace platform {
 namespace {
 
-class QtMessageBoxes : public MessageBoxes {
+// Until a program installs boxes that can be seen, a box's text goes to the error output so
+// that nothing is lost; nobody can answer a question, so it counts as closed.
+class ErrorOutputBoxes : public MessageBoxes {
   public:
-    MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
+    MsgResult Show(const std::string& caption, const std::string& text, MsgIcon,
                    MsgButtons buttons) override {
-        QMessageBox box(QApplication::activeWindow());
-        box.setWindowTitle(FromSjis(caption));
-        box.setText(FromSjis(text));
-        box.setIcon(icon == MsgIcon::Error      ? QMessageBox::Critical
-                    : icon == MsgIcon::Question ? QMessageBox::Question
-                                                : QMessageBox::NoIcon);
-        QPushButton* ok = box.addButton("OK", QMessageBox::AcceptRole);
-        QPushButton* cancel = nullptr;
-        if (buttons == MsgButtons::OkCancel) {
-            cancel = box.addButton(FromSjis(Sjis("キャンセル")), QMessageBox::RejectRole);
-            box.setEscapeButton(cancel);
-        }
-        box.setDefaultButton(ok);
-        box.exec();
-        return box.clickedButton() == ok ? MsgResult::Ok : MsgResult::Cancel;
+        std::fprintf(stderr, "%s: %s\n", SjisToUtf8(caption).c_str(), SjisToUtf8(text).c_str());
+        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
     }
 };
 
 MessageBoxes* installed = nullptr;
+MessageBoxes* standard = nullptr;
 
 }  // namespace
 
 MessageBoxes& CurrentMessageBoxes() {
-    static QtMessageBoxes real;
-    return installed ? *installed : real;
+    static ErrorOutputBoxes errorOutput;
+    if (installed)
+        return *installed;
+    return standard ? *standard : errorOutput;
 }
 
 void SetMessageBoxes(MessageBoxes* boxes) {
     installed = boxes;
+}
+
+void SetStandardMessageBoxes(MessageBoxes* boxes) {
+    standard = boxes;
 }
 
 void ShowMessage(const std::string& text) {

@@ -16,10 +16,14 @@ class MessageBoxes {
                            MsgButtons buttons) = 0;
 };
 
-// The boxes in use: QMessageBox unless a test installed its own.
+// The boxes in use: those a test or a program installed, else the standard boxes, else the
+// error output (a program without windows).
 MessageBoxes& CurrentMessageBoxes();
-// Installs boxes (not owned); nullptr goes back to the real ones.
+// Installs boxes (not owned); nullptr goes back to the standard ones.
 void SetMessageBoxes(MessageBoxes* boxes);
+// The standard boxes (not owned): the windowed program puts QMessageBox here at start-up
+// (platform/QtMessageBoxes.h), keeping this interface free of widgets.
+void SetStandardMessageBoxes(MessageBoxes* boxes);
 
 // A modal box with the text, one "OK" button, no icon and the application's title.
 void ShowMessage(const std::string& text);

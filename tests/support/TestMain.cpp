@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#include "platform/QtMessageBoxes.h"
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // Widget tests meet the same boxes as the program where they install no recorder.
+    platform::UseQtMessageBoxes();
     return RUN_ALL_TESTS();
 }

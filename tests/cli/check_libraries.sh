@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# tidemark-send must not bring in anything that draws: no Qt Widgets, Gui or DBus, neither
+# linked (NEEDED, and everything ldd resolves from there) nor opened at run time while it sends
+# one message to a local SMTP sink.
+# Usage: check_libraries.sh <tidemark-send> <source dir>
+set -euo pipefail
+sender=$1
+source_dir=$2
+forbidden='libQt6(Widgets|Gui|DBus)|libdbus-1'
+work=$(mktemp -d)
+trap 'exec 3>&-; wait 2>/dev/null; rm -rf "$work"' EXIT
+status=0
+
+found=$(readelf -d "$sender" | grep NEEDED | grep -E "$forbidden" || true)
+[ -z "$found" ] || { echo "linked: $found"; status=1; }
+found=$(ldd "$sender" | grep -E "$forbidden" || true)
+[ -z "$found" ] || { echo "loaded with it: $found"; status=1; }
+
+# The sink runs until its stdin (fd 3 here) closes.
+mkfifo "$work/in"
+/usr/bin/python3 "$source_dir/tests/support/smtp_sink.py" "$work/mail" <"$work/in" >"$work/port" &
+exec 3>"$work/in"
+for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
+port=$(awk '/PORT/ {print $2}' "$work/port")
+[ -n "$port" ] || { echo "smtp sink did not start"; exit 1; }
+
+printf 'check\n' >"$work/body"
+if ! XDG_CONFIG_HOME="$work/config" LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" \
+    "$sender" --to sink@localhost --subject check --body-file "$work/body" --smtp 127.0.0.1 \
+    --port "$port" --user-id bench --email bench@localhost >"$work/out" 2>&1; then
+    echo "the send failed:"; cat "$work/out"; exit 1
+fi
+grep -h 'file=' "$work"/ld.* | grep -q 'libQt6Core' || { echo "no load trace seen"; exit 1; }
+found=$(grep -h 'file=' "$work"/ld.* | grep -E "$forbidden" | sort -u || true)
+[ -z "$found" ] || { echo "opened while sending: $found"; status=1; }
+exit $status
