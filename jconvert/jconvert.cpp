@@ -1,8 +1,15 @@
 #include "jconvert/jconvert.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -19,10 +26,10 @@ constexpr char Base64Alphabet[] =
 constexpr Byte VoicedMark = 0xDE;
 constexpr Byte SemiVoicedMark = 0xDF;
 
-bool IsLeadByte(Byte b) {
+constexpr bool IsLeadByte(Byte b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
-bool IsHankakuKana(Byte b) {
+constexpr bool IsHankakuKana(Byte b) {
     return b >= 0xA1 && b <= 0xDF;
 }
 
@@ -35,13 +42,13 @@ constexpr Byte KanaCell[64] = {
 };
 
 // Punctuation, the long vowel mark and the two marks live in the symbols row.
-bool IsKanaSymbol(Byte b) {
+constexpr bool IsKanaSymbol(Byte b) {
     return b <= 0xA5 || b == 0xB0 || b == VoicedMark || b == SemiVoicedMark;
 }
 
 // Converts the half-width katakana at p (p < end) and the mark it absorbs; returns the byte
 // after them.
-const Byte* KanaToJis(const Byte* p, const Byte* end, TJisChar& out) {
+constexpr const Byte* KanaToJis(const Byte* p, const Byte* end, TJisChar& out) {
     const Byte b = *p++;
     Byte cell = KanaCell[b - 0xA0];
     const Byte mark = p < end ? *p : 0;
@@ -136,10 +143,13 @@ bool StartsCharacter(const Byte* p, const Byte* end) {
     return IsHankakuKana(*p) || end - p >= 2;
 }
 
+// The conversion one character at a time from p, in the mode the text before p left it in.
 template <class Out>
-void Convert(std::string_view text, Out& out) {
-    const Byte* p = reinterpret_cast<const Byte*>(text.data());
-    const Byte* end = p + text.size();
+void ConvertFrom(const Byte* p, const Byte* end, bool inKanji, Out& out) {
+    if (inKanji) {
+        p = ConvertKanji(p, end, out);
+        out.Put(RomanIn, EscapeLength);
+    }
     while (p < end) {
         p = CopyRoman(p, end, out);
         if (p == end || !StartsCharacter(p, end))
@@ -150,14 +160,192 @@ void Convert(std::string_view text, Out& out) {
     }
 }
 
+class Appender {
+  public:
+    explicit Appender(std::string& to) : to_(to) {}
+    void Put(const char* bytes, size_t n) { to_.append(bytes, n); }
+    void Put(TJisChar c) {
+        const char pair[2] = {static_cast<char>(c.Row), static_cast<char>(c.Cell)};
+        to_.append(pair, 2);
+    }
+
+  private:
+    std::string& to_;
+};
+
+// ---- the block converter ----
+// Characters are converted two at a time without branching on their kind: the second one's
+// bytes are taken from the same load by shifting, each character's bytes come from two table
+// look-ups, and the escape sequence is stored every time and kept only when the mode changes.
+// Runs of single bytes are copied sixteen at a time; the rare half-width katakana that may take
+// a mark goes the slow way.
+
+// Room the block converter may write beyond the bytes it reports: two four-byte stores.
+constexpr size_t StoreSlack = 8;
+// It reads up to 16 bytes from where it stands; the last ones are left to ConvertFrom.
+constexpr size_t ReadAhead = 16;
+
+struct BlockTables {
+    // A single byte: itself. A double-byte lead: its row, with 0xFFFF above it to let the
+    // trail byte in. A half-width katakana: its JIS pair, row first in memory.
+    std::array<uint32_t, 256> lead{};
+    // A trail byte: its cell in the upper byte, less one when it moves the row down (every
+    // lead row is at least 1, so this never borrows from the cell).
+    std::array<uint16_t, 256> trail{};
+    constexpr BlockTables() {
+        for (int b = 0; b < 256; ++b) {
+            trail[b] = static_cast<uint16_t>((Tables.cell[b] << 8) - Tables.rowDown[b]);
+            if (b < 0x80) {
+                lead[b] = static_cast<uint32_t>(b);
+            } else if (IsHankakuKana(static_cast<Byte>(b))) {
+                lead[b] =
+                    KanaCell[b - 0xA0] << 8 | (IsKanaSymbol(static_cast<Byte>(b)) ? 0x21 : 0x25);
+            } else {
+                lead[b] = 0xFFFF0000u | Tables.row[b];
+            }
+        }
+    }
+};
+constexpr BlockTables Block;
+
+// The escape sequences as the first three bytes of a little-endian word, by "double-byte".
+constexpr uint32_t EscapeWord[2] = {0x4A281B, 0x42241B};
+
+// Bytes a character starting with b takes, unless it is a half-width katakana taking a mark.
+uint32_t Advance(uint32_t b) {
+    return 1 + (b >> 7) - (b - 0xA1 <= 0xDF - 0xA1);
+}
+
+// A half-width katakana followed by a mark: the only case where the byte after a character
+// changes its length. Also true for some that do not absorb it; the slow way is exact.
+bool MayTakeMark(uint32_t b, uint32_t next) {
+    return (b - 0xA1 <= 0xDF - 0xA1) & (next - VoicedMark <= 1);
+}
+
+void Emit(uint32_t b, uint32_t t, uint32_t& kanji, char*& to) {
+    const uint32_t high = b >> 7, lead = Block.lead[b];
+    const uint32_t character = lead + (Block.trail[t] & (lead >> 16));
+    std::memcpy(to, &EscapeWord[high], 4);
+    to += 3 * (high ^ kanji);
+    std::memcpy(to, &character, 4);
+    to += 1 + high;
+    kanji = high;
+}
+
+// One character the exact way.
+const Byte* EmitSlowly(const Byte* p, uint32_t& kanji, char*& to) {
+    const uint32_t high = *p >> 7;
+    std::memcpy(to, &EscapeWord[high], 4);
+    to += 3 * (high ^ kanji);
+    kanji = high;
+    if (!high) {
+        *to++ = static_cast<char>(*p);
+        return p + 1;
+    }
+    TJisChar c{static_cast<Byte>(Tables.row[p[0]] - Tables.rowDown[p[1]]), Tables.cell[p[1]]};
+    const Byte* next = IsHankakuKana(*p) ? KanaToJis(p, p + 2, c) : p + 2;
+    *to++ = static_cast<char>(c.Row);
+    *to++ = static_cast<char>(c.Cell);
+    return next;
+}
+
+// Whether the 16 bytes at p are all below 0x80.
+bool SixteenSingleBytes(const Byte* p) {
+#if defined(__SSE2__)
+    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
+#else
+    uint64_t a, b;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + 8, 8);
+    return ((a | b) & 0x8080808080808080u) == 0;
+#endif
+}
+
+// Copies the run of single bytes at p, stopping at stop at the latest.
+const Byte* CopySingleBytes(const Byte* p, const Byte* stop, char*& to) {
+    for (; p < stop && SixteenSingleBytes(p); p += 16, to += 16)
+        std::memcpy(to, p, 16);
+    for (; p < stop && *p < 0x80; ++p)
+        *to++ = static_cast<char>(*p);
+    return p;
+}
+
+// Converts characters starting before stop (at least ReadAhead bytes before the end of the
+// text) into o; returns where the next character starts.
+const Byte* ConvertBlock(const Byte* p, const Byte* stop, bool& inKanji, char*& o) {
+    uint32_t kanji = inKanji;
+    char* to = o;
+    while (p < stop) {
+        uint32_t bytes;
+        std::memcpy(&bytes, p, 4);
+        const uint32_t b0 = bytes & 0xFF, t0 = bytes >> 8 & 0xFF;
+        if ((b0 | t0 | kanji << 7) < 0x80) {
+            p = CopySingleBytes(p, stop, to);
+            continue;
+        }
+        const uint32_t a0 = Advance(b0);
+        const uint32_t second = bytes >> 8 * a0;
+        const uint32_t b1 = second & 0xFF, t1 = second >> 8 & 0xFF;
+        if (MayTakeMark(b0, t0) | MayTakeMark(b1, t1)) {
+            p = EmitSlowly(p, kanji, to);
+            continue;
+        }
+        Emit(b0, t0, kanji, to);
+        Emit(b1, t1, kanji, to);
+        p += a0 + Advance(b1);
+    }
+    inKanji = kanji != 0;
+    o = to;
+    return p;
+}
+
+// Appends a converted block, growing the string once to the size the text so far predicts for
+// the whole (with a margin) rather than by doubling, which would copy a large text again.
+void AppendBlock(std::string& jis, const char* block, size_t n, size_t consumed, size_t total) {
+    const size_t produced = jis.size() + n;
+    if (produced > jis.capacity()) {
+        const double perByte = static_cast<double>(produced) / static_cast<double>(consumed);
+        const auto rest = static_cast<double>(total - consumed) * perByte * 1.03;
+        jis.reserve(produced + static_cast<size_t>(rest) + 64);
+    }
+    jis.append(block, n);
+}
+
+std::string ConvertByBlocks(std::string_view text) {
+    constexpr size_t BlockBytes = 4096;
+    // At most five output bytes per input byte (a single byte, then a half-width katakana).
+    char block[5 * (BlockBytes + ReadAhead) + StoreSlack];
+    const Byte* begin = reinterpret_cast<const Byte*>(text.data());
+    const Byte* end = begin + text.size();
+    const Byte* p = begin;
+    bool inKanji = false;
+    std::string jis;
+    while (static_cast<size_t>(end - p) > ReadAhead) {
+        char* o = block;
+        p = ConvertBlock(p, std::min(p + BlockBytes, end - ReadAhead), inKanji, o);
+        AppendBlock(jis, block, o - block, p - begin, text.size());
+    }
+    Appender rest(jis);
+    ConvertFrom(p, end, inKanji, rest);
+    return jis;
+}
+
 }  // namespace
 
 std::string SjisToJis(std::string_view text) {
+    // The block converter stores words little-end first.
+    if constexpr (std::endian::native == std::endian::little)
+        return ConvertByBlocks(text);
+    return SjisToJisByCharacter(text);
+}
+
+std::string SjisToJisByCharacter(std::string_view text) {
+    const Byte* begin = reinterpret_cast<const Byte*>(text.data());
     Counter counter;
-    Convert(text, counter);
+    ConvertFrom(begin, begin + text.size(), false, counter);
     std::string jis(counter.Size(), '\0');
     Filler filler(jis.data());
-    Convert(text, filler);
+    ConvertFrom(begin, begin + text.size(), false, filler);
     return jis;
 }
 

@@ -18,6 +18,9 @@ std::string EncodeMimeHeader(std::string_view text);
 // Double-byte characters and half-width katakana become JIS X 0208 pairs after ESC $ B; the text
 // returns to JIS-Roman with ESC ( J before every CR, LF and single-byte character and at the end.
 std::string SjisToJis(std::string_view text);
+// The same conversion one character at a time: the portable path, and the reference the faster
+// one is checked against.
+std::string SjisToJisByCharacter(std::string_view text);
 
 // Arithmetic conversion of one double-byte character; no range check.
 TJisChar SjisCharToJis(unsigned char lead, unsigned char trail);

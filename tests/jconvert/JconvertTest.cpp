@@ -176,6 +176,45 @@ TEST(Jconvert, ArbitraryBytesConvertWithoutOverrun) {
     }
 }
 
+// The block converter against the character-at-a-time one, on exact-size buffers: texts of
+// every kind of byte, cut anywhere (a lead byte left at the end), with single-byte runs ending
+// on both sides of the 16-byte scan and characters across the 4096-byte blocks.
+TEST(Jconvert, BlockConverterMatchesCharacterConverter) {
+    const std::string pieces[] = {
+        "a",
+        "ab c",
+        std::string(15, 'x'),
+        std::string(16, 'y'),
+        "\r\n",
+        "\x88\x9F",
+        "\x82\xA0",
+        "\x83\x40",
+        "\x81\r",
+        "\xB6\xDE",
+        "\xCA\xDF",
+        "\xB3\xDE",
+        "\xB1",
+        "\xDE",
+        "\xDF",
+        "\x80",
+        "\xA0\x41",
+        "\xFD\xFE",
+        "\xFF",
+        std::string(33, 'z'),
+    };
+    std::mt19937 random(11);
+    for (int round = 0; round < 400; ++round) {
+        const size_t length = round < 100   ? round
+                              : round < 200 ? 4096 + round - 150
+                                            : random() % 12000;
+        std::string text;
+        while (text.size() < length)
+            text += pieces[random() % std::size(pieces)];
+        text.resize(length);
+        ASSERT_EQ(OnExactBuffer(text, SjisToJis), SjisToJisByCharacter(text)) << "round " << round;
+    }
+}
+
 TEST(Jconvert, Base64EncodeMatchesQt) {
     std::mt19937 random(7);
     for (size_t n = 0; n <= 200; ++n) {
