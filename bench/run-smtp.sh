@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# TZelSMTP (smtp_bench) and msmtp sending the same two messages (a 300 KB Japanese body, a 10 MB
-# attachment) to one local SMTP sink on 127.0.0.1. msmtp sends the bytes the sink stored from
-# Tidemark's run. Prints wall and CPU time of each whole process and the ratio.
+# First the latency of one short message: tidemark-send, curl and msmtp in interleaved rounds
+# against one local sink, with the wait for the reply to "." (bench/smtp_latency.py; ROUNDS
+# rounds, 21 unless set). Then TZelSMTP (smtp_bench) and msmtp sending the same two messages
+# (a 300 KB Japanese body, a 10 MB attachment) to one local SMTP sink on 127.0.0.1. msmtp sends
+# the bytes the sink stored from Tidemark's run. Prints wall and CPU time of each whole process
+# and the ratio.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+echo "load before: $(uptime)"
+/usr/bin/python3 "$here/smtp_latency.py" "$build" "$here/.." "${ROUNDS:-21}"
+echo "load after:  $(uptime)"
+echo
 work=$(mktemp -d)
 trap 'exec 3>&-; wait 2>/dev/null; rm -rf "$work"' EXIT
 
