@@ -1,5 +1,7 @@
-// TZelUUProcessor.Encode (uuMime, file source, buffered stream into memory) against
-// coreutils base64 -w 60 on the same file.
+// TZelUUProcessor.Encode (uuMime, file source, buffered stream) against coreutils
+// base64 -w 60 on the same file. The encoded text goes into fresh memory (a new memory stream,
+// whose pages are touched for the first time), into warm memory (the same stream again, which
+// Encode leaves at position 0), and into a stream that drops it, as base64 writes to /dev/null.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -32,15 +34,35 @@ class LineAtATimeSource : public TStream {
     TStream& file_;
 };
 
-size_t Encode(TStream& source) {
-    TMemoryStream memory;
-    TS_BufferStream buffered(memory);
+// Takes every write and keeps nothing.
+class DiscardStream : public TStream {
+  public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override {
+        position_ += count;
+        return count;
+    }
+    int64_t Seek(int64_t offset, int origin) override {
+        return position_ = origin == soFromBeginning ? offset : position_ + offset;
+    }
+
+  private:
+    int64_t position_ = 0;
+};
+
+size_t Encode(TStream& source, TStream& destination) {
+    TS_BufferStream buffered(destination);
     TZelUUProcessor processor;
     processor.Method = uuMime;
     processor.Source = &source;
     processor.Destination = &buffered;
     processor.Encode();
-    return static_cast<size_t>(memory.Size());
+    return static_cast<size_t>(destination.Size());
+}
+
+size_t Encode(TStream& source) {
+    TMemoryStream memory;
+    return Encode(source, memory);
 }
 
 }  // namespace
@@ -58,11 +80,21 @@ int main() {
     }
     const double bytes = static_cast<double>(FileBytes);
 
-    std::printf("uuMime encoding of a %.1f MB file (best of 3)\n", bytes / 1e6);
+    std::printf("uuMime encoding of a %.1f MB file (best of 3, CPU time)\n", bytes / 1e6);
     size_t encoded = 0;
-    const double own = bench::BestSeconds(3, [&] {
+    const double fresh = bench::BestSeconds(3, [&] {
         TFileStream file(path, TFileStream::fmOpenRead);
         encoded = Encode(file);
+    });
+    TMemoryStream reused;
+    const double warm = bench::BestSeconds(4, [&] {
+        TFileStream file(path, TFileStream::fmOpenRead);
+        Encode(file, reused);
+    });
+    const double discarded = bench::BestSeconds(3, [&] {
+        TFileStream file(path, TFileStream::fmOpenRead);
+        DiscardStream nowhere;
+        Encode(file, nowhere);
     });
     const double lineAtATime = bench::BestSeconds(1, [&] {
         TFileStream file(small, TFileStream::fmOpenRead);
@@ -72,9 +104,13 @@ int main() {
     const double base64 =
         bench::BestSeconds(3, [&] { bench::Shell("base64 -w 60 '" + path + "' >/dev/null"); });
 
-    bench::Report("TZelUUProcessor.Encode", bytes, own);
+    bench::Report("TZelUUProcessor.Encode, fresh memory", bytes, fresh);
+    bench::Report("TZelUUProcessor.Encode, warm memory", bytes, warm);
+    bench::Report("TZelUUProcessor.Encode, output dropped", bytes, discarded);
     bench::Report("  same, 45-byte reads + size per line (4 MB)", SmallFileBytes, lineAtATime);
-    bench::Report("base64 -w 60 (process)", bytes, base64);
+    bench::Report("base64 -w 60 (process, to /dev/null)", bytes, base64);
     std::printf("  encoded bytes: %zu (CR LF lines)\n", encoded);
-    std::printf("  ratio Encode / base64 -w 60: %.2fx (goal >= 1x)\n", base64 / own);
+    std::printf(
+        "  ratio Encode / base64 -w 60: fresh %.2fx, warm %.2fx, dropped %.2fx (goal >= 2x)\n",
+        base64 / fresh, base64 / warm, base64 / discarded);
 }
