@@ -1,11 +1,14 @@
 #include "platform/HostLookup.h"
 
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QPointer>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "platform/NotifyWindow.h"
 #include "platform/Winsock.h"
@@ -23,39 +26,38 @@ HostResolver& Resolver() {
     return resolver;
 }
 
-int LookupError(const QHostInfo& info) {
-    switch (info.error()) {
-        case QHostInfo::NoError:
+int LookupError(int error) {
+    switch (error) {
+        case 0:
             return 0;
-        case QHostInfo::HostNotFound:
+        case EAI_NONAME:
+        case EAI_FAIL:
             return WSAHOST_NOT_FOUND;
+        case EAI_NODATA:
+        case EAI_ADDRFAMILY:
+            return WSANO_DATA;
         default:
             return WSATRY_AGAIN;
     }
 }
 
-// A host-order address as its four bytes in network order.
-uint32_t NetworkOrder(quint32 address) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(address >> 24),
-                              static_cast<uint8_t>(address >> 16),
-                              static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
-    uint32_t result;
-    std::memcpy(&result, bytes, sizeof result);
-    return result;
-}
-
+// The system's resolver on a thread of its own, as it may block for a long time. The answer
+// goes through done, which hands it to the GUI thread. (Plain getaddrinfo rather than a
+// network library keeps the command-line sender's start-up small.)
 void SystemResolver(const std::string& name, LookupDone done) {
-    QHostInfo::lookupHost(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
-                          qApp, [done](const QHostInfo& info) {
-                              if (const int error = LookupError(info))
-                                  return done(error, 0);
-                              for (const QHostAddress& address : info.addresses()) {
-                                  if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-                                      return done(0, NetworkOrder(address.toIPv4Address()));
-                                  }
-                              }
-                              done(WSANO_DATA, 0);
-                          });
+    std::thread([name, done = std::move(done)] {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const int error = LookupError(::getaddrinfo(name.c_str(), nullptr, &hints, &found));
+        uint32_t address = 0;
+        if (error == 0)
+            address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+        if (found)
+            ::freeaddrinfo(found);
+        done(error, address);
+    }).detach();
 }
 
 // Runs on the GUI thread when the answer is delivered, so a cancel made before then wins.
