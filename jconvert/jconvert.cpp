@@ -218,8 +218,9 @@ uint32_t Advance(uint32_t b) {
 
 // A half-width katakana followed by a mark: the only case where the byte after a character
 // changes its length. Also true for some that do not absorb it; the slow way is exact.
-bool MayTakeMark(uint32_t b, uint32_t next) {
-    return (b - 0xA1 <= 0xDF - 0xA1) & (next - VoicedMark <= 1);
+uint32_t MayTakeMark(uint32_t b, uint32_t next) {
+    const uint32_t kana = b - 0xA1 <= 0xDF - 0xA1, mark = next - VoicedMark <= 1;
+    return kana & mark;
 }
 
 void Emit(uint32_t b, uint32_t t, uint32_t& kanji, char*& to) {

@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     const std::string jis = SjisToJis(text);
+    Require(jis == SjisToJisByCharacter(text));
     if (!Any(text, IsHigh))
         Require(jis == text);
     if (!Any(text, IsStrayHigh))
