@@ -19,6 +19,14 @@ const std::map<std::string_view, std::string_view> kValueOptions = {
 };
 // clang-format on
 
+// Options that take no value.
+const std::map<std::string_view, bool TSendOptions::*> kFlagOptions = {
+    {"--verbose", &TSendOptions::Verbose},
+    {"--strict", &TSendOptions::Strict},
+    {"--help", &TSendOptions::Help},
+    {"--version", &TSendOptions::Version},
+};
+
 // Options that take a wait in whole seconds.
 const std::map<std::string_view, int32_t TSendOptions::*> kSecondsOptions = {
     {"--timeout", &TSendOptions::TimeOutSeconds},
@@ -80,22 +88,10 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         // A repeated option would silently drop a recipient or a setting: refuse it.
         if (!seen.insert(name).second)
             throw EUsageError(name + " given more than once");
-        if (name == "--version") {
+        if (const auto flag = kFlagOptions.find(name); flag != kFlagOptions.end()) {
             if (value)
                 throw EUsageError(name + " takes no value");
-            options.Version = true;
-            continue;
-        }
-        if (name == "--verbose" || name == "--help") {
-            if (value)
-                throw EUsageError(name + " takes no value");
-            (name == "--verbose" ? options.Verbose : options.Help) = true;
-            continue;
-        }
-        if (name == "--strict") {
-            if (value)
-                throw EUsageError(name + " takes no value");
-            options.Strict = true;
+            options.*(flag->second) = true;
             continue;
         }
         if (!kValueOptions.contains(name) && !kSecondsOptions.contains(name))
@@ -122,27 +118,29 @@ std::string OptionForSetting(const std::string& setting) {
 
 std::string SendUsage() {
     return "usage: tidemark-send --to TEXT [--cc TEXT] [--bcc TEXT] [--subject TEXT]\n"
-           "                     [--body-file PATH] [--smtp HOST] [--port TEXT]\n"
-           "                     [--user-id TEXT] [--name TEXT] [--email TEXT]\n"
-           "                     [--timeout SECONDS] [--data-timeout SECONDS]\n"
-           "                     [--encoding utf-8|cp932] [--verbose] [--help]\n"
-           "                     [--strict] [--version]\n"
+           "                     [--body-file PATH] [--encoding utf-8|cp932] [--strict]\n"
+           "                     [--smtp HOST] [--port TEXT] [--user-id TEXT]\n"
+           "                     [--name TEXT] [--email TEXT]\n"
            "                     [--security none|starttls|tls] [--auth-user TEXT]\n"
            "                     [--password-command CMD] [--ca-file PATH]\n"
+           "                     [--timeout SECONDS] [--data-timeout SECONDS]\n"
+           "                     [--verbose] [--help] [--version]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
-           "--name and --email replace a stored setting for this run only. The body is read\n"
-           "from --body-file, or from standard input when it is absent.\n"
+           "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
+           "for this run only. The body is read from --body-file, or from standard input\n"
+           "when it is absent. --to, --cc and --bcc may each hold several addresses,\n"
+           "separated by commas.\n"
            "Machine-dependent characters (①, ㈱, 髙, ...) are sent with a warning on standard\n"
-           "error; --strict refuses them instead (exit status 2).\n"
-           "--to, --cc and --bcc may each hold several addresses, separated by commas.\n"
+           "error; --strict refuses them instead.\n"
+           "--security starttls (usually port 587) or tls (usually port 465) protects the\n"
+           "connection; AUTH (PLAIN, else LOGIN) is used only over it. The password is the\n"
+           "first line that `/bin/sh -c CMD` prints for --password-command, else the desktop\n"
+           "keyring's; it is never asked for. --ca-file names a PEM bundle to trust instead\n"
+           "of the system's.\n"
            "--timeout bounds each wait for the server in seconds (default 5), except the\n"
            "wait for its reply to the end of the message: --data-timeout (default 600).\n"
-           "--security, --auth-user and --ca-file replace the stored settings of the same kind:\n"
-           "starttls (usually port 587) or tls (usually port 465) protect the connection, and\n"
-           "AUTH (PLAIN, else LOGIN) is used only over them. The password is the first line\n"
-           "that `/bin/sh -c CMD` prints for --password-command, else the desktop keyring's;\n"
-           "it is never asked for. --ca-file names a PEM bundle to trust instead of the system's.\n"
-           "Refused credentials or certificates end with 1, no password to be had with 2.\n"
-           "Exit status: 0 sent, 1 send failed, 2 usage, settings or encoding error.\n"
-           "Exit status 3: no reply came to the end of the message; it may have been delivered.\n";
+           "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
+           "included); 2 usage, an unusable setting, text that cannot be converted, a\n"
+           "--strict refusal, no password to be had; 3 no reply came to the end of the\n"
+           "message: it may have been delivered, so do not simply send it again.\n";
 }
