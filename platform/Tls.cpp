@@ -174,31 +174,25 @@ TlsSession::Status TlsSession::Handshake() {
 }
 
 int TlsSession::Read(char* buffer, int length, bool peek, Status& status) {
-    if (length == 0) {
-        status = Status::Done;
-        return 0;
-    }
-    ERR_clear_error();
-    const SigpipeHeld held;
-    const int n =
-        peek ? SSL_peek(handles_->ssl, buffer, length) : SSL_read(handles_->ssl, buffer, length);
-    if (n > 0) {
-        wants_ = Want::Nothing;
-        status = Status::Done;
-        return n;
-    }
-    status = Classify(n);
-    return -1;
+    return Transfer(length, status, [&] {
+        return peek ? SSL_peek(handles_->ssl, buffer, length)
+                    : SSL_read(handles_->ssl, buffer, length);
+    });
 }
 
 int TlsSession::Write(const char* buffer, int length, Status& status) {
+    return Transfer(length, status, [&] { return SSL_write(handles_->ssl, buffer, length); });
+}
+
+// One read or write of the TLS layer: the bytes it moved, or -1 with the reason in status.
+int TlsSession::Transfer(int length, Status& status, const std::function<int()>& call) {
     if (length == 0) {
         status = Status::Done;
         return 0;
     }
     ERR_clear_error();
     const SigpipeHeld held;
-    const int n = SSL_write(handles_->ssl, buffer, length);
+    const int n = call();
     if (n > 0) {
         wants_ = Want::Nothing;
         status = Status::Done;

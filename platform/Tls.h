@@ -3,6 +3,7 @@
 // call returns at once: when the TLS layer needs the descriptor readable or writable first, the
 // call says so through Wants() and the caller waits for that readiness.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,6 +62,7 @@ class TlsSession {
     struct Handles;
     explicit TlsSession(std::unique_ptr<Handles> handles);
     Status Classify(int result);
+    int Transfer(int length, Status& status, const std::function<int()>& call);
     void RecordFailure(int sslError);
 
     std::unique_ptr<Handles> handles_;

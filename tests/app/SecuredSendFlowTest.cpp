@@ -11,6 +11,7 @@
 #include "platform/Credentials.h"
 #include "platform/RegIniFile.h"
 #include "smtp/Zelsmtp.h"
+#include "tests/support/KeptPasswords.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/SinkProcess.h"
@@ -18,22 +19,6 @@
 #include "tests/support/TestCertificates.h"
 
 namespace {
-
-class StandInStore : public platform::CredentialStore {
-  public:
-    StandInStore() { platform::SetCredentialStore(this); }
-    ~StandInStore() override { platform::SetCredentialStore(nullptr); }
-    bool Available() override { return available; }
-    std::optional<std::string> ReadPassword(const std::string& key) override {
-        const auto kept = passwords.find(key);
-        return kept == passwords.end() ? std::nullopt : std::optional(kept->second);
-    }
-    bool WritePassword(const std::string&, const std::string&) override { return false; }
-    bool DeletePassword(const std::string&) override { return false; }
-
-    bool available = true;
-    std::map<std::string, std::string> passwords;
-};
 
 class Fields : public TComposeFields {
   public:
@@ -78,7 +63,7 @@ class SecuredSendFlowTest : public testing::Test {
 
     TempSettings settings;
     RecordingMessageBoxes boxes;
-    StandInStore store;
+    KeptPasswords store;
     Fields fields;
     TZelSMTP ZelSMTP1{nullptr};
     TSendFlow flow{ZelSMTP1, fields};
