@@ -25,11 +25,12 @@ struct Socket {
     bool connected = false;
     bool closeReported = false;
     int stickyError = 0;
+    unsigned generation = 0;
 };
 
 struct State {
     std::map<platform::SOCKET, Socket> sockets;
-    platform::SOCKET next = 100;  // never reused, so a late message finds no socket
+    unsigned generations = 0;  // a late message of a closed socket must not reach its successor
     std::deque<Arrival> arrivals;
     std::string available;
     bool refuse = false;
@@ -58,10 +59,12 @@ void Post(platform::SOCKET s, long event, int error) {
         static_cast<intptr_t>((static_cast<uint32_t>(error) << 16) | static_cast<uint32_t>(event));
     QPointer<platform::NotifyWindow> window = socket.window;
     const unsigned message = socket.message;
+    const unsigned generation = socket.generation;
     QMetaObject::invokeMethod(
         window.data(),
         [=] {
-            if (window && S().sockets.contains(s))
+            const auto it = S().sockets.find(s);
+            if (window && it != S().sockets.end() && it->second.generation == generation)
                 platform::SendMessage(window, message, s, lParam);
         },
         Qt::QueuedConnection);
@@ -175,9 +178,12 @@ void WSASetLastError(int error) {
     S().lastError = error;
 }
 
+// The lowest free number, as descriptors are handed out.
 SOCKET socket(int, int, int) {
-    const SOCKET s = S().next++;
-    S().sockets[s] = {};
+    SOCKET s = 3;
+    while (S().sockets.contains(s))
+        ++s;
+    S().sockets[s].generation = ++S().generations;
     return s;
 }
 
