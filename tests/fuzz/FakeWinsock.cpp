@@ -35,6 +35,7 @@ struct State {
     std::string available;
     bool refuse = false;
     std::string sent;
+    size_t sentBeforeTls = std::string::npos;
     int connects = 0;
     int startups = 0;
     int lastError = 0;
@@ -114,6 +115,7 @@ void SetPeer(std::vector<Arrival> arrivals, bool refuse) {
     state.available.clear();
     state.refuse = refuse;
     state.sent.clear();
+    state.sentBeforeTls = std::string::npos;
     state.connects = 0;
 }
 
@@ -137,6 +139,10 @@ std::vector<Arrival> ParseArrivals(std::string_view data) {
 
 const std::string& Sent() {
     return S().sent;
+}
+
+size_t SentBeforeTls() {
+    return std::min(S().sentBeforeTls, S().sent.size());
 }
 
 int Connects() {
@@ -254,6 +260,21 @@ uint32_t inet_addr(const char* cp) {
     if (cp == nullptr || ::inet_aton(cp, &address) == 0)
         return ws::InaddrNone;
     return address.s_addr;
+}
+
+int StartTls(SOCKET s, const TlsPeer&) {
+    if (!S().sockets.contains(s))
+        return Fail(WSAENOTSOCK);
+    S().sentBeforeTls = std::min(S().sentBeforeTls, S().sent.size());
+    return 0;
+}
+
+int TlsHandshake(SOCKET s) {
+    return S().sockets.contains(s) ? 0 : Fail(WSAENOTSOCK);
+}
+
+TlsFailureInfo TlsFailure(SOCKET) {
+    return {};
 }
 
 int WinsockError(int error) {

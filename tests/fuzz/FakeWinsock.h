@@ -2,6 +2,8 @@
 // A socket library without sockets, linked into fuzz targets in place of the real one: a
 // connect succeeds (or is refused) at once, and what the peer says is a script of arrivals
 // that recv hands out piece by piece, with the notifications the real library would post.
+// TLS starts and completes at once and leaves the bytes as they are, so that what follows it
+// (EHLO again, AUTH) is read from the script too.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,6 +29,8 @@ std::vector<Arrival> ParseArrivals(std::string_view data);
 const std::string& Sent();
 // Connects attempted since SetPeer.
 int Connects();
+// Bytes sent before TLS was started on the connection (all of them when it never was).
+size_t SentBeforeTls();
 // Sockets created and not yet closed.
 int OpenSockets();
 
