@@ -46,7 +46,8 @@ bench: all
 	cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	bench/run-all $(BUILD)
 
-# libFuzzer run of the Japanese encoders (clang), bounded in time; not part of `make test`.
+# libFuzzer runs of every reader of outside input (clang), each for FUZZ_SECONDS; `make test`
+# runs them only briefly.
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	tests/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <stdexcept>
@@ -50,17 +51,26 @@ Converter& FromCp932() {
     return c;
 }
 
-// Decodes the UTF-8 character at the start of s; returns its length (1 for a bad byte).
+// Decodes the UTF-8 character at the start of s; returns its length. A byte that starts no
+// well-formed character (a stray continuation, a cut-off or overlong sequence, a surrogate)
+// decodes as U+FFFD with length 1, so that it is reported rather than read as another character.
 size_t DecodeUtf8(std::string_view s, char32_t& c) {
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
     const auto b = static_cast<unsigned char>(s[0]);
-    size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    if (n > s.size() || b < 0x80 || (b & 0xC0) == 0x80) {
-        c = b < 0x80 ? b : 0xFFFD;
+    const size_t n = b < 0x80 ? 1 : b < 0xC0 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : 0;
+    c = 0xFFFD;
+    if (n == 0 || n > s.size())
         return 1;
+    char32_t value = n == 1 ? b : b & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+        const auto t = static_cast<unsigned char>(s[i]);
+        if ((t & 0xC0) != 0x80)
+            return 1;
+        value = (value << 6) | (t & 0x3F);
     }
-    c = b & (0x7F >> n);
-    for (size_t i = 1; i < n; ++i)
-        c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+    if (value < kSmallest[n] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 1;
+    c = value;
     return n;
 }
 
@@ -100,9 +110,37 @@ char32_t Cp932Equivalent(char32_t c) {
             return 0xFFE2;  // not sign
         case 0x2014:
             return 0x2015;  // em dash
+        case 0x00A5:
+            return 0xFFE5;  // yen sign
+        case 0x203E:
+            return 0xFFE3;  // overline
         default:
             return c;
     }
+}
+
+// Where iconv would not refuse a character it cannot hold but change it into another (the yen
+// sign and the overline into ASCII) or drop it (tag characters). These sequences start with a
+// lead byte, so in UTF-8 they can only be those characters.
+size_t NextChangedCharacter(std::string_view utf8) {
+    size_t first = std::string_view::npos;
+    for (std::string_view sequence : {"\xC2\xA5", "\xE2\x80\xBE", "\xF3\xA0\x80", "\xF3\xA0\x81"})
+        first = std::min(first, utf8.find(sequence));
+    return first;
+}
+
+// Code page 932 bytes of the character under its other code point; raises ECodePageError for
+// one it does not hold at all.
+std::string EquivalentOf(char32_t c) {
+    const char32_t equivalent = Cp932Equivalent(c);
+    if (equivalent != c) {
+        std::string u;
+        AppendUtf8(u, equivalent);
+        std::string mapped;
+        if (ToCp932().Run(u, mapped) == u.size())
+            return mapped;
+    }
+    throw ECodePageError(Sjis("文字 ") + CodePointName(c) + Sjis(" はシフトJISで表せません"), c);
 }
 
 }  // namespace
@@ -117,25 +155,14 @@ std::string Utf8ToSjis(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     while (!utf8.empty()) {
-        const size_t done = ToCp932().Run(utf8, out);
+        const size_t done = ToCp932().Run(utf8.substr(0, NextChangedCharacter(utf8)), out);
         utf8.remove_prefix(done);
         if (utf8.empty())
             break;
         char32_t c;
         const size_t len = DecodeUtf8(utf8, c);
-        const char32_t equivalent = Cp932Equivalent(c);
-        std::string mapped;
-        if (equivalent != c) {
-            std::string u;
-            AppendUtf8(u, equivalent);
-            if (ToCp932().Run(u, mapped) == u.size()) {
-                out += mapped;
-                utf8.remove_prefix(len);
-                continue;
-            }
-        }
-        throw ECodePageError(Sjis("文字 ") + CodePointName(c) + Sjis(" はシフトJISで表せません"),
-                             c);
+        out += EquivalentOf(c);
+        utf8.remove_prefix(len);
     }
     return out;
 }

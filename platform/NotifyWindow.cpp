@@ -30,12 +30,21 @@ DefaultProcessingHook& Hook() {
     return hook;
 }
 
+int liveWindows = 0;  // GUI thread only, as the windows are
+
 }  // namespace
 
+int LiveWindowCount() {
+    return liveWindows;
+}
+
 NotifyWindow::NotifyWindow(WindowProcedure procedure, std::string className)
-    : procedure_(procedure), className_(std::move(className)) {}
+    : procedure_(procedure), className_(std::move(className)) {
+    ++liveWindows;
+}
 
 NotifyWindow::~NotifyWindow() {
+    --liveWindows;
     for (const auto& timer : timers_)
         killTimer(timer.second);
 }

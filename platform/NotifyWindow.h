@@ -50,6 +50,9 @@ class NotifyWindow : public QObject {
     std::vector<std::pair<uintptr_t, int>> timers_;  // window timer id -> Qt timer id
 };
 
+// Windows created and not yet destroyed, of every class (a soak run watches it stay flat).
+int LiveWindowCount();
+
 // Registration. A second registration of a known name fails, as on the desktop platform.
 bool GetClassInfo(const std::string& name);
 bool RegisterClass(const WindowClass& windowClass);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "userdata/FileOps.h"
 
 namespace userdata {
 namespace {
@@ -34,12 +35,15 @@ class FileDescriptor {
     int fd_;
 };
 
-bool WriteAll(int fd, const std::string& data) {
+// A write that takes nothing and reports no error would otherwise end the save as a success.
+bool WriteAll(TFileOps& ops, int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        const ssize_t n = ops.Write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = EIO;
         if (n <= 0)
             return false;
         done += static_cast<size_t>(n);
@@ -67,12 +71,41 @@ std::string ThroughLinks(const std::string& path) {
     return resolved;
 }
 
-void SyncDirectory(const std::string& target) {
+// A directory that cannot be synced at all (some file systems refuse) has nothing to report.
+bool SyncDirectory(TFileOps& ops, const std::string& target) {
     const size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    FileDescriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY));
-    if (fd.Get() >= 0)
-        ::fsync(fd.Get());
+    return ops.SyncDirectory(dir) || errno == EINVAL || errno == ENOTSUP;
+}
+
+bool Exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+EInOutError WriteError(const std::string& path, int error) {
+    return EInOutError(FileErrorText("ファイル %s に書き込めません", path, error));
+}
+
+// The new text in a temporary file beside the target, on disk and closed; raises EInOutError
+// with the temporary file removed.
+std::string WriteTemporary(TFileOps& ops, const std::string& path, const std::string& target,
+                           const std::string& text) {
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ops.CreateTemporary(temporary, ModeFor(target));
+    if (fd < 0)
+        throw WriteError(path, errno);
+    bool closing = false;
+    const bool written =
+        WriteAll(ops, fd, text) && ops.Sync(fd) && ((closing = true), ops.Close(fd));
+    if (!written) {
+        const int error = errno;
+        if (!closing)
+            ops.Close(fd);
+        ops.Remove(temporary);
+        throw WriteError(path, error);
+    }
+    return temporary;
 }
 
 }  // namespace
@@ -139,21 +172,31 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
 }
 
 void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+    TFileOps& ops = CurrentFileOps();
     const std::string target = ThroughLinks(path);
-    std::string temporary = target + ".XXXXXX";
-    FileDescriptor fd(::mkstemp(temporary.data()));
-    if (fd.Get() < 0)
-        throw EInOutError(FileErrorText("ファイル %s に書き込めません", path, errno));
-
-    const bool written = ::fchmod(fd.Get(), ModeFor(target)) == 0 &&
-                         WriteAll(fd.Get(), JoinLines(lines)) && ::fsync(fd.Get()) == 0 &&
-                         fd.Close() && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!written) {
+    const std::string temporary = WriteTemporary(ops, path, target, JoinLines(lines));
+    // A second name for the old file, so that a replacement the directory did not record can
+    // be undone and the failed save leaves the old file, as the user is told.
+    const bool existed = Exists(target);
+    const std::string backup = temporary + ".old";
+    const bool backedUp = existed && ops.Link(target, backup);
+    if (!ops.Rename(temporary, target)) {
         const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EInOutError(FileErrorText("ファイル %s に書き込めません", path, error));
+        ops.Remove(temporary);
+        if (backedUp)
+            ops.Remove(backup);
+        throw WriteError(path, error);
     }
-    SyncDirectory(target);
+    if (!SyncDirectory(ops, target)) {
+        const int error = errno;
+        if (!existed)
+            ops.Remove(target);
+        else if (!backedUp || !ops.Rename(backup, target))
+            ops.Remove(backup);
+        throw WriteError(path, error);
+    }
+    if (backedUp)
+        ops.Remove(backup);
 }
 
 }  // namespace userdata

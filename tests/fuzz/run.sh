@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target with clang and runs it for a bounded time.
-# Usage: tests/fuzz/run.sh [build dir] [seconds]
+# Builds every libFuzzer target with clang and runs each for a bounded time over its seed corpus
+# (tests/fuzz/corpus/<target>/); new inputs go to the build directory, never into the repository.
+# Usage: tests/fuzz/run.sh [build dir] [seconds per target] [target ...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build-fuzz}
 seconds=${2:-60}
+shift $(($# < 2 ? $# : 2))
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(jconvert_fuzz smtp_reply_fuzz linefile_fuzz codepage_fuzz send_command_fuzz)
+
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build" -j2 --target jconvert_fuzz
-corpus="$build/corpus"
-mkdir -p "$corpus"
-# Seeds: kanji, kana with marks, a cut-off lead byte, line breaks.
-printf 'abc\x8a\xbf\r\n\xb6\xde\xca\xdf\xb3\xde\x82' >"$corpus/seed-mixed"
-printf '\x83\x65\x83\x58\x83\x67 \x80\xa0\xfd\xfe\xff' >"$corpus/seed-header"
-"$build/jconvert_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-    -artifact_prefix="$build/" "$corpus"
+cmake --build "$build" -j2 --target "${targets[@]}"
+summary=()
+for target in "${targets[@]}"; do
+    found="$build/corpus/$target"
+    mkdir -p "$found"
+    log="$build/$target.log"
+    status=0
+    "$build/$target" -max_total_time="$seconds" -max_len=4096 -timeout=20 -print_final_stats=1 \
+        -artifact_prefix="$build/$target-" "$found" "$here/corpus/$target" >"$log" 2>&1 || status=$?
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    summary+=("$(printf '%-20s %12s executions  %s' "$target" "${runs:-?}" \
+        "$([ $status -eq 0 ] && echo ok || echo "FAILED (see $log)")")")
+    [ $status -eq 0 ] || tail -n 40 "$log" >&2
+done
+printf '%s\n' "${summary[@]}"
+! printf '%s\n' "${summary[@]}" | grep -q FAILED

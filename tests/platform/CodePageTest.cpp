@@ -23,16 +23,31 @@ TEST(CodePage, RoundTripsJapaneseText) {
 TEST(CodePage, JisMappedCharactersReachTheirCodePage932Form) {
     EXPECT_EQ(Utf8ToSjis("\u301C"), "\x81\x60");  // wave dash as an input method types it
     EXPECT_EQ(Utf8ToSjis("\u2212"), "\x81\x7C");  // minus sign
+    // Not the ASCII backslash and tilde, which the recipient would see instead.
+    EXPECT_EQ(Utf8ToSjis("a\u00A5\u203E"), "a\x81\x8F\x81\x50");
 }
 
 TEST(CodePage, UnmappableCharacterIsNamedNeverReplaced) {
-    for (const char* text : {"a\U0001F600b", "\u00E9", "漢字\u4E02"}) {
+    for (const char* text : {"a\U0001F600b", "\u00E9", "漢字\u4E02", "x\U000E0041"}) {
         try {
             Utf8ToSjis(text);
             FAIL() << text;
         } catch (const ECodePageError& e) {
             EXPECT_NE(SjisToUtf8(e.Message()).find(platform::CodePointName(e.Character)),
                       std::string::npos);
+        }
+    }
+}
+
+// Malformed UTF-8 whose bits spell a character with a code page 932 form (a bad continuation
+// byte, an overlong form) is refused, never read as that character.
+TEST(CodePage, MalformedUtf8IsRefusedNotReadAsAnotherCharacter) {
+    for (const char* text : {"\xE3\xC0\x9C", "\xF0\x82\x80\x96", "a\xED\xA0\x80", "\xE3\x80"}) {
+        try {
+            Utf8ToSjis(text);
+            FAIL() << "converted";
+        } catch (const ECodePageError& e) {
+            EXPECT_EQ(e.Character, U'\uFFFD');
         }
     }
 }
