@@ -1,6 +1,6 @@
 #pragma once
 // A credential store in memory, installed for the life of the object, that can play a missing
-// keyring or one that refuses.
+// keyring or one that refuses. The store it replaced comes back when it goes.
 #include <map>
 #include <string>
 
@@ -8,8 +8,10 @@
 
 class KeptPasswords : public platform::CredentialStore {
   public:
-    KeptPasswords() { platform::SetCredentialStore(this); }
-    ~KeptPasswords() override { platform::SetCredentialStore(nullptr); }
+    KeptPasswords() : replaced_(platform::CurrentCredentialStore()) {
+        platform::SetCredentialStore(this);
+    }
+    ~KeptPasswords() override { platform::SetCredentialStore(&replaced_); }
 
     bool Available() override { return available; }
     std::optional<std::string> ReadPassword(const std::string& key) override {
@@ -34,4 +36,7 @@ class KeptPasswords : public platform::CredentialStore {
     bool available = true;
     bool refuse = false;
     std::map<std::string, std::string> passwords;
+
+  private:
+    platform::CredentialStore& replaced_;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/QtMessageBoxes.h"
+#include "tests/support/KeptPasswords.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -11,5 +12,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Widget tests meet the same boxes as the program where they install no recorder.
     platform::UseQtMessageBoxes();
+    // No test meets the user's keyring: only the keyring tests load the real module, each in a
+    // session bus of its own.
+    KeptPasswords noKeyring;
+    noKeyring.available = false;
     return RUN_ALL_TESTS();
 }
