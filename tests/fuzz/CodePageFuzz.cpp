@@ -8,13 +8,9 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // Strict UTF-8 decoding: shortest forms only, no surrogates, nothing above U+10FFFF. False for
 // anything else.

@@ -6,13 +6,9 @@
 #include <string_view>
 
 #include "jconvert/jconvert.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 bool Any(std::string_view text, bool (*test)(unsigned char)) {
     for (char c : text) {

@@ -11,14 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/FuzzSupport.h"
 #include "userdata/LineFile.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // A directory of its own in memory, so that the saves' syncs cost nothing.
 const std::string& Directory() {

@@ -14,19 +14,13 @@
 #include "cli/SendCommand.h"
 #include "platform/HostLookup.h"
 #include "tests/fuzz/FakeWinsock.h"
+#include "tests/fuzz/FuzzApplication.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
 void StartApplication() {
-    static int argc = 1;
-    static char name[] = "send_command_fuzz";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    StartFuzzApplication();
     // An empty settings store of its own; every name resolves to loopback without a lookup.
     static QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());

@@ -13,20 +13,10 @@
 #include "smtp/ZelEsmtp.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/fuzz/FakeWinsock.h"
+#include "tests/fuzz/FuzzApplication.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-void StartApplication() {
-    static int argc = 1;
-    static char name[] = "smtp_reply_fuzz";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 void Prepare(TPowersock& socket) {
     socket.Host = "127.0.0.1";
@@ -120,7 +110,7 @@ std::string Stream(const std::vector<fakesock::Arrival>& arrivals) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
-    StartApplication();
+    StartFuzzApplication();
     // Bit 0: a session (else ReadLn alone, or with bit 1 the EHLO keywords); bits 0, 1 and 5
     // together: the connection is refused.
     const uint8_t mode = data[0];
