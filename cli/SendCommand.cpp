@@ -12,6 +12,7 @@
 #include "cli/SendOptions.h"
 #include "platform/CodePage.h"
 #include "platform/Version.h"
+#include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
@@ -57,10 +58,8 @@ std::string MessageOf(const std::exception& e) {
 }
 
 // A server's reply line comes with its line end.
-std::string Line(std::string text) {
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return platform::SjisToUtf8(text);
+std::string Line(const std::string& text) {
+    return platform::SjisToUtf8(WithoutLineEnd(text));
 }
 
 int StatusOf(const TSendFlow& flow, std::ostream& err) {

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "jconvert/jconvert.h"
+#include "smtp/ZelLines.h"
 
 namespace {
 
@@ -11,12 +12,6 @@ std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
     return text;
-}
-
-std::string WithoutLineEnd(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    return line;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "smtp/ZelLines.h"
 
+#include <algorithm>
+
 #include "platform/Exception.h"
 
 namespace {
@@ -86,4 +88,28 @@ std::string FoldHeaderLine(std::string_view Line) {
         last = point;
     }
     return folded.append(Line.substr(start));
+}
+
+int ReplyCodeOf(const std::string& Line) {
+    const auto digits = std::find_if(Line.begin(), Line.begin() + std::min<size_t>(Line.size(), 10),
+                                     [](char c) { return c < '0' || c > '9'; }) -
+                        Line.begin();
+    if (digits == 0)
+        return 0;
+    const long long value = std::stoll(Line.substr(0, digits));
+    if (value > 2147483647LL)
+        return 0;
+    if (value > 32767)
+        throw ERangeError("Reply code out of range: " + std::to_string(value));
+    return static_cast<int>(value);
+}
+
+bool IsContinuationLine(std::string_view Reply) {
+    return !Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'));
+}
+
+std::string WithoutLineEnd(std::string Line) {
+    while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n'))
+        Line.pop_back();
+    return Line;
 }

@@ -21,6 +21,16 @@ void AppendContentLine(std::string& Out, std::string_view Line);
 // Writes CR LF-terminated Lines to Out, doubling a "." at the start of each line.
 void WriteDotStuffed(TStream& Out, std::string_view Lines);
 
+// The code of a reply line as Transaction reads it: up to ten leading digits, 0 when there are
+// none or they overflow; raises ERangeError above what ReplyCode holds.
+int ReplyCodeOf(const std::string& Line);
+
+// A reply line that more lines of the same reply follow ("250-..." or a leading blank).
+bool IsContinuationLine(std::string_view Reply);
+
+// Line without the CR and LF bytes that end it.
+std::string WithoutLineEnd(std::string Line);
+
 // Line as it goes out in the header: unchanged while it holds at most 998 bytes; a longer line
 // is folded (CR LF put before a blank) so that its lines stay near 78 characters. A word longer
 // than that keeps a line of its own; the first word of the value stays beside the name.

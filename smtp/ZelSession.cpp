@@ -6,23 +6,6 @@
 
 namespace {
 
-bool IsContinuation(const std::string& Reply) {
-    return !Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'));
-}
-
-// The three-digit code that starts a reply, 0 when there is none.
-int16_t CodeOf(const std::string& Reply) {
-    if (Reply.size() < 3)
-        return 0;
-    int16_t code = 0;
-    for (int i = 0; i < 3; ++i) {
-        if (Reply[i] < '0' || Reply[i] > '9')
-            return 0;
-        code = static_cast<int16_t>(code * 10 + (Reply[i] - '0'));
-    }
-    return code;
-}
-
 void Redact(std::string& Text, const std::string& Secret) {
     if (Secret.empty())
         return;
@@ -47,7 +30,7 @@ TEhloKeywords TZelSMTP::SayEhlo() {
     RequireSingleLine("UserID", UserID);
     std::vector<std::string> lines{Transaction("EHLO " + (UserID.empty() ? "localhost" : UserID))};
     const int16_t code = ReplyCode;
-    while (IsContinuation(lines.back()))
+    while (IsContinuationLine(lines.back()))
         lines.push_back(ReadLn());
     if (code != 250)
         throw Exception(lines.back().empty() ? lines.front() : lines.back());
@@ -106,7 +89,7 @@ std::string TZelSMTP::SecretTransaction(const std::string& Prefix, const std::st
     ReplyCode = 0;
     Writeln(Prefix + Secret);
     std::string reply = ReadLn();
-    const int16_t code = CodeOf(reply);
+    const auto code = static_cast<int16_t>(ReplyCodeOf(reply));
     SkipContinuationLines(reply);
     Redact(reply, Secret);
     Redact(reply, AuthPassword);

@@ -8,22 +8,6 @@
 
 namespace {
 
-// The code of a reply line as Transaction reads it: up to ten leading digits, 0 when there are
-// none or they overflow, a range error above what ReplyCode holds.
-int ReplyCodeOf(const std::string& Line) {
-    const auto digits = std::find_if(Line.begin(), Line.begin() + std::min<size_t>(Line.size(), 10),
-                                     [](char c) { return c < '0' || c > '9'; }) -
-                        Line.begin();
-    if (digits == 0)
-        return 0;
-    const long long value = std::stoll(Line.substr(0, digits));
-    if (value > 2147483647LL)
-        return 0;
-    if (value > 32767)
-        throw ERangeError("Reply code out of range: " + std::to_string(value));
-    return static_cast<int>(value);
-}
-
 // Sets the flag; the owner of it clears it when the scope ends, however it ends.
 class BusyScope {
   public:
@@ -125,9 +109,8 @@ void TZelSMTP::SayHelo() {
 }
 
 void TZelSMTP::SkipContinuationLines(std::string& Reply) {
-    while (!Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'))) {
+    while (IsContinuationLine(Reply))
         Reply = ReadLn();
-    }
 }
 
 void TZelSMTP::Send() {
