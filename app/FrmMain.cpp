@@ -399,14 +399,30 @@ std::string TFrmMain::Subject() const {
 // The lines the body shows, wrapped at its width, so that the reader gets the lines the writer
 // saw; like a memo's own line list, an empty last line (the text ends in a line break) is not
 // a line.
-std::vector<std::string> TFrmMain::BodyLines() const {
+QStringList TFrmMain::MemoLines() const {
     QStringList lines = DisplayedLines(*Memo1);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
+    return lines;
+}
+
+std::vector<std::string> TFrmMain::BodyLines() const {
     std::vector<std::string> result;
-    for (const QString& line : lines)
+    for (const QString& line : MemoLines())
         result.push_back(ToSjis(line));
     return result;
+}
+
+// Straight from the widgets: nothing passes through Shift_JIS.
+TMessageText TFrmMain::UnicodeText() const {
+    TMessageText text{Edit_ToAddress->text().toStdString(),
+                      Edit_ToCarbonCopy->text().toStdString(),
+                      Edit_ToBlindCarbonCopy->text().toStdString(),
+                      Edit_kenmei->text().toStdString(),
+                      {}};
+    for (const QString& line : MemoLines())
+        text.Body.push_back(line.toStdString());
+    return text;
 }
 
 void TFrmMain::ClearFields() {

@@ -4,6 +4,7 @@
 // and is the hand-over point through which those windows return their choice.
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +66,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::string ToBlindCarbonCopy() const override;
     std::string Subject() const override;
     std::vector<std::string> BodyLines() const override;
+    TMessageText UnicodeText() const override;
     void ClearFields() override;
     void SetStatusText(const std::string& text) override;
     // Asks in the masked password box; nothing is stored.
@@ -113,6 +115,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void CenterOnScreen();
 
     void FillFromAddressBook(QLineEdit* field);
+    QStringList MemoLines() const;
     void ShowModal(QDialog& window);
 
     TSecondaryWindows Windows;

@@ -12,18 +12,12 @@
 #include "platform/Exception.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
+#include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
 
-struct TSendFlow::TMessageFields {
-    std::string ToAddress;
-    std::string ToCarbonCopy;
-    std::string ToBlindCarbonCopy;
-    std::string Subject;
-    std::vector<std::string> Body;
-};
-
 struct TSendFlow::TSendSettings {
-    std::string Name;
+    std::string NameUtf8;
+    std::string Name;  // Shift_JIS, for a message in ISO-2022-JP
     std::string Email;
     std::string UserID;
     std::string Smtp;
@@ -34,6 +28,8 @@ struct TSendFlow::TSendSettings {
 };
 
 namespace {
+
+const char* const kLocalProgram = "もこちゃんのぴこぴこ便";
 
 // Clears a flag when the scope ends, however it ends.
 class TFlagScope {
@@ -122,7 +118,34 @@ class TPasswordScope {
     std::string& password_;
 };
 
+// What both forms of the message share: the sender, the date, the charset and the BCC entry;
+// the lists the texts go into are emptied.
+void FillEnvelope(TZelSMTP& client, const std::string& email, const TMessageText& message,
+                  const char* charset) {
+    client.Charset = charset;
+    client.TextIsUtf8 = std::string_view(charset) == "UTF-8";
+    TPostMessage& post = client.PostMessage;
+    post.FromAddress = email;
+    post.Date = Rfc5322Date(std::time(nullptr));
+    post.ToAddress.Clear();
+    post.ToCarbonCopy.Clear();
+    post.ToBlindCarbonCopy.Clear();
+    post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
+    post.Body.Clear();
+}
+
 }  // namespace
+
+TMessageText TComposeFields::UnicodeText() const {
+    TMessageText text{platform::SjisToUtf8(ToAddress()),
+                      platform::SjisToUtf8(ToCarbonCopy()),
+                      platform::SjisToUtf8(ToBlindCarbonCopy()),
+                      platform::SjisToUtf8(Subject()),
+                      {}};
+    for (const std::string& line : BodyLines())
+        text.Body.push_back(platform::SjisToUtf8(line));
+    return text;
+}
 
 bool TComposeFields::ConfirmMachineDependent(const std::string& question) {
     return platform::CurrentMessageBoxes().Show(
@@ -157,7 +180,7 @@ void TSendFlow::SetInstanceProperties() {
     ZelSMTP1.ClearParams = true;
     ZelSMTP1.SubType = mtPlain;
     ZelSMTP1.Charset = "iso-2022-jp";
-    ZelSMTP1.PostMessage.LocalProgram = platform::Sjis("もこちゃんのぴこぴこ便");
+    ZelSMTP1.PostMessage.LocalProgram = platform::Sjis(kLocalProgram);
 }
 
 void TSendFlow::BindEvents() {
@@ -196,13 +219,22 @@ void TSendFlow::SpeedButton3Click() {
         ShowBox("宛先を設定してね。");
         return;
     }
-    TMessageFields message;
-    if (!ReadFields(message))
+    utf8_ = false;
+    unencodable_ = 0;
+    const TCharset charset = CharsetOf(ReadSetting("Charset"));
+    TMessageText message;
+    if (!ReadFields(charset, message))
         return;
     TSendSettings settings = ReadSettings();
-    ApplySettings(settings);
-    if (!SettleCharacters(settings, message))
+    if (!SettleName(charset, settings, message))
         return;
+    ApplySettings(settings);
+    if (!CheckAddresses(settings, message))
+        return;
+    if (utf8_ ? !SettleUnicodeCharacters(settings, message) : !SettleCharacters(settings, message))
+        return;
+    if (unencodable_ != 0)
+        Fields.SetStatusText(Utf8Notice(unencodable_));
     TPasswordScope password(ZelSMTP1.AuthPassword);
     if (!TakePassword(settings))
         return;
@@ -217,10 +249,19 @@ void TSendFlow::SpeedButton3Click() {
     }
 }
 
-// Reads every field before anything is sent, so a character that code page 932 cannot hold
-// stops the send with the fields untouched instead of reaching the server mangled.
-bool TSendFlow::ReadFields(TMessageFields& message) {
+std::string TSendFlow::ReadSetting(const char* ident) {
+    const auto given = overrides_.find(ident);
+    return given != overrides_.end() ? given->second
+                                     : TRegIniFile().ReadUtf8String("Settings", ident, "");
+}
+
+// Reads every field before anything is sent. A character that code page 932 cannot hold never
+// reaches the server mangled: it sends the message in UTF-8, or, when the setting asks for
+// ISO-2022-JP, stops the send with the fields untouched.
+bool TSendFlow::ReadFields(TCharset charset, TMessageText& message) {
     const char* field = "宛先";
+    if (charset == TCharset::Utf8)
+        return ReadUnicodeFields(field, message);
     try {
         message.ToAddress = Fields.ToAddress();
         field = "ＣＣ";
@@ -233,25 +274,42 @@ bool TSendFlow::ReadFields(TMessageFields& message) {
         message.Body = Fields.BodyLines();
         return true;
     } catch (const ECodePageError& e) {
-        lastOutcome_ = Outcome::Unencodable;
-        lastError_ = e.Message();
-        platform::ShowMessage(platform::Sjis(field) +
-                              platform::Sjis("に、シフトJISで表せない文字 ") +
-                              platform::CodePointName(e.Character) +
-                              platform::Sjis(" があります。この文字を直してから送信してね。"));
+        if (charset == TCharset::Iso2022Jp) {
+            RefuseUnencodable(field, e);
+            return false;
+        }
+        unencodable_ = e.Character;
+        return ReadUnicodeFields(field, message);
+    }
+}
+
+bool TSendFlow::ReadUnicodeFields(const char* field, TMessageText& message) {
+    try {
+        message = Fields.UnicodeText();
+        utf8_ = true;
+        return true;
+    } catch (const ECodePageError& e) {
+        RefuseUnencodable(field, e);
         return false;
     }
 }
 
+void TSendFlow::RefuseUnencodable(const char* field, const ECodePageError& e) {
+    lastOutcome_ = Outcome::Unencodable;
+    lastError_ = e.Message();
+    platform::ShowMessage(platform::Sjis(field) + platform::Sjis("に、シフトJISで表せない文字 ") +
+                          platform::CodePointName(e.Character) +
+                          platform::Sjis(" があります。この文字を直してから送信してね。"));
+}
+
+// Values in the store's Unicode; those the message needs in Shift_JIS are converted as the
+// store's own reading would, raising ECodePageError for a character code page 932 lacks.
 TSendFlow::TSendSettings TSendFlow::ReadSettings() {
-    TRegIniFile settings;
-    const auto read = [&](const char* ident) {
-        const auto given = overrides_.find(ident);
-        return given != overrides_.end() ? given->second
-                                         : settings.ReadString("Settings", ident, "");
+    const auto read = [this](const char* ident) {
+        return platform::Utf8ToSjis(ReadSetting(ident));
     };
     TSendSettings values;
-    values.Name = read("Name");
+    values.NameUtf8 = ReadSetting("Name");
     values.Email = read("Email");
     values.UserID = read("UserID");
     values.Smtp = read("Smtp");
@@ -278,6 +336,43 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
         throw Exception(platform::Sjis("証明書ファイル ") + settings.CAFile +
                         platform::Sjis(" を読めません"));
     }
+}
+
+// The sender's name belongs to the message: one that ISO-2022-JP cannot carry sends the whole
+// message in UTF-8 as well, unless the setting asks for ISO-2022-JP, where it stays the setting
+// that cannot be read.
+bool TSendFlow::SettleName(TCharset charset, TSendSettings& settings, TMessageText& message) {
+    if (utf8_)
+        return true;
+    try {
+        settings.Name = platform::Utf8ToSjis(settings.NameUtf8);
+        return true;
+    } catch (const ECodePageError& e) {
+        if (charset == TCharset::Iso2022Jp)
+            throw;
+        unencodable_ = e.Character;
+        return ReadUnicodeFields("宛先", message);
+    }
+}
+
+// No server without SMTPUTF8 takes an address outside ASCII, whatever the message's set.
+bool TSendFlow::CheckAddresses(const TSendSettings& settings, const TMessageText& message) {
+    const auto unicode = [this](const std::string& text) {
+        return utf8_ ? text : platform::SjisToUtf8(text);
+    };
+    const std::pair<const char*, std::string> entries[] = {
+        {"宛先", unicode(message.ToAddress)},
+        {"ＣＣ", unicode(message.ToCarbonCopy)},
+        {"ＢＣＣ", unicode(message.ToBlindCarbonCopy)},
+        {"オプション設定", platform::SjisToUtf8(settings.Email)}};
+    for (const auto& [field, entry] : entries) {
+        if (const char32_t c = FindNonAsciiAddressChar(entry)) {
+            lastOutcome_ = Outcome::Unencodable;
+            platform::ShowMessage(NonAsciiAddressMessage(field, c));
+            return false;
+        }
+    }
+    return true;
 }
 
 // The AUTH password, before anything is sent; false when there is none to be had.
@@ -311,7 +406,7 @@ std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
 // ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
 // become their twins, a user-defined character stops the send, and machine-dependent characters
 // go only when the user agrees. The fields themselves stay as typed.
-bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& message) {
+bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageText& message) {
     std::vector<std::pair<const char*, std::string*>> texts = {
         {"件名", &message.Subject}, {"オプション設定の名前", &settings.Name}};
     for (auto& line : message.Body)
@@ -334,9 +429,34 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& messag
     return false;
 }
 
-void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& message) {
+// UTF-8 carries every other character as typed; a character of the writer's own font still
+// reaches no reader.
+bool TSendFlow::SettleUnicodeCharacters(const TSendSettings& settings,
+                                        const TMessageText& message) {
+    std::vector<std::pair<const char*, const std::string*>> texts = {
+        {"宛先", &message.ToAddress},
+        {"ＣＣ", &message.ToCarbonCopy},
+        {"ＢＣＣ", &message.ToBlindCarbonCopy},
+        {"件名", &message.Subject},
+        {"オプション設定の名前", &settings.NameUtf8}};
+    for (const auto& line : message.Body)
+        texts.emplace_back("本文", &line);
+    for (const auto& [field, text] : texts) {
+        if (const char32_t c = FindPrivateUseChar(*text)) {
+            lastOutcome_ = Outcome::Unencodable;
+            platform::ShowMessage(UserDefinedCharMessage(field, c));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& message) {
     ZelSMTP1.Connect();
-    FillPostMessage(settings, message);
+    if (utf8_)
+        FillUtf8PostMessage(settings, message);
+    else
+        FillPostMessage(settings, message);
     accepted_ = false;
     replyWaitShown_ = false;
     ZelSMTP1.Send();
@@ -349,26 +469,37 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
     ZelSMTP1.Disconnect();
 }
 
-void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
+void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageText& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
-    post.FromAddress = settings.Email;
+    FillEnvelope(ZelSMTP1, settings.Email, message, "iso-2022-jp");
     post.FromName =
         HeaderText(settings.Name, std::string_view("From: <>").size() + settings.Email.size());
     post.Subject = HeaderText(message.Subject, std::string_view("Subject: ").size());
-    // Idempotent: an X-Mailer already encoded is plain ASCII and passes unchanged.
-    post.LocalProgram = HeaderText(post.LocalProgram, std::string_view("X-Mailer: ").size());
-    post.Date = Rfc5322Date(std::time(nullptr));
-    post.ToAddress.Clear();
-    post.ToCarbonCopy.Clear();
-    post.ToBlindCarbonCopy.Clear();
+    post.LocalProgram =
+        HeaderText(platform::Sjis(kLocalProgram), std::string_view("X-Mailer: ").size());
     post.ToAddress.Add(message.ToAddress);
     post.ToCarbonCopy.Add(message.ToCarbonCopy);
-    post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
-    post.Body.Clear();
     for (const auto& line : message.Body) {
         for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
             post.Body.Add(std::move(wireLine));
     }
+}
+
+// Every text as typed, in UTF-8: the header texts as encoded-words, the body lines as the
+// client's base64 takes them. A blank after the name lets the address fold onto a line of its
+// own.
+void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message) {
+    TPostMessage& post = ZelSMTP1.PostMessage;
+    FillEnvelope(ZelSMTP1, settings.Email, message, "UTF-8");
+    const std::string name =
+        EncodeUtf8HeaderValue(settings.NameUtf8, std::string_view("From: ").size());
+    post.FromName = name.empty() ? name : name + " ";
+    post.Subject = EncodeUtf8HeaderValue(message.Subject, std::string_view("Subject: ").size());
+    post.LocalProgram = EncodeUtf8HeaderValue(kLocalProgram, std::string_view("X-Mailer: ").size());
+    post.ToAddress.Add(EncodeUtf8Recipients(message.ToAddress));
+    post.ToCarbonCopy.Add(EncodeUtf8Recipients(message.ToCarbonCopy));
+    for (const auto& line : message.Body)
+        post.Body.Add(line);
 }
 
 void TSendFlow::Fail(const std::string& error) {

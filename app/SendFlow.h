@@ -7,7 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "app/MessageCharset.h"
+
+class ECodePageError;
 class TZelSMTP;
+
+// The texts of one message: Shift_JIS, or UTF-8 for a message that goes out in UTF-8.
+struct TMessageText {
+    std::string ToAddress;
+    std::string ToCarbonCopy;
+    std::string ToBlindCarbonCopy;
+    std::string Subject;
+    std::vector<std::string> Body;
+};
 
 // The compose fields and the status panel, as the send flow sees them. Texts are Shift_JIS;
 // reading a field whose text code page 932 cannot hold raises ECodePageError.
@@ -20,6 +32,9 @@ class TComposeFields {
     virtual std::string ToBlindCarbonCopy() const = 0;
     virtual std::string Subject() const = 0;
     virtual std::vector<std::string> BodyLines() const = 0;
+    // The five fields as typed, in UTF-8, for a message that goes out in UTF-8. By default the
+    // Shift_JIS texts above, converted; fields that hold more than Shift_JIS give it directly.
+    virtual TMessageText UnicodeText() const;
     // Empties To, CC, BCC, subject and body, in that order.
     virtual void ClearFields() = 0;
     // The status panel; does nothing once the panel is gone.
@@ -62,8 +77,8 @@ class TSendFlow {
     void ZelSMTP1ReplyWait(int Seconds);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
-    // "Smtp", "Port", "Security", "AuthUser", "CAFile") at every send; the stored values are
-    // then neither read nor changed.
+    // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset") at every send; the stored
+    // values are then neither read nor changed. Values are UTF-8, as the store holds them.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
     // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer.
     void SetPasswordOverride(std::optional<std::string> password);
@@ -87,19 +102,25 @@ class TSendFlow {
     const std::string& LastError() const { return lastError_; }
 
   private:
-    struct TMessageFields;
     struct TSendSettings;
 
     void SetInstanceProperties();
     void BindEvents();
-    bool ReadFields(TMessageFields& message);
+    std::string ReadSetting(const char* ident);
+    bool ReadFields(TCharset charset, TMessageText& message);
+    bool ReadUnicodeFields(const char* field, TMessageText& message);
+    void RefuseUnencodable(const char* field, const ECodePageError& e);
     TSendSettings ReadSettings();
+    bool SettleName(TCharset charset, TSendSettings& settings, TMessageText& message);
     void ApplySettings(const TSendSettings& settings);
-    bool SettleCharacters(TSendSettings& settings, TMessageFields& message);
+    bool SettleCharacters(TSendSettings& settings, TMessageText& message);
+    bool SettleUnicodeCharacters(const TSendSettings& settings, const TMessageText& message);
+    bool CheckAddresses(const TSendSettings& settings, const TMessageText& message);
     bool TakePassword(const TSendSettings& settings);
     std::optional<std::string> Password(const TSendSettings& settings);
-    void Deliver(const TSendSettings& settings, const TMessageFields& message);
-    void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
+    void Deliver(const TSendSettings& settings, const TMessageText& message);
+    void FillPostMessage(const TSendSettings& settings, const TMessageText& message);
+    void FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message);
     void Fail(const std::string& error);
     void FailWithoutReply(const std::string& error);
 
@@ -113,4 +134,8 @@ class TSendFlow {
     bool accepted_ = false;
     bool connectionFailed_ = false;
     bool replyWaitShown_ = false;
+    // The message goes out in UTF-8; in the automatic set because of this character (0 when
+    // the setting asked for UTF-8).
+    bool utf8_ = false;
+    char32_t unencodable_ = 0;
 };

@@ -34,6 +34,15 @@ bool IsDomainText(const std::string& domain) {
     return true;
 }
 
+// The character and a blank, where code page 932 holds it; nothing otherwise.
+std::string Shown(char32_t c) {
+    try {
+        return platform::Utf8ToSjis(QString::fromUcs4(&c, 1).toStdString()) + " ";
+    } catch (const ECodePageError&) {
+        return std::string();
+    }
+}
+
 }  // namespace
 
 int32_t StrToInt(const std::string& S) {
@@ -103,10 +112,25 @@ std::string NewMessageId(const std::string& senderAddress) {
 
 std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character) {
     const std::u32string unicode = platform::FromSjis(character).toStdU32String();
-    return platform::Sjis(fieldUtf8) + platform::Sjis("に、外字 ") + character + " (" +
-           platform::CodePointName(unicode.empty() ? 0 : unicode[0]) +
+    return UserDefinedCharMessage(fieldUtf8, unicode.empty() ? 0 : unicode[0]);
+}
+
+std::string UserDefinedCharMessage(const char* fieldUtf8, char32_t character) {
+    return platform::Sjis(fieldUtf8) + platform::Sjis("に、外字 ") + Shown(character) + "(" +
+           platform::CodePointName(character) +
            platform::Sjis(
                ") があります。外字は相手に届かないので、この文字を直してから送信してね。");
+}
+
+std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character) {
+    return platform::Sjis(fieldUtf8) + platform::Sjis("のメールアドレスに、ASCII 以外の文字 ") +
+           Shown(character) + "(" + platform::CodePointName(character) +
+           platform::Sjis(") があります。メールアドレスは半角英数字で書いてから送信してね。");
+}
+
+std::string Utf8Notice(char32_t character) {
+    return platform::Sjis("ISO-2022-JP で表せない文字 ") + platform::CodePointName(character) +
+           platform::Sjis(" があるので、UTF-8 で送ります");
 }
 
 std::string MachineDependentQuestion(const std::vector<std::string>& characters) {

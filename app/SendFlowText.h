@@ -1,6 +1,7 @@
 #pragma once
 // Texts the send flow makes on its own: the port number from its setting, the Date and the
-// Message-ID header values, the messages about characters ISO-2022-JP carries badly.
+// Message-ID header values, the messages about characters ISO-2022-JP carries badly or no mail
+// may carry. Messages are Shift_JIS.
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -21,6 +22,16 @@ std::string NewMessageId(const std::string& senderAddress);
 // The message that stops a send for a user-defined character (Shift_JIS, two bytes) in the field
 // named fieldUtf8.
 std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character);
+
+// The same for a character given by its code point (a message in UTF-8); the character itself
+// is shown where code page 932 holds it.
+std::string UserDefinedCharMessage(const char* fieldUtf8, char32_t character);
+
+// The message that stops a send for a character outside ASCII in a mail address of the field.
+std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character);
+
+// The status that tells why the message goes out in UTF-8.
+std::string Utf8Notice(char32_t character);
 
 // The question before sending machine-dependent characters (each Shift_JIS, two bytes).
 std::string MachineDependentQuestion(const std::vector<std::string>& characters);

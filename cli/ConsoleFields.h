@@ -6,24 +6,26 @@
 #include <vector>
 
 #include "app/SendFlow.h"
+#include "cli/MessageText.h"
 
 class TConsoleFields : public TComposeFields {
   public:
-    // Texts are Shift_JIS. Progress texts reach status only when showProgress is set.
+    // Progress texts reach status only when showProgress is set.
     TConsoleFields(std::ostream& status, bool showProgress)
         : status_(status), showProgress_(showProgress) {}
 
-    std::string To, Cc, Bcc, SubjectText;
-    std::vector<std::string> Body;
+    TConsoleText To, Cc, Bcc, SubjectText, Body;
     // Refuse to send machine-dependent characters instead of warning about them.
     bool Strict = false;
 
-    bool ToAddressEmpty() const override { return To.empty(); }
-    std::string ToAddress() const override { return To; }
-    std::string ToCarbonCopy() const override { return Cc; }
-    std::string ToBlindCarbonCopy() const override { return Bcc; }
-    std::string Subject() const override { return SubjectText; }
-    std::vector<std::string> BodyLines() const override { return Body; }
+    bool ToAddressEmpty() const override { return To.Utf8.empty(); }
+    // Shift_JIS; a text that code page 932 cannot hold raises ECodePageError, as in the window.
+    std::string ToAddress() const override { return Sjis(To); }
+    std::string ToCarbonCopy() const override { return Sjis(Cc); }
+    std::string ToBlindCarbonCopy() const override { return Sjis(Bcc); }
+    std::string Subject() const override { return Sjis(SubjectText); }
+    std::vector<std::string> BodyLines() const override;
+    TMessageText UnicodeText() const override;
     void ClearFields() override;
     void SetStatusText(const std::string& text) override;
     void SetProgressText(const std::string& text) override;
@@ -31,6 +33,8 @@ class TConsoleFields : public TComposeFields {
     bool ConfirmMachineDependent(const std::string& question) override;
 
   private:
+    static std::string Sjis(const TConsoleText& text);
+
     std::ostream& status_;
     bool showProgress_;
 };

@@ -18,28 +18,45 @@ bool IsValidCp932(std::string_view text) {
     return platform::SjisToUtf8(text).find("\xEF\xBF\xBD") == std::string::npos;
 }
 
-std::string FromUtf8(std::string_view text, const std::string& what) {
-    if (!IsValidUtf8(text))
+void RequireValid(std::string_view text, const std::string& encoding, const std::string& what) {
+    if (encoding == "utf-8" && !IsValidUtf8(text))
         throw EEncodingError(what + " は正しい UTF-8 ではありません。");
-    try {
-        return platform::Utf8ToSjis(text);
-    } catch (const ECodePageError& e) {
-        const std::string character = QString::fromUcs4(&e.Character, 1).toStdString();
-        throw EEncodingError(what + " の文字「" + character + "」(" +
-                             platform::CodePointName(e.Character) +
-                             ") はシフトJISで表せないため、送信しませんでした。");
-    }
+    if (encoding != "utf-8" && !IsValidCp932(text))
+        throw EEncodingError(what + " は正しい cp932 ではありません。");
 }
 
 }  // namespace
 
+TConsoleText ReadConsoleText(std::string_view text, const std::string& encoding,
+                             const std::string& what) {
+    RequireValid(text, encoding, what);
+    TConsoleText read;
+    if (encoding != "utf-8") {
+        read.Sjis = text;
+        read.Utf8 = platform::SjisToUtf8(text);
+        return read;
+    }
+    read.Utf8 = text;
+    try {
+        read.Sjis = platform::Utf8ToSjis(text);
+    } catch (const ECodePageError& e) {
+        read.Unencodable = e.Character;
+    }
+    return read;
+}
+
+EEncodingError UnencodableError(const std::string& what, char32_t character) {
+    return EEncodingError(what + " の文字「" + QString::fromUcs4(&character, 1).toStdString() +
+                          "」(" + platform::CodePointName(character) +
+                          ") はシフトJISで表せないため、送信しませんでした。");
+}
+
 std::string ToShiftJis(std::string_view text, const std::string& encoding,
                        const std::string& what) {
-    if (encoding == "utf-8")
-        return FromUtf8(text, what);
-    if (!IsValidCp932(text))
-        throw EEncodingError(what + " は正しい cp932 ではありません。");
-    return std::string(text);
+    const TConsoleText read = ReadConsoleText(text, encoding, what);
+    if (read.Unencodable != 0)
+        throw UnencodableError(what, read.Unencodable);
+    return read.Sjis;
 }
 
 std::vector<std::string> SplitBodyLines(std::string_view text) {

@@ -11,6 +11,7 @@
 #include "cli/PasswordCommand.h"
 #include "cli/SendOptions.h"
 #include "platform/CodePage.h"
+#include "platform/RegIniFile.h"
 #include "platform/Version.h"
 #include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
@@ -32,22 +33,43 @@ std::string ReadBody(const TSendOptions& options, std::istream& input) {
     return body;
 }
 
-// Every text of the run in Shift_JIS; raises EEncodingError before anything is sent.
-void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
-    const auto convert = [&options](const std::string& text, const char* what) {
-        return ToShiftJis(text, options.Encoding, what);
-    };
-    fields.To = convert(*options.To, "--to");
-    fields.Cc = convert(options.Cc, "--cc");
-    fields.Bcc = convert(options.Bcc, "--bcc");
-    fields.SubjectText = convert(options.Subject, "--subject");
-    fields.Body = SplitBodyLines(convert(body, "本文"));
+// The "Charset" of this run asks for ISO-2022-JP: text that it cannot carry is refused here,
+// before anything is sent, as it always was.
+bool OnlyIso2022Jp(const TSendOptions& options) {
+    const auto given = options.Overrides.find("Charset");
+    const std::string charset = given != options.Overrides.end()
+                                    ? given->second
+                                    : TRegIniFile().ReadUtf8String("Settings", "Charset", "");
+    return charset == "iso-2022-jp";
 }
 
-std::map<std::string, std::string> SjisOverrides(const TSendOptions& options) {
+// Every text of the run; raises EEncodingError before anything is sent.
+void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
+    const bool onlyIso = OnlyIso2022Jp(options);
+    const auto read = [&options, onlyIso](const std::string& text, const char* what) {
+        TConsoleText read = ReadConsoleText(text, options.Encoding, what);
+        if (onlyIso && read.Unencodable != 0)
+            throw UnencodableError(what, read.Unencodable);
+        return read;
+    };
+    fields.To = read(*options.To, "--to");
+    fields.Cc = read(options.Cc, "--cc");
+    fields.Bcc = read(options.Bcc, "--bcc");
+    fields.SubjectText = read(options.Subject, "--subject");
+    fields.Body = read(body, "本文");
+}
+
+// The settings of the run in UTF-8, as the store holds them. The sender's name may hold what
+// Shift_JIS cannot, unless ISO-2022-JP is asked for; no other setting may.
+std::map<std::string, std::string> Utf8Overrides(const TSendOptions& options) {
+    const bool onlyIso = OnlyIso2022Jp(options);
     std::map<std::string, std::string> overrides;
     for (const auto& [setting, value] : options.Overrides) {
-        overrides[setting] = ToShiftJis(value, options.Encoding, OptionForSetting(setting));
+        const std::string option = OptionForSetting(setting);
+        const TConsoleText read = ReadConsoleText(value, options.Encoding, option);
+        if (read.Unencodable != 0 && (onlyIso || setting != "Name"))
+            throw UnencodableError(option, read.Unencodable);
+        overrides[setting] = read.Utf8;
     }
     return overrides;
 }
@@ -91,7 +113,7 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     FillFields(options, ReadBody(options, input), fields);
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
-    flow.SetSettingOverrides(SjisOverrides(options));
+    flow.SetSettingOverrides(Utf8Overrides(options));
     if (options.PasswordCommand) {
         std::optional<std::string> password = RunPasswordCommand(*options.PasswordCommand);
         if (!password) {

@@ -16,6 +16,7 @@ const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--auth-user", "AuthUser"},
     {"--ca-file", "CAFile"},
     {"--password-command", ""},
+    {"--charset", "Charset"},
 };
 // clang-format on
 
@@ -46,12 +47,19 @@ int32_t Seconds(const std::string& name, const std::string& value) {
     return seconds;
 }
 
+void RequireCharset(const std::string& value) {
+    if (value != "auto" && value != "iso-2022-jp" && value != "utf-8")
+        throw EUsageError("--charset must be auto, iso-2022-jp or utf-8, not '" + value + "'");
+}
+
 void Store(TSendOptions& options, const std::string& name, std::string value) {
     if (const auto seconds = kSecondsOptions.find(name); seconds != kSecondsOptions.end()) {
         options.*(seconds->second) = Seconds(name, value);
         return;
     }
     const std::string_view setting = kValueOptions.at(name);
+    if (name == "--charset")
+        RequireCharset(value);
     if (!setting.empty()) {
         options.Overrides[std::string(setting)] = std::move(value);
     } else if (name == "--to") {
@@ -119,6 +127,7 @@ std::string OptionForSetting(const std::string& setting) {
 std::string SendUsage() {
     return "usage: tidemark-send --to TEXT [--cc TEXT] [--bcc TEXT] [--subject TEXT]\n"
            "                     [--body-file PATH] [--encoding utf-8|cp932] [--strict]\n"
+           "                     [--charset auto|iso-2022-jp|utf-8]\n"
            "                     [--smtp HOST] [--port TEXT] [--user-id TEXT]\n"
            "                     [--name TEXT] [--email TEXT]\n"
            "                     [--security none|starttls|tls] [--auth-user TEXT]\n"
@@ -130,6 +139,9 @@ std::string SendUsage() {
            "for this run only. The body is read from --body-file, or from standard input\n"
            "when it is absent. --to, --cc and --bcc may each hold several addresses,\n"
            "separated by commas.\n"
+           "The message goes out in ISO-2022-JP when every text fits it, else in UTF-8\n"
+           "(--charset auto, the default unless the stored setting says otherwise);\n"
+           "--charset iso-2022-jp refuses what ISO-2022-JP cannot carry, utf-8 always uses it.\n"
            "Machine-dependent characters (①, ㈱, 髙, ...) are sent with a warning on standard\n"
            "error; --strict refuses them instead.\n"
            "--security starttls (usually port 587) or tls (usually port 465) protects the\n"

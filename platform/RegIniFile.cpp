@@ -68,16 +68,27 @@ void TRegIniFile::CreateKey() const {
 
 std::string TRegIniFile::ReadString(const std::string& Section, const std::string& Ident,
                                     const std::string& Default) {
+    const std::optional<QString> value = Read(Section, Ident);
+    return value ? platform::ToSjis(*value) : Default;
+}
+
+std::string TRegIniFile::ReadUtf8String(const std::string& Section, const std::string& Ident,
+                                        const std::string& Default) {
+    const std::optional<QString> value = Read(Section, Ident);
+    return value ? value->toStdString() : Default;
+}
+
+std::optional<QString> TRegIniFile::Read(const std::string& Section, const std::string& Ident) {
     QSettings settings = Open();
     settings.beginGroup(platform::FromSjis(Section));
     const QString name = platform::FromSjis(Ident);
     if (!settings.contains(name))
-        return Default;
+        return std::nullopt;
     const QVariant value = settings.value(name);
     if (value.typeId() != QMetaType::QString) {
         throw EConvertError(WithName("'%s' のデータ型が不正です", Ident));
     }
-    return platform::ToSjis(value.toString());
+    return value.toString();
 }
 
 void TRegIniFile::WriteString(const std::string& Section, const std::string& Ident,
@@ -85,6 +96,15 @@ void TRegIniFile::WriteString(const std::string& Section, const std::string& Ide
     const QString text = platform::FromSjis(Value);
     if (!RoundTrips(text, Value))
         throw EConvertError(WithName("'%s' の設定に失敗しました", Ident));
+    Write(Section, Ident, text);
+}
+
+void TRegIniFile::WriteUtf8String(const std::string& Section, const std::string& Ident,
+                                  const std::string& Value) {
+    Write(Section, Ident, QString::fromStdString(Value));
+}
+
+void TRegIniFile::Write(const std::string& Section, const std::string& Ident, const QString& text) {
     QSettings settings = Open();
     const QString section = platform::FromSjis(Section);
     const QString path = section + QLatin1Char('/') + platform::FromSjis(Ident);

@@ -8,6 +8,7 @@
 // (QSettings::setPath for the user scope), never at the real user's settings.
 #include <QSettings>
 #include <QString>
+#include <optional>
 #include <string>
 
 class TRegIniFile {  // opens the key "Software\Orvane\Tidemark\", creating it when missing
@@ -21,14 +22,23 @@ class TRegIniFile {  // opens the key "Software\Orvane\Tidemark\", creating it w
     // value that is not a string raises EConvertError "'%s' のデータ型が不正です" (value name)
     std::string ReadString(const std::string& Section, const std::string& Ident,
                            const std::string& Default);
+    // The same, as the store holds it: Unicode, in UTF-8 (for a text that Shift_JIS may not hold)
+    std::string ReadUtf8String(const std::string& Section, const std::string& Ident,
+                               const std::string& Default);
     // creates the section when missing; failures raise "キー %s の作成に失敗しました" (section
     // name) / "'%s' の設定に失敗しました" (value name)
     void WriteString(const std::string& Section, const std::string& Ident,
                      const std::string& Value);
+    // The same for a value given in UTF-8
+    void WriteUtf8String(const std::string& Section, const std::string& Ident,
+                         const std::string& Value);
 
   private:
     // A fresh QSettings for every operation, so one failure's status does not stick to the next.
     QSettings Open() const;
+    // The stored text; nullopt when the section or value is missing.
+    std::optional<QString> Read(const std::string& Section, const std::string& Ident);
+    void Write(const std::string& Section, const std::string& Ident, const QString& text);
     void CreateKey() const;
 
     QString organisation_;

@@ -1,15 +1,18 @@
 // Message assembly of TZelSMTP: the header lines in FinalHeader and the content in
 // ContentStream, with one MIME part per attachment.
+#include <algorithm>
 #include <memory>
 #include <random>
 
 #include "smtp/ZelLines.h"
 #include "smtp/ZelS_Stream.h"
+#include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
 
 const char* const kCrLf = "\r\n";
+const char* const kBase64Encoding = "Content-Transfer-Encoding: base64";
 
 // The text of an attachment entry after its last path separator.
 std::string FileNameOf(const std::string& Entry) {
@@ -63,7 +66,7 @@ void TZelSMTP::BuildMessage() {
         return;
     }
     WriteContent("--" + Boundary + kCrLf + "Content-Type: text/plain; charset=" + Charset + kCrLf +
-                 kCrLf);
+                 (TextIsUtf8 ? std::string(kBase64Encoding) + kCrLf : "") + kCrLf);
     WriteBodyLines();
     // By index: the attachment events may change the list.
     for (int i = 1; i <= PostMessage.Attachments.Count(); ++i)
@@ -106,6 +109,8 @@ void TZelSMTP::AddContentType(bool Multipart) {
         FinalHeader.Add("Content-Type: multipart/mixed; boundary=\"" + Boundary + "\"");
     } else {
         FinalHeader.Add(TextContentType(SubType) + Charset);
+        if (TextIsUtf8)
+            FinalHeader.Add(kBase64Encoding);
     }
 }
 
@@ -122,21 +127,34 @@ void TZelSMTP::MakeBoundary() {
 }
 
 bool TZelSMTP::BodyHasLineStarting(const std::string& Prefix) const {
-    for (const std::string& entry : PostMessage.Body) {
-        for (const std::string& line : SplitLines(entry)) {
-            if (line.starts_with(Prefix))
-                return true;
-        }
-    }
-    return false;
+    const std::vector<std::string> lines = BodyLines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&Prefix](const std::string& line) { return line.starts_with(Prefix); });
 }
 
 // Every body entry becomes one or more content lines: a line break inside an entry starts a
 // new line, so that no entry can carry a line of its own making (such as a lone ".").
+std::vector<std::string> TZelSMTP::BodyLines() const {
+    std::vector<std::string> lines;
+    for (const std::string& entry : PostMessage.Body) {
+        for (std::string& line : SplitLines(entry))
+            lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// A UTF-8 text goes out as base64 of its lines, each ending in CR LF as a text must before it
+// is encoded: base64 lines never begin with ".", and no server has to carry 8-bit text.
 void TZelSMTP::WriteBodyLines() {
     std::string text;
-    for (const std::string& entry : PostMessage.Body) {
-        for (const std::string& line : SplitLines(entry))
+    if (TextIsUtf8) {
+        std::string plain;
+        for (const std::string& line : BodyLines())
+            plain.append(line).append(kCrLf);
+        for (const std::string& line : Base64Lines(plain))
+            text.append(line).append(kCrLf);
+    } else {
+        for (const std::string& line : BodyLines())
             AppendContentLine(text, line);
     }
     WriteContent(text);

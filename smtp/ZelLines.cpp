@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr size_t kMaxLineLength = 998;
 constexpr size_t kFoldWidth = 78;
 
 bool IsBlank(char c) {
@@ -72,8 +71,8 @@ void WriteDotStuffed(TStream& Out, std::string_view Lines) {
     }
 }
 
-std::string FoldHeaderLine(std::string_view Line) {
-    if (Line.size() <= kMaxLineLength)
+std::string FoldHeaderLine(std::string_view Line, size_t Limit) {
+    if (Line.size() <= Limit)
         return std::string(Line);
     std::string folded;
     size_t start = 0;

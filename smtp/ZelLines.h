@@ -31,7 +31,8 @@ bool IsContinuationLine(std::string_view Reply);
 // Line without the CR and LF bytes that end it.
 std::string WithoutLineEnd(std::string Line);
 
-// Line as it goes out in the header: unchanged while it holds at most 998 bytes; a longer line
-// is folded (CR LF put before a blank) so that its lines stay near 78 characters. A word longer
-// than that keeps a line of its own; the first word of the value stays beside the name.
-std::string FoldHeaderLine(std::string_view Line);
+// Line as it goes out in the header: unchanged while it holds at most Limit bytes (998, all
+// that mail allows, unless the message wants less); a longer line is folded (CR LF put before a
+// blank) so that its lines stay near 78 characters. A word longer than that keeps a line of its
+// own; the first word of the value stays beside the name.
+std::string FoldHeaderLine(std::string_view Line, size_t Limit = 998);

@@ -20,14 +20,15 @@ std::string TrimBlanks(const std::string& Text) {
 }
 
 // Positions of the separators outside double quotes and outside "<" ">". The second byte of a
-// double-byte character may look like a backslash, so characters are stepped over whole.
-std::vector<size_t> SeparatorPositions(const std::string& Entry) {
+// Shift_JIS double-byte character may look like a backslash, so characters are stepped over
+// whole; no byte of a UTF-8 sequence is ASCII.
+std::vector<size_t> SeparatorPositions(const std::string& Entry, bool Utf8) {
     std::vector<size_t> found;
     bool quoted = false;
     bool angled = false;
     for (size_t i = 0; i < Entry.size(); ++i) {
         const char c = Entry[i];
-        if (platform::IsDBCSLeadByte(static_cast<unsigned char>(c))) {
+        if (!Utf8 && platform::IsDBCSLeadByte(static_cast<unsigned char>(c))) {
             ++i;
         } else if (quoted) {
             if (c == '\\')
@@ -49,8 +50,8 @@ std::vector<size_t> SeparatorPositions(const std::string& Entry) {
 
 }  // namespace
 
-std::vector<std::string> TZelSMTP::SplitRecipients(const std::string& Entry) {
-    const std::vector<size_t> separators = SeparatorPositions(Entry);
+std::vector<std::string> TZelSMTP::SplitRecipients(const std::string& Entry, bool Utf8) {
+    const std::vector<size_t> separators = SeparatorPositions(Entry, Utf8);
     if (separators.empty())
         return {Entry};
     std::vector<std::string> pieces;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
+#include "jconvert/LongLines.h"
 #include "platform/Exception.h"
 #include "smtp/ZelLines.h"
+#include "smtp/ZelUtf8.h"
 
 namespace {
 
@@ -158,7 +160,7 @@ void TZelSMTP::CheckEnvelope() {
     for (const TStringList* list :
          {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
         for (const std::string& entry : *list) {
-            for (const std::string& piece : SplitRecipients(entry))
+            for (const std::string& piece : SplitRecipients(entry, TextIsUtf8))
                 RequireSingleLine("Recipient address", ExtractAddress(piece));
         }
     }
@@ -174,7 +176,7 @@ std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
 void TZelSMTP::SendRecipients(const TStringList& List) {
     // By index: a handler may change the list while it is walked.
     for (int i = 0; i < List.Count(); ++i) {
-        for (const std::string& piece : SplitRecipients(List[i])) {
+        for (const std::string& piece : SplitRecipients(List[i], TextIsUtf8)) {
             const std::string address = ExtractAddress(piece);
             if (address.empty())
                 continue;
@@ -193,7 +195,8 @@ void TZelSMTP::WriteHeaderText() {
     // long for mail is folded only on its way out.
     std::string text;
     for (const std::string& line : FinalHeader)
-        text.append(FoldHeaderLine(line)).append("\r\n");
+        text.append(FoldHeaderLine(line, TextIsUtf8 ? kUtf8HeaderWidth : kMaxMailLine))
+            .append("\r\n");
     text += "\r\n\r\n";
     for (size_t at = 0; at < text.size(); at += kPiece)
         Write(text.substr(at, kPiece));

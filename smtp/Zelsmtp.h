@@ -2,7 +2,8 @@
 // TZelSMTP: the mail-sending component. It speaks plain SMTP (HELO, no extensions) over the
 // socket component it derives from, or, when Security or AuthUser asks for it, EHLO with
 // STARTTLS or TLS from the first byte and AUTH. It builds the message text from its message
-// record TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given.
+// record TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given, or,
+// for a message in UTF-8 (TextIsUtf8), a UTF-8 one.
 #include <functional>
 #include <random>
 #include <string>
@@ -97,7 +98,8 @@ class TZelSMTP : public TPowersock {
     static std::string ExtractAddress(const std::string& Entry);
     // The pieces of a recipient entry between commas or semicolons that stand outside double
     // quotes and "<" ">", each without blanks at its ends; an entry without one, unchanged.
-    static std::vector<std::string> SplitRecipients(const std::string& Entry);
+    // Utf8: the entry is UTF-8, not Shift_JIS.
+    static std::vector<std::string> SplitRecipients(const std::string& Entry, bool Utf8 = false);
 
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
@@ -110,6 +112,10 @@ class TZelSMTP : public TPowersock {
     bool ClearParams = true;
     TSubType SubType = mtPlain;
     std::string Charset = "us-ascii";
+    // The texts of PostMessage are UTF-8 (Charset names it): the body goes out as base64 of its
+    // lines joined by CR LF, in lines of 76, and header lines longer than 78 characters are
+    // folded at their blanks. The header texts must be 7-bit already (encoded-words).
+    bool TextIsUtf8 = false;
     // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
     int32_t DataTimeOut = 600000;
     TSecurity Security = secNone;
@@ -162,6 +168,7 @@ class TZelSMTP : public TPowersock {
     void MakeBoundary();
     bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
+    std::vector<std::string> BodyLines() const;
     void WriteContent(const std::string& Text);
 
   protected:

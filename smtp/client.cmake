@@ -8,5 +8,6 @@ add_library(tm_smtp STATIC
     ZelRecipients.cpp
     ZelSession.cpp
     ZelEsmtp.cpp
+    ZelUtf8.cpp
 )
 target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_jconvert tm_platform_core)

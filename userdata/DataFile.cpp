@@ -7,6 +7,19 @@
 
 namespace userdata {
 
+std::string ToFileText(const QString& text, const char* fileUtf8) {
+    try {
+        return platform::ToSjis(text);
+    } catch (const ECodePageError& e) {
+        throw ECodePageError(platform::Sjis(fileUtf8) +
+                                 platform::Sjis("はシフトJISで保存するため、文字 ") +
+                                 platform::CodePointName(e.Character) +
+                                 platform::Sjis(" は入れられません。メールの宛先・件名・本文には"
+                                                "そのまま書けます"),
+                             e.Character);
+    }
+}
+
 std::vector<std::string> TDataFile::Load() {
     try {
         protected_ = false;

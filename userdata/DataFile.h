@@ -4,7 +4,14 @@
 #include <string>
 #include <vector>
 
+class QString;
+
 namespace userdata {
+
+// A field's text for a data file, in Shift_JIS, the files' own code. A character that code page
+// 932 cannot hold raises ECodePageError saying that the file (fileUtf8, "アドレス帳") cannot
+// hold it, though a message can.
+std::string ToFileText(const QString& text, const char* fileUtf8);
 
 class TDataFile {
   public:

@@ -7,6 +7,7 @@
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "userdata/DataFile.h"
 #include "userdata/FrmAddress.h"
 #include "userdata/WindowFont.h"
 
@@ -62,7 +63,7 @@ namespace {
 std::string TypedOrKept(const QLineEdit* edit, const std::string& original) {
     if (edit->text() == FromSjis(original))
         return original;
-    return platform::ToSjis(edit->text());
+    return userdata::ToFileText(edit->text(), "アドレス帳");
 }
 
 }  // namespace

@@ -42,6 +42,11 @@ constexpr Protection kProtections[] = {
 // holds one of these puts in the chosen one's; any other port is the user's own choice.
 const char* const kUsualPorts[] = {"25", "587", "465"};
 
+// The character sets a message may go out in, as the combo box lists them, with their stored
+// values ("" reads as automatic, too).
+constexpr Protection kCharsets[] = {
+    {"自動", "auto"}, {"ISO-2022-JP", "iso-2022-jp"}, {"UTF-8", "utf-8"}};
+
 const char* const kNeedUser = "認証ユーザー名を入力してください。";
 
 QString AskForCaFile(QWidget* owner) {
@@ -87,6 +92,28 @@ void TFrmOption::CreateControls() {
     connect(Button1, &QPushButton::clicked, this, &TFrmOption::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
     CreateSecurityPage();
+    CreateCharsetPage();
+}
+
+void TFrmOption::CreateCharsetPage() {
+    TabSheet3 = new QWidget;
+    PageControl1->addTab(TabSheet3, FromSjis(Sjis("メール")));
+    GroupBox5 = new QGroupBox(FromSjis(Sjis("文字コード")), TabSheet3);
+    GroupBox5->setGeometry(8, 8, 343, 105);
+    ComboBox_charset = new QComboBox(GroupBox5);
+    ComboBox_charset->setGeometry(kEditLeft, 20, 121, kRowHeight);
+    for (const Protection& c : kCharsets)
+        ComboBox_charset->addItem(FromSjis(Sjis(c.caption)), QString::fromLatin1(c.value));
+    Label10 = new QLabel(FromSjis(Sjis("文字コード：")), GroupBox5);
+    Label10->setGeometry(kLabelLeft, 20, kEditLeft - kLabelLeft - kLabelGap, kRowHeight);
+    Label10->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label10->setBuddy(ComboBox_charset);
+    Label_charset =
+        new QLabel(FromSjis(Sjis("自動: ふだんは ISO-2022-JP で送り、絵文字など ISO-2022-JP "
+                                 "で表せない文字があるときだけ、メール全体を UTF-8 で送ります。")),
+                   GroupBox5);
+    Label_charset->setGeometry(kLabelLeft, 46, 331, 52);
+    Label_charset->setWordWrap(true);
 }
 
 void TFrmOption::CreateSecurityPage() {
@@ -151,19 +178,20 @@ std::vector<TFrmOption::Field> TFrmOption::Fields() const {
             {"CAFile", Edit_cafile}};
 }
 
-// A stored value the list does not know is shown, and kept, as it is.
-void TFrmOption::ShowSecurity(const std::string& value) {
-    const QString stored = FromSjis(value.empty() ? "none" : value);
-    int index = ComboBox_security->findData(stored);
+// A stored value the list does not know is shown, and kept, as it is; an empty one is the
+// first choice.
+void TFrmOption::ShowChoice(QComboBox* box, const std::string& value) {
+    const QString stored = value.empty() ? box->itemData(0).toString() : FromSjis(value);
+    int index = box->findData(stored);
     if (index < 0) {
-        ComboBox_security->addItem(stored, stored);
-        index = ComboBox_security->count() - 1;
+        box->addItem(stored, stored);
+        index = box->count() - 1;
     }
-    ComboBox_security->setCurrentIndex(index);
+    box->setCurrentIndex(index);
 }
 
-std::string TFrmOption::SecurityValue() const {
-    return platform::ToSjis(ComboBox_security->currentData().toString());
+std::string TFrmOption::Choice(const QComboBox* box) {
+    return platform::ToSjis(box->currentData().toString());
 }
 
 std::string TFrmOption::PasswordKey() const {
@@ -194,9 +222,13 @@ void TFrmOption::FormCreate() {
         TRegIniFile reg;
         for (const Field& field : Fields()) {
             const std::string fallback = field.edit == Edit_port ? kDefaultPort : "";
-            field.edit->setText(FromSjis(reg.ReadString(kSection, field.name, fallback)));
+            field.edit->setText(
+                field.edit == Edit_name
+                    ? QString::fromStdString(reg.ReadUtf8String(kSection, field.name, fallback))
+                    : FromSjis(reg.ReadString(kSection, field.name, fallback)));
         }
-        ShowSecurity(reg.ReadString(kSection, "Security", ""));
+        ShowChoice(ComboBox_security, reg.ReadString(kSection, "Security", ""));
+        ShowChoice(ComboBox_charset, reg.ReadString(kSection, "Charset", ""));
     } catch (const std::exception& e) {
         platform::HandleException(e);
     }
@@ -207,15 +239,24 @@ void TFrmOption::Button1Click() {
         if (!StorePassword())
             return;
         TRegIniFile reg;
-        for (const Field& field : Fields()) {
-            reg.WriteString(kSection, field.name, platform::ToSjis(field.edit->text()));
-        }
-        reg.WriteString(kSection, "Security", SecurityValue());
+        for (const Field& field : Fields())
+            StoreField(reg, field);
+        reg.WriteString(kSection, "Security", Choice(ComboBox_security));
+        reg.WriteString(kSection, "Charset", Choice(ComboBox_charset));
     } catch (const std::exception& e) {
         platform::HandleException(e);
         return;
     }
     accept();
+}
+
+// The sender's name may hold any character: a message that needs one goes out in UTF-8. Every
+// other value must fit Shift_JIS.
+void TFrmOption::StoreField(TRegIniFile& reg, const Field& field) {
+    if (field.edit == Edit_name)
+        reg.WriteUtf8String(kSection, field.name, field.edit->text().toStdString());
+    else
+        reg.WriteString(kSection, field.name, platform::ToSjis(field.edit->text()));
 }
 
 void TFrmOption::Button2Click() {

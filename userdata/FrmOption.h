@@ -2,7 +2,7 @@
 // The options dialog: the SMTP server, port, user id, sender name and sender address, read from
 // the settings store when the dialog is created and written back by OK. A second page holds the
 // connection's protection, the AUTH user name, its password (kept in the keyring, never in the
-// settings store) and an optional CA bundle.
+// settings store) and an optional CA bundle; a third the character set messages go out in.
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -15,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QWidget;
+class TRegIniFile;
 
 class TFrmOption : public QDialog {
     Q_OBJECT
@@ -71,14 +72,21 @@ class TFrmOption : public QDialog {
     QLineEdit* Edit_password;
     QPushButton* Button_forget;
 
+    QWidget* TabSheet3;
+    QGroupBox* GroupBox5;
+    QLabel* Label10;
+    QLabel* Label_charset;  // what the automatic choice does
+    QComboBox* ComboBox_charset;
+
   private:
     void CreateControls();
     void CreateSecurityPage();
+    void CreateCharsetPage();
     QLineEdit* AddRow(QWidget* group, QLabel*& label, const char* caption, int top, int editLeft,
                       int editWidth);
     void ShowKeyringState();
-    void ShowSecurity(const std::string& value);
-    std::string SecurityValue() const;
+    static void ShowChoice(QComboBox* box, const std::string& value);
+    static std::string Choice(const QComboBox* box);
     // Stores a typed password; false (after telling the user) when it could not be kept.
     bool StorePassword();
     std::string PasswordKey() const;
@@ -88,4 +96,5 @@ class TFrmOption : public QDialog {
         QLineEdit* edit;
     };
     std::vector<Field> Fields() const;
+    void StoreField(TRegIniFile& reg, const Field& field);
 };

@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "userdata/DataFile.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -112,7 +113,7 @@ void TFrmTanbun::done(int result) {
 void TFrmTanbun::Spb_add_tanbunClick() {
     std::string phrase;
     try {
-        phrase = platform::ToSjis(Edit1->text());
+        phrase = userdata::ToFileText(Edit1->text(), "短文");
     } catch (const std::exception& e) {
         // A character the file cannot hold: say so rather than store something else.
         platform::HandleException(e);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -39,7 +40,8 @@ class StandInFields : public TComposeFields {
 
     std::string To, Cc, Bcc, SubjectText;
     std::vector<std::string> Body;
-    std::string Unencodable;  // name of a field whose text code page 932 cannot hold
+    std::string Unencodable;              // name of a field whose text code page 932 cannot hold
+    std::optional<TMessageText> Unicode;  // the fields as typed, when they hold more
     std::function<void(const std::string&)> onStatus;
 
     bool ToAddressEmpty() const override { return To.empty(); }
@@ -50,6 +52,9 @@ class StandInFields : public TComposeFields {
     std::vector<std::string> BodyLines() const override {
         Read("Body", "");
         return Body;
+    }
+    TMessageText UnicodeText() const override {
+        return Unicode ? *Unicode : TComposeFields::UnicodeText();
     }
     void ClearFields() override {
         To.clear();
@@ -594,8 +599,8 @@ TEST_F(SendFlowTest, EveryIbmExtensionReachesTheReaderAsTypedOverSevenBits) {
         lines += U(line) + "\n";
     }
     fields.SubjectText = all;
-    // Code page 932 bytes as given, not through the Unicode settings store.
-    flow.SetSettingOverrides({{"Name", all}});
+    // The Unicode of those codes, not through the settings store.
+    flow.SetSettingOverrides({{"Name", U(all)}});
     Press();
     ASSERT_TRUE(peer.Wait(5s));
     ASSERT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent);
@@ -676,3 +681,121 @@ TEST_F(SendFlowTest, UserDefinedCharacterStopsBeforeConnecting) {
 }
 
 }  // namespace
+
+namespace {
+
+// The header line of the given name the peer received, "" when there is none.
+std::string HeaderLine(const std::string& received, const std::string& name) {
+    for (const std::string& line : HeaderLines(received)) {
+        if (line.starts_with(name + ": "))
+            return line;
+    }
+    return "";
+}
+
+}  // namespace
+
+// The "Charset" setting decides how a message goes out: ISO-2022-JP while every text fits it
+// (automatic), refusing what it cannot carry (iso-2022-jp), or UTF-8 always.
+TEST_F(SendFlowTest, CharsetSettingDecidesHowTheMessageGoesOut) {
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    const struct {
+        const char* what;
+        const char* charset;
+        std::string name;     // UTF-8, stored
+        bool emojiSubject;    // the subject field holds an emoji
+        const char* outcome;  // "iso", "utf8", or the start of the one box shown
+    } cases[] = {
+        {"everything fits", "", "送信者", false, "iso"},
+        {"automatic", "auto", "送信者", false, "iso"},
+        {"emoji subject", "", "送信者", true, "utf8"},
+        {"emoji name", "auto", "送信者" + emoji, false, "utf8"},
+        {"always UTF-8", "utf-8", "送信者", false, "utf8"},
+        {"only ISO-2022-JP", "iso-2022-jp", "送信者", true,
+         "件名に、シフトJISで表せない文字 U+1F600"},
+        {"only ISO-2022-JP, name", "iso-2022-jp", emoji, false,
+         "文字 U+1F600 はシフトJISで表せません"},
+        {"unknown setting", "latin-1", "送信者", false, "文字コード \"latin-1\" は"},
+        {"private use", "utf-8", "\xEE\x80\x80", false,
+         "オプション設定の名前に、外字 \uE000 (U+E000)"},
+    };
+    for (const auto& c : cases) {
+        ScriptedPeer peer;
+        peer.Send("220 hi\r\n").ReplyEach(Smtp());
+        peer.Start();
+        Store(peer);
+        TRegIniFile ini;
+        ini.WriteUtf8String("Settings", "Name", c.name);
+        ini.WriteUtf8String("Settings", "Charset", c.charset);
+        fields.To = "to@example.jp";
+        fields.SubjectText = platform::Sjis("件名");
+        fields.Body = {platform::Sjis("本文です"), "second line"};
+        fields.Unencodable = c.emojiSubject ? "Subject" : "";
+        fields.Unicode = TMessageText{"to@example.jp", "", "", "件名" + emoji, {"本文です", "ｶﾅ"}};
+        boxes.boxes.clear();
+        log.clear();
+        Press();
+        const std::string outcome = c.outcome;
+        if (outcome != "iso" && outcome != "utf8") {
+            ASSERT_EQ(boxes.Texts().size(), 1u) << c.what;
+            EXPECT_TRUE(boxes.Texts()[0].starts_with(outcome)) << c.what << boxes.Texts()[0];
+            EXPECT_TRUE(Commands(peer, "MAIL").empty()) << c.what;
+            continue;
+        }
+        ASSERT_TRUE(peer.Wait(5s)) << c.what;
+        ASSERT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent) << c.what;
+        const std::string received = peer.Received();
+        const bool notice = std::any_of(log.begin(), log.end(), [](const std::string& l) {
+            return l.find("UTF-8 で送ります") != std::string::npos;
+        });
+        if (outcome == "iso") {
+            EXPECT_EQ(HeaderLine(received, "Content-Type"),
+                      "Content-Type: text/plain; charset=iso-2022-jp")
+                << c.what;
+            EXPECT_EQ(HeaderLine(received, "Content-Transfer-Encoding"), "") << c.what;
+            EXPECT_FALSE(notice) << c.what;
+            continue;
+        }
+        EXPECT_EQ(HeaderLine(received, "Content-Type"), "Content-Type: text/plain; charset=UTF-8");
+        EXPECT_EQ(HeaderLine(received, "Content-Transfer-Encoding"),
+                  "Content-Transfer-Encoding: base64");
+        EXPECT_EQ(notice, std::string(c.charset) != "utf-8") << c.what;
+        // The texts come from the fields' Unicode, not through Shift_JIS; the empty line that
+        // starts every message's content is no part of the base64 text.
+        const size_t body = received.find("\r\n\r\n") + 4;
+        const std::string encoded = received.substr(body, received.find("\r\n.\r\n") - body);
+        EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(encoded)).toStdString(),
+                  "本文です\r\nｶﾅ\r\n")
+            << c.what;
+        for (const unsigned char b : received)
+            ASSERT_LT(b, 0x80) << c.what;
+    }
+}
+
+// A server without SMTPUTF8 takes no address outside ASCII, whatever the message's set.
+TEST_F(SendFlowTest, AddressOutsideAsciiStopsBeforeConnecting) {
+    RefusingPort nobody;
+    Store(std::to_string(nobody.Port()));
+    const struct {
+        std::string to, cc, email;
+        const char* shown;
+    } cases[] = {
+        {platform::Sjis("山田 <やまだ@example.jp>"), "", "me@example.jp",
+         "宛先のメールアドレスに、ASCII 以外の文字 や (U+3084)"},
+        {"to@example.jp", "a@example.jp, \xC3\xA9@example.jp", "me@example.jp",
+         "ＣＣのメールアドレスに、ASCII 以外の文字 (U+00E9)"},
+        {"to@example.jp", "", "m\xC3\xA9@example.jp", "文字 U+00E9 はシフトJISで表せません"},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        fields.To = c.to;
+        fields.Cc = c.cc;
+        fields.Unencodable = c.cc.empty() ? "" : "Cc";  // é: code page 932 lacks it
+        fields.Unicode = TMessageText{platform::SjisToUtf8(c.to), c.cc, "", "件名", {}};
+        TRegIniFile().WriteUtf8String("Settings", "Email", c.email);
+        Press();
+        ASSERT_EQ(boxes.Texts().size(), 1u) << c.shown;
+        EXPECT_TRUE(boxes.Texts()[0].starts_with(c.shown)) << boxes.Texts()[0];
+        EXPECT_EQ(fields.Cc, c.cc);
+    }
+}

@@ -199,7 +199,7 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
          "",
          "'abc' は整数ではありません"},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", "70000"}, 2, "", "65535"},
-        {{"--to", "a@x", "--subject", "絵文字😀"}, 2, "", "U+1F600"},
+        {{"--to", "a@x", "--charset", "iso-2022-jp", "--subject", "絵文字😀"}, 2, "", "U+1F600"},
         {{"--to", "a@x", "--port", port_, "--subject", "外字\uE000"}, 2, "件名に、外字", ""},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", refused, "--email", "me@x"},
          1,

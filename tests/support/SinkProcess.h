@@ -57,10 +57,11 @@ class SinkProcess {
         return static_cast<int>(QDir(dir_.path()).entryList({"*.eml"}, QDir::Files).size());
     }
 
-    // What Python's email package decodes the message to (tests/support/check_mail.py).
-    static QJsonObject Decode(const QString& messagePath) {
+    // What Python's email package decodes the message to (tests/support/check_mail.py, or
+    // read_mail.py for a reader with today's policy).
+    static QJsonObject Decode(const QString& messagePath, const char* script = "check_mail.py") {
         QProcess checker;
-        checker.start("/usr/bin/python3", {Script("check_mail.py"), messagePath});
+        checker.start("/usr/bin/python3", {Script(script), messagePath});
         checker.waitForFinished(30000);
         return QJsonDocument::fromJson(checker.readAllStandardOutput()).object();
     }

@@ -124,15 +124,58 @@ TEST_F(FrmOptionTest, FailedWriteIsShownAndTheDialogStays) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"キー Settings の作成に失敗しました."});
 }
 
-TEST_F(FrmOptionTest, TextOutsideTheCodePageIsNotStored) {
+// The sender's name may hold any character (the message then goes out in UTF-8); the other
+// values must fit Shift_JIS.
+TEST_F(FrmOptionTest, TextOutsideTheCodePageIsStoredOnlyAsTheName) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    {
+        TFrmOption dialog;
+        dialog.show();
+        Type(dialog, {"a", "b", "1", "c", emoji});
+        dialog.Button1Click();
+        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_NE(boxes.boxes[0].text.find("U+1F600"), std::string::npos);
+        EXPECT_EQ(Stored(), (QStringList{"a", "b", "1", "c", "(absent)"}));
+    }
     TFrmOption dialog;
-    dialog.show();
-    Type(dialog, {"a", "b", "1", QString::fromUtf8("\xF0\x9F\x98\x80"), "d"});
+    Type(dialog, {"a", "b", "1", "山田 " + emoji, "d"});
     dialog.Button1Click();
-    EXPECT_TRUE(dialog.isVisible());
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_NE(boxes.boxes[0].text.find("U+1F600"), std::string::npos);
-    EXPECT_EQ(Stored(), (QStringList{"a", "b", "1", "(absent)", "(absent)"}));
+    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text;
+    EXPECT_EQ(Stored(), (QStringList{"a", "b", "1", "山田 " + emoji, "d"}));
+    EXPECT_EQ(TFrmOption().Edit_name->text(), "山田 " + emoji);
+}
+
+// 自動 unless the store says otherwise; a value the list does not know is kept.
+TEST_F(FrmOptionTest, CharsetIsShownAndStored) {
+    const struct {
+        const char* stored;  // nullptr: nothing stored
+        const char* shown;
+        int choose;  // -1: leave
+        const char* kept;
+    } cases[] = {
+        {nullptr, "自動", -1, "auto"},         {"", "自動", 2, "utf-8"},
+        {"utf-8", "UTF-8", 1, "iso-2022-jp"},  {"iso-2022-jp", "ISO-2022-JP", 0, "auto"},
+        {"latin-1", "latin-1", -1, "latin-1"},
+    };
+    for (const auto& c : cases) {
+        QSettings settings("Orvane", "Tidemark");
+        settings.remove("Settings/Charset");
+        if (c.stored != nullptr)
+            settings.setValue("Settings/Charset", c.stored);
+        settings.sync();
+        TFrmOption dialog;
+        EXPECT_EQ(dialog.ComboBox_charset->currentText().toStdString(), c.shown);
+        if (c.choose >= 0)
+            dialog.ComboBox_charset->setCurrentIndex(c.choose);
+        dialog.Button1Click();
+        EXPECT_EQ(QSettings("Orvane", "Tidemark").value("Settings/Charset").toString(), c.kept);
+    }
+    TFrmOption dialog;
+    EXPECT_EQ(dialog.PageControl1->tabText(2).toStdString(), "メール");
+    EXPECT_EQ(dialog.GroupBox5->title().toStdString(), "文字コード");
+    EXPECT_EQ(dialog.Label10->text().toStdString(), "文字コード：");
+    EXPECT_EQ(dialog.Label10->buddy(), dialog.ComboBox_charset);
 }
 
 TEST_F(FrmOptionTest, Layout) {
@@ -140,7 +183,7 @@ TEST_F(FrmOptionTest, Layout) {
     EXPECT_EQ(dialog.windowTitle().toStdString(), "オプション設定");
     EXPECT_EQ(dialog.size(), QSize(375, 304));
     EXPECT_EQ(dialog.PageControl1->height(), 239);
-    ASSERT_EQ(dialog.PageControl1->count(), 2);
+    ASSERT_EQ(dialog.PageControl1->count(), 3);
     EXPECT_EQ(dialog.PageControl1->tabText(0).toStdString(), "接続設定");
     EXPECT_EQ(dialog.GroupBox1->title().toStdString(), "サーバー情報");
     EXPECT_EQ(dialog.GroupBox1->size(), QSize(343, 105));

@@ -1,0 +1,79 @@
+#include "app/MessageCharset.h"
+
+#include <QString>
+#include <algorithm>
+
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+#include "smtp/ZelUtf8.h"
+#include "smtp/Zelsmtp.h"
+
+namespace {
+
+bool IsOutsideAscii(char32_t c) {
+    return c >= 0x80;
+}
+
+bool IsPrivateUse(char32_t c) {
+    return (c >= 0xE000 && c <= 0xF8FF) || c >= 0xF0000;
+}
+
+char32_t FirstOf(std::string_view utf8, bool (*wanted)(char32_t)) {
+    const std::u32string text =
+        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU32String();
+    const auto found = std::find_if(text.begin(), text.end(), wanted);
+    return found == text.end() ? 0 : *found;
+}
+
+std::string Trimmed(std::string text, const char* blanks) {
+    text.erase(0, text.find_first_not_of(blanks));
+    text.erase(text.find_last_not_of(blanks) + 1);
+    return text;
+}
+
+// "山田 太郎 <taro@example.jp>" or "\"山田\" <taro@…>": the name as encoded-words, a blank and
+// the address; a piece without "<" is an address alone.
+std::string EncodeRecipient(const std::string& piece) {
+    const size_t angle = piece.find('<');
+    if (angle == std::string::npos || angle == 0)
+        return piece;
+    const std::string name = Trimmed(Trimmed(piece.substr(0, angle), " \t"), "\"");
+    return EncodeUtf8HeaderValue(name, std::string_view("To: ").size()) + " " + piece.substr(angle);
+}
+
+}  // namespace
+
+TCharset CharsetOf(const std::string& setting) {
+    if (setting.empty() || setting == "auto")
+        return TCharset::Auto;
+    if (setting == "iso-2022-jp")
+        return TCharset::Iso2022Jp;
+    if (setting == "utf-8")
+        return TCharset::Utf8;
+    throw Exception(platform::Sjis("文字コード \"") + platform::Utf8ToSjis(setting) +
+                    platform::Sjis("\" は auto、iso-2022-jp、utf-8 のどれでもありません"));
+}
+
+char32_t FindPrivateUseChar(std::string_view utf8) {
+    return FirstOf(utf8, IsPrivateUse);
+}
+
+char32_t FindNonAsciiAddressChar(const std::string& entryUtf8) {
+    for (const std::string& piece : TZelSMTP::SplitRecipients(entryUtf8, true)) {
+        if (const char32_t c = FirstOf(TZelSMTP::ExtractAddress(piece), IsOutsideAscii))
+            return c;
+    }
+    return 0;
+}
+
+std::string EncodeUtf8Recipients(const std::string& entryUtf8) {
+    if (FirstOf(entryUtf8, IsOutsideAscii) == 0)
+        return entryUtf8;
+    std::string line;
+    for (const std::string& piece : TZelSMTP::SplitRecipients(entryUtf8, true)) {
+        if (!line.empty())
+            line += ", ";
+        line += EncodeRecipient(piece);
+    }
+    return line;
+}

@@ -1,0 +1,162 @@
+// Text in UTF-8: encoded-words that keep what a reader sees as one character whole, and the
+// base64 body of the SMTP client's message.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QString>
+#include <regex>
+
+#include "smtp/ZelUtf8.h"
+#include "smtp/Zelsmtp.h"
+
+namespace {
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// The UTF-8 bytes inside one word; fails the test for a word of another form.
+std::string Decoded(const std::string& word) {
+    static const std::regex form(R"(=\?UTF-8\?B\?([A-Za-z0-9+/]+=*)\?=)");
+    std::smatch m;
+    EXPECT_TRUE(std::regex_match(word, m, form)) << word;
+    return QByteArray::fromBase64(QByteArray::fromStdString(m[1])).toStdString();
+}
+
+bool ValidUtf8(const std::string& bytes) {
+    const QByteArray raw = QByteArray::fromStdString(bytes);
+    return QString::fromUtf8(raw).toUtf8() == raw;
+}
+
+// Code points that only continue the character before them.
+bool Continues(char32_t c) {
+    return (c >= 0x300 && c <= 0x36F) || c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F) ||
+           (c >= 0x1F3FB && c <= 0x1F3FF) || c == 0xFF9E;
+}
+
+TEST(Utf8Words, WordsKeepEveryCharacterWholeAndStayWithin75) {
+    const std::string family = "👨‍👩‍👧";  // 18 bytes: a word holds two
+    const struct {
+        const char* what;
+        std::string text;
+        size_t firstWord;
+        size_t words;  // 0: not counted
+    } cases[] = {
+        {"empty", "", 75, 0},
+        {"one short word", "☃ snow", 75, 1},
+        {"300 emoji", Repeat("😀", 300), 69, 28},
+        {"ZWJ families", Repeat(family, 7), 75, 4},
+        {"combining accents", Repeat("e\xCC\x81", 40), 69, 0},
+        {"variation selectors", Repeat("☃\xEF\xB8\x8F", 20), 72, 0},
+        {"skin tones", Repeat("👍🏽", 12), 75, 3},
+        {"flags", Repeat("🇯🇵", 10), 75, 0},
+        {"half-width kana with marks", Repeat("ｶﾞ", 20), 75, 0},
+        {"Korean and 𠮷", Repeat("한국어 𠮷野家 ", 6), 75, 0},
+        {"a tiny first word", "😀😀😀", 3, 2},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> words = EncodeUtf8Words(c.text, c.firstWord);
+        if (c.words != 0) {
+            EXPECT_EQ(words.size(), c.words) << c.what;
+        }
+        std::string joined;
+        for (size_t i = 0; i < words.size(); ++i) {
+            EXPECT_LE(words[i].size(), i == 0 ? std::max<size_t>(c.firstWord, 20) : 75)
+                << c.what << " word " << i;
+            const std::string bytes = Decoded(words[i]);
+            ASSERT_TRUE(ValidUtf8(bytes)) << c.what << " word " << i;
+            const std::u32string chars = QString::fromStdString(bytes).toStdU32String();
+            EXPECT_FALSE(Continues(chars.front())) << c.what << " word " << i;
+            EXPECT_NE(chars.back(), U'\u200D') << c.what << " word " << i;
+            joined += bytes;
+        }
+        EXPECT_EQ(joined, c.text) << c.what;
+    }
+}
+
+TEST(Utf8Words, ACharacterLongerThanAWordIsCutBetweenCodePoints) {
+    // One base letter with 40 accents: 81 bytes, more than any word holds.
+    const std::string text = "a" + Repeat("\xCC\x81", 40);
+    const std::vector<std::string> words = EncodeUtf8Words(text, 75);
+    ASSERT_EQ(words.size(), 2u);
+    std::string joined;
+    for (const std::string& word : words) {
+        EXPECT_LE(word.size(), 75u);
+        EXPECT_TRUE(ValidUtf8(Decoded(word)));
+        joined += Decoded(word);
+    }
+    EXPECT_EQ(joined, text);
+}
+
+TEST(Utf8Words, HeaderValueIsPlainForAsciiAndFitsBesideTheName) {
+    const struct {
+        std::string text;
+        size_t lineBytes;
+        bool plain;
+    } cases[] = {
+        {"", 9, true},
+        {"Meeting at 10 (Zoom)", 9, true},
+        {"会議 😀", 9, false},
+        {Repeat("😀", 100), 9, false},
+        {Repeat("é", 100), 6, false},
+    };
+    for (const auto& c : cases) {
+        const std::string value = EncodeUtf8HeaderValue(c.text, c.lineBytes);
+        if (c.plain) {
+            EXPECT_EQ(value, c.text);
+            continue;
+        }
+        const size_t firstBlank = value.find(' ');
+        const size_t first = firstBlank == std::string::npos ? value.size() : firstBlank;
+        EXPECT_LE(c.lineBytes + first, kUtf8HeaderWidth) << c.text;
+        std::string joined;
+        size_t start = 0;
+        for (size_t blank; start <= value.size(); start = blank + 1) {
+            blank = std::min(value.find(' ', start), value.size());
+            joined += Decoded(value.substr(start, blank - start));
+        }
+        EXPECT_EQ(joined, c.text);
+    }
+}
+
+TEST(Utf8Words, Base64LinesHold76Characters) {
+    for (const size_t size : {0u, 1u, 57u, 58u, 1000u}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>(i * 7);
+        const std::vector<std::string> lines = Base64Lines(bytes);
+        EXPECT_EQ(lines.size(), (size + 56) / 57) << size;
+        std::string joined;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].size() == 76, i + 1 < lines.size() || size % 57 == 0) << size;
+            joined += lines[i];
+        }
+        EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(joined)).toStdString(), bytes);
+    }
+}
+
+// The client with UTF-8 texts: a base64 body of CR LF lines, the transfer encoding declared,
+// and recipients split at commas a Shift_JIS reading would miss.
+TEST(Utf8Message, BodyGoesOutAsBase64OfCrLfLines) {
+    TZelSMTP smtp(nullptr);
+    smtp.Charset = "UTF-8";
+    smtp.TextIsUtf8 = true;
+    smtp.PostMessage.FromAddress = "me@example.jp";
+    smtp.PostMessage.Subject = EncodeUtf8HeaderValue(Repeat("😀", 40), 9);
+    smtp.PostMessage.Body.Add("一行目 😀");
+    smtp.PostMessage.Body.Add(".dot\nnext");
+    smtp.BuildMessage();
+    const std::vector<std::string> header = smtp.FinalHeader.Lines();
+    EXPECT_EQ(header[header.size() - 2], "Content-Type: text/plain; charset=UTF-8");
+    EXPECT_EQ(header.back(), "Content-Transfer-Encoding: base64");
+    EXPECT_EQ(smtp.ContentStream.Data(),
+              QByteArray("一行目 😀\r\n.dot\r\nnext\r\n").toBase64().toStdString() + "\r\n");
+
+    EXPECT_EQ(TZelSMTP::SplitRecipients("あ <a@example.jp>,b@example.jp", true),
+              (std::vector<std::string>{"あ <a@example.jp>", "b@example.jp"}));
+}
+
+}  // namespace
