@@ -5,7 +5,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
-#include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
@@ -23,22 +22,6 @@ char32_t FirstOf(std::string_view utf8, bool (*wanted)(char32_t)) {
         QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU32String();
     const auto found = std::find_if(text.begin(), text.end(), wanted);
     return found == text.end() ? 0 : *found;
-}
-
-std::string Trimmed(std::string text, const char* blanks) {
-    text.erase(0, text.find_first_not_of(blanks));
-    text.erase(text.find_last_not_of(blanks) + 1);
-    return text;
-}
-
-// "山田 太郎 <taro@example.jp>" or "\"山田\" <taro@…>": the name as encoded-words, a blank and
-// the address; a piece without "<" is an address alone.
-std::string EncodeRecipient(const std::string& piece) {
-    const size_t angle = piece.find('<');
-    if (angle == std::string::npos || angle == 0)
-        return piece;
-    const std::string name = Trimmed(Trimmed(piece.substr(0, angle), " \t"), "\"");
-    return EncodeUtf8HeaderValue(name, std::string_view("To: ").size()) + " " + piece.substr(angle);
 }
 
 }  // namespace
@@ -64,16 +47,4 @@ char32_t FindNonAsciiAddressChar(const std::string& entryUtf8) {
             return c;
     }
     return 0;
-}
-
-std::string EncodeUtf8Recipients(const std::string& entryUtf8) {
-    if (FirstOf(entryUtf8, IsOutsideAscii) == 0)
-        return entryUtf8;
-    std::string line;
-    for (const std::string& piece : TZelSMTP::SplitRecipients(entryUtf8, true)) {
-        if (!line.empty())
-            line += ", ";
-        line += EncodeRecipient(piece);
-    }
-    return line;
 }

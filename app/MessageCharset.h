@@ -17,7 +17,3 @@ char32_t FindPrivateUseChar(std::string_view utf8);
 // The first character outside ASCII in the mailbox addresses of a recipient entry (the
 // addresses RCPT would name), 0 when none: a server without SMTPUTF8 cannot take it.
 char32_t FindNonAsciiAddressChar(const std::string& entryUtf8);
-
-// A recipient entry for the To or CC line of a UTF-8 message: each display name outside ASCII
-// as encoded-words, the addresses as typed; an entry in ASCII unchanged.
-std::string EncodeUtf8Recipients(const std::string& entryUtf8);

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "jconvert/HeaderWords.h"
 #include "jconvert/LongLines.h"
 #include "jconvert/jchars.h"
 #include "jconvert/jconvert.h"
@@ -43,11 +44,10 @@ class TFlagScope {
     bool& flag_;
 };
 
-// Header text for an encoded-word: half-width katakana would reach the header as raw 8-bit
-// bytes, so they are widened first, as the body's converter does. lineBytes: what the header
-// line holds besides the text, which decides whether the text must be ready for folding.
-std::string HeaderText(const std::string& sjis, size_t lineBytes) {
-    return EncodeMimeHeaderValue(HankakuToZenkaku(sjis), lineBytes);
+// What the From line holds before "<": the sender's name as a phrase and one blank, or nothing.
+std::string FromName(const std::string& name, const TWordCharset& charset) {
+    const std::string phrase = EncodePhrase(name, charset);
+    return phrase.empty() ? phrase : phrase + ' ';
 }
 
 void ShowBox(const char* utf8Text) {
@@ -408,7 +408,10 @@ std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
 // go only when the user agrees. The fields themselves stay as typed.
 bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageText& message) {
     std::vector<std::pair<const char*, std::string*>> texts = {
-        {"件名", &message.Subject}, {"オプション設定の名前", &settings.Name}};
+        {"宛先", &message.ToAddress},
+        {"ＣＣ", &message.ToCarbonCopy},
+        {"件名", &message.Subject},
+        {"オプション設定の名前", &settings.Name}};
     for (auto& line : message.Body)
         texts.emplace_back("本文", &line);
     std::vector<std::string> machineDependent;
@@ -472,32 +475,29 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& messa
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageText& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     FillEnvelope(ZelSMTP1, settings.Email, message, "iso-2022-jp");
-    post.FromName =
-        HeaderText(settings.Name, std::string_view("From: <>").size() + settings.Email.size());
-    post.Subject = HeaderText(message.Subject, std::string_view("Subject: ").size());
-    post.LocalProgram =
-        HeaderText(platform::Sjis(kLocalProgram), std::string_view("X-Mailer: ").size());
-    post.ToAddress.Add(message.ToAddress);
-    post.ToCarbonCopy.Add(message.ToCarbonCopy);
+    post.FromName = FromName(settings.Name, Iso2022JpWords);
+    post.Subject = EncodeHeaderText(message.Subject);
+    post.LocalProgram = EncodeHeaderText(platform::Sjis(kLocalProgram));
+    // The header's form of each field names the same addresses, so the envelope comes from it
+    // too; BCC never reaches the header and goes as typed.
+    post.ToAddress.Add(EncodeAddressList(message.ToAddress));
+    post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy));
     for (const auto& line : message.Body) {
         for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
             post.Body.Add(std::move(wireLine));
     }
 }
 
-// Every text as typed, in UTF-8: the header texts as encoded-words, the body lines as the
-// client's base64 takes them. A blank after the name lets the address fold onto a line of its
-// own.
+// Every text as typed, in UTF-8: the header texts under the same rules as in ISO-2022-JP, with
+// UTF-8 words, the body lines as the client's base64 takes them.
 void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     FillEnvelope(ZelSMTP1, settings.Email, message, "UTF-8");
-    const std::string name =
-        EncodeUtf8HeaderValue(settings.NameUtf8, std::string_view("From: ").size());
-    post.FromName = name.empty() ? name : name + " ";
-    post.Subject = EncodeUtf8HeaderValue(message.Subject, std::string_view("Subject: ").size());
-    post.LocalProgram = EncodeUtf8HeaderValue(kLocalProgram, std::string_view("X-Mailer: ").size());
-    post.ToAddress.Add(EncodeUtf8Recipients(message.ToAddress));
-    post.ToCarbonCopy.Add(EncodeUtf8Recipients(message.ToCarbonCopy));
+    post.FromName = FromName(settings.NameUtf8, Utf8Words);
+    post.Subject = EncodeHeaderText(message.Subject, Utf8Words);
+    post.LocalProgram = EncodeHeaderText(kLocalProgram, Utf8Words);
+    post.ToAddress.Add(EncodeAddressList(message.ToAddress, Utf8Words));
+    post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy, Utf8Words));
     for (const auto& line : message.Body)
         post.Body.Add(line);
 }

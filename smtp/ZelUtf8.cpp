@@ -4,88 +4,44 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
-#include "jconvert/LongLines.h"
 #include "jconvert/jconvert.h"
 
 namespace {
 
-constexpr std::string_view WordPrefix = "=?UTF-8?B?";
-constexpr std::string_view WordSuffix = "?=";
 constexpr size_t kBase64Line = 76;
-// The shortest word that still holds any code point (4 bytes: 8 base64 characters).
-constexpr size_t kSmallestWord = WordPrefix.size() + 8 + WordSuffix.size();
+// Words of at most 66 characters fit beside "Subject: " or "X-Mailer: " within 78. Of them,
+// "=?UTF-8?B?" and "?=" leave 54 for base64: 13 groups of 4, 39 bytes of UTF-8.
+constexpr size_t kWordLength = 66;
+constexpr size_t kWordBytes = 39;
+// Enough text to find the end of any cluster a word can hold.
+constexpr size_t kLookAhead = 4 * kWordBytes;
 
-// Bytes of UTF-8 whose base64 fits in a word of the given length.
-size_t RoomFor(size_t wordLength) {
-    return (std::max(wordLength, kSmallestWord) - WordPrefix.size() - WordSuffix.size()) / 4 * 3;
+// Bytes of the UTF-8 sequence that starts with lead; 1 for a byte that starts none.
+size_t SequenceLength(unsigned char lead) {
+    return lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
-// The text cut where a reader's cursor could stand: between grapheme clusters.
-std::vector<std::string> Graphemes(std::string_view utf8) {
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    std::vector<std::string> clusters;
-    for (qsizetype start = 0, end; (end = finder.toNextBoundary()) != -1; start = end)
-        clusters.push_back(text.mid(start, end - start).toStdString());
-    return clusters;
+size_t GraphemeLength(std::string_view text, size_t at) {
+    const std::string_view rest = text.substr(at, kLookAhead);
+    const QString unicode = QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, unicode);
+    const qsizetype end = finder.toNextBoundary();
+    const std::string cluster = end > 0 ? unicode.left(end).toStdString() : std::string();
+    const size_t codePoint =
+        std::min(SequenceLength(static_cast<unsigned char>(text[at])), text.size() - at);
+    // A cluster that fits no word, or bytes that are no UTF-8, go a code point at a time.
+    if (cluster.empty() || cluster.size() > kWordBytes || !text.substr(at).starts_with(cluster))
+        return codePoint;
+    return cluster.size();
 }
 
-// The pieces a word may not cut: whole grapheme clusters, and the code points of a cluster too
-// long for any word.
-std::vector<std::string> Units(std::string_view utf8) {
-    std::vector<std::string> units;
-    for (std::string& cluster : Graphemes(utf8)) {
-        if (cluster.size() <= RoomFor(kMaxEncodedWord)) {
-            units.push_back(std::move(cluster));
-            continue;
-        }
-        for (const char32_t c : QString::fromStdString(cluster).toStdU32String())
-            units.push_back(QString::fromUcs4(&c, 1).toStdString());
-    }
-    return units;
-}
-
-std::string Word(std::string_view bytes) {
-    return std::string(WordPrefix) + Base64Encode(bytes) + std::string(WordSuffix);
-}
-
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+std::string AsTheyAre(std::string_view characters) {
+    return std::string(characters);
 }
 
 }  // namespace
 
-std::vector<std::string> EncodeUtf8Words(std::string_view utf8, size_t firstWord) {
-    std::vector<std::string> words;
-    std::string pending;
-    size_t room = RoomFor(std::min(firstWord, kMaxEncodedWord));
-    for (std::string& unit : Units(utf8)) {
-        if (pending.size() + unit.size() > room) {
-            if (!pending.empty())
-                words.push_back(Word(pending));
-            pending.clear();
-            room = RoomFor(kMaxEncodedWord);
-        }
-        pending += unit;
-    }
-    if (!pending.empty())
-        words.push_back(Word(pending));
-    return words;
-}
-
-std::string EncodeUtf8HeaderValue(std::string_view utf8, size_t lineBytes) {
-    if (IsAscii(utf8))
-        return std::string(utf8);
-    const size_t besideName = lineBytes < kUtf8HeaderWidth ? kUtf8HeaderWidth - lineBytes : 0;
-    std::string value;
-    for (const std::string& word : EncodeUtf8Words(utf8, besideName)) {
-        if (!value.empty())
-            value += ' ';
-        value += word;
-    }
-    return value;
-}
+const TWordCharset Utf8Words = {"UTF-8", GraphemeLength, AsTheyAre, kWordLength};
 
 std::vector<std::string> Base64Lines(std::string_view bytes) {
     const std::string encoded = Base64Encode(bytes);

@@ -195,8 +195,7 @@ void TZelSMTP::WriteHeaderText() {
     // long for mail is folded only on its way out.
     std::string text;
     for (const std::string& line : FinalHeader)
-        text.append(FoldHeaderLine(line, TextIsUtf8 ? kUtf8HeaderWidth : kMaxMailLine))
-            .append("\r\n");
+        text.append(FoldHeaderLine(line, TextIsUtf8)).append("\r\n");
     text += "\r\n\r\n";
     for (size_t at = 0; at < text.size(); at += kPiece)
         Write(text.substr(at, kPiece));
