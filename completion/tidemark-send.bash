@@ -16,6 +16,10 @@ _tidemark_send() {
             COMPREPLY=($(compgen -W 'none starttls tls' -- "$cur"))
             return
             ;;
+        --charset)
+            COMPREPLY=($(compgen -W 'auto iso-2022-jp utf-8' -- "$cur"))
+            return
+            ;;
         --smtp)
             COMPREPLY=($(compgen -A hostname -- "$cur"))
             return
@@ -30,7 +34,7 @@ _tidemark_send() {
             ;;
     esac
     COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --smtp --port --user-id
-        --name --email --encoding --security --auth-user --password-command --ca-file --strict
+        --name --email --encoding --charset --security --auth-user --password-command --ca-file --strict
         --timeout --data-timeout --verbose --help --version' -- "$cur"))
 }
 complete -o filenames -F _tidemark_send tidemark-send

@@ -406,4 +406,21 @@ TEST_F(ComposeWindow, CharacterOutsideTheCodePageIsReportedNeverDropped) {
     }
 }
 
+// What Shift_JIS cannot hold reaches a UTF-8 message straight from the widgets, the body as the
+// lines it shows.
+TEST_F(ComposeWindow, UnicodeTextIsWhatTheFieldsHold) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    form->Edit_ToAddress->setText(U("한국어 <kr@example.jp>"));
+    form->Edit_ToCarbonCopy->setText(U("☃ <cc@example.jp>"));
+    form->Edit_ToBlindCarbonCopy->setText("b@example.jp");
+    form->Edit_kenmei->setText(U("ｶﾀｶﾅ ") + emoji);
+    form->Memo1->setPlainText(U("𠮷野家 é\n\na\u00a0b\n"));
+    const TMessageText text = form->UnicodeText();
+    EXPECT_EQ(text.ToAddress, "한국어 <kr@example.jp>");
+    EXPECT_EQ(text.ToCarbonCopy, "☃ <cc@example.jp>");
+    EXPECT_EQ(text.ToBlindCarbonCopy, "b@example.jp");
+    EXPECT_EQ(text.Subject, "ｶﾀｶﾅ 😀");
+    EXPECT_EQ(text.Body, (std::vector<std::string>{"𠮷野家 é", "", "a\u00a0b"}));
+}
+
 }  // namespace

@@ -110,7 +110,9 @@ TEST_F(FrmTanbunTest, TextOutsideTheCodePageIsRefusedAloud) {
     window->Spb_add_tanbunClick();
     EXPECT_TRUE(Items(*window).empty());
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_NE(boxes.boxes[0].text.find("U+1F600"), std::string::npos);
+    EXPECT_TRUE(boxes.boxes[0].text.starts_with(
+        "短文はシフトJISで保存するため、文字 U+1F600 は入れられません。"))
+        << boxes.boxes[0].text;
 }
 
 TEST_F(FrmTanbunTest, DeleteRemovesOnlyTheSelectedPhrase) {
