@@ -1,6 +1,6 @@
 #include "app/DraftKeeper.h"
 
-#include <QCloseEvent>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -80,10 +80,6 @@ bool TDraftKeeper::Restore() {
 
 void TDraftKeeper::Sent() {
     Forget();
-}
-
-void TDraftKeeper::UseStore(std::unique_ptr<platform::TDraftStore> store) {
-    store_ = std::move(store);
 }
 
 // An empty window has nothing to keep; its draft, if the user emptied the fields, goes too.

@@ -26,8 +26,6 @@ class TDraftKeeper : public QObject {
     void Sent();
     // Whether the window may close now; with text in the fields the user is asked first.
     bool MayClose();
-    // Puts in another store (tests): what the old one held stays where it is.
-    void UseStore(std::unique_ptr<platform::TDraftStore> store);
 
     // The fields as a draft holds them.
     platform::TDraft Fields() const;

@@ -1,5 +1,7 @@
 // mailto: links and the compose window's command line as the fields they fill.
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include <fstream>
 
 #include "app/MailtoLink.h"
 #include "app/StartOptions.h"
@@ -116,6 +118,39 @@ TEST(StartOptions, FillTheWindowFromOptionsOrALinkNeverBoth) {
             EXPECT_NE(std::string(e.what()).find(c.usageError), std::string::npos) << e.what();
         } catch (const EFillError& e) {
             EXPECT_TRUE(c.fillError) << e.what();
+        }
+    }
+}
+
+TEST(StartOptions, BodyFileIsUtf8TextOfAtMostAMebibyte) {
+    QTemporaryDir dir;
+    const std::string mebibyte(1024 * 1024, 'a');
+    struct Case {
+        const char* name;
+        std::optional<std::string> content;  // nullopt: no such file
+        std::optional<std::string> body;     // nullopt: refused
+    };
+    const Case cases[] = {
+        {"CR LF lines", "一行目\r\n二行目\r\n", "一行目\n二行目\n"},
+        {"emoji", "😀", "😀"},
+        {"a mebibyte", mebibyte, mebibyte},
+        {"a byte more", mebibyte + "b", std::nullopt},
+        {"Shift_JIS", "\x82\xa0", std::nullopt},
+        {"NUL", std::string("a\0b", 3), std::nullopt},
+        {"missing", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.filePath(c.name).toStdString();
+        if (c.content)
+            std::ofstream(path, std::ios::binary) << *c.content;
+        TStartOptions options = ParseStartOptions({"--body-file", path});
+        try {
+            ReadBodyFile(options);
+            ASSERT_TRUE(c.body.has_value());
+            EXPECT_TRUE(c.body == options.Fill->Body);
+        } catch (const EFillError& e) {
+            EXPECT_FALSE(c.body.has_value()) << e.what();
         }
     }
 }

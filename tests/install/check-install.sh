@@ -81,7 +81,10 @@ version() {
 # from xdg-open under a real X server: the window comes up with To and 件名 filled. The program
 # writes its fields to a file where TIDEMARK_PRINT_FIELDS asks, instead of waiting for the user.
 mailto() {
-    local home=$work/home fields=$work/fields.json
+    local home=$work/home fields=$work/fields.json entry=$prefix/share/applications/jp.orvane.tidemark.desktop
+    grep -qx 'MimeType=x-scheme-handler/mailto;' "$entry" || fail "the desktop entry declares no mailto: handler"
+    # %u: a desktop that launches the entry itself (not through xdg-open) passes the link too.
+    grep -qx 'Exec=tidemark %u' "$entry" || fail "the desktop entry's Exec takes no link"
     mkdir -p "$home/.config"
     (
         unset QT_QPA_PLATFORM XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID BROWSER
