@@ -128,14 +128,31 @@ std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character) {
            platform::Sjis(") があります。メールアドレスは半角英数字で書いてから送信してね。");
 }
 
-std::string Utf8Notice(char32_t character) {
-    return platform::Sjis("ISO-2022-JP で表せない文字 ") + platform::CodePointName(character) +
-           platform::Sjis(" があるので、UTF-8 で送ります");
+namespace {
+
+std::string MachineDependentList(const std::vector<std::string>& characters) {
+    std::string text = platform::Sjis("機種依存文字が含まれています：");
+    for (const std::string& c : characters)
+        text += c;
+    return text;
 }
 
+}  // namespace
+
 std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
-    std::string question = platform::Sjis("機種依存文字が含まれています：");
-    for (const std::string& c : characters)
-        question += c;
-    return question + platform::Sjis("。このまま送信しますか?");
+    return MachineDependentList(characters) + platform::Sjis("。このまま送信しますか?");
+}
+
+std::string MachineDependentWarning(const std::vector<std::string>& characters) {
+    return MachineDependentList(characters) +
+           platform::Sjis("。相手の環境では別の文字に見えることがあります。");
+}
+
+std::string MissingSettingsText(const std::string& missing) {
+    return platform::Sjis("送信するには、オプション設定の ") + missing +
+           platform::Sjis(" が必要です。");
+}
+
+std::string MissingSettingsQuestion(const std::string& missing) {
+    return MissingSettingsText(missing) + platform::Sjis("\nオプション設定を開きますか?");
 }

@@ -30,8 +30,12 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, char32_t character);
 // The message that stops a send for a character outside ASCII in a mail address of the field.
 std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character);
 
-// The status that tells why the message goes out in UTF-8.
-std::string Utf8Notice(char32_t character);
-
-// The question before sending machine-dependent characters (each Shift_JIS, two bytes).
+// The question before sending machine-dependent characters (each Shift_JIS, two bytes), and the
+// warning where nobody can be asked.
 std::string MachineDependentQuestion(const std::vector<std::string>& characters);
+std::string MachineDependentWarning(const std::vector<std::string>& characters);
+
+// What a send without server or sender tells (missing: the names of the settings), and the
+// question that offers the options dialog.
+std::string MissingSettingsText(const std::string& missing);
+std::string MissingSettingsQuestion(const std::string& missing);

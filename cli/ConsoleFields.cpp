@@ -1,5 +1,6 @@
 #include "cli/ConsoleFields.h"
 
+#include "app/SendFlowText.h"
 #include "platform/CodePage.h"
 
 std::string TConsoleFields::Sjis(const TConsoleText& text) {
@@ -23,6 +24,13 @@ void TConsoleFields::ClearFields() {
     To = Cc = Bcc = SubjectText = Body = TConsoleText();
 }
 
+void TConsoleFields::SetAddressFields(const std::string& to, const std::string& cc,
+                                      const std::string& bcc) {
+    To = ReadConsoleText(to, "utf-8", "--to");
+    Cc = ReadConsoleText(cc, "utf-8", "--cc");
+    Bcc = ReadConsoleText(bcc, "utf-8", "--bcc");
+}
+
 void TConsoleFields::SetStatusText(const std::string& text) {
     status_ << platform::SjisToUtf8(text) << std::endl;
 }
@@ -32,9 +40,13 @@ void TConsoleFields::SetProgressText(const std::string& text) {
         SetStatusText(text);
 }
 
-bool TConsoleFields::ConfirmMachineDependent(const std::string& question) {
-    status_ << platform::SjisToUtf8(question) << std::endl;
+bool TConsoleFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
+    status_ << platform::SjisToUtf8(MachineDependentWarning(characters)) << std::endl;
     if (Strict)
         status_ << "tidemark-send: --strict: 送信しませんでした。" << std::endl;
     return !Strict;
+}
+
+void TConsoleFields::OfferOptions(const std::string& missing) {
+    status_ << "tidemark-send: " << platform::SjisToUtf8(MissingSettingsText(missing)) << std::endl;
 }
