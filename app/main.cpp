@@ -3,6 +3,7 @@
 // without a display.
 #include <QApplication>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "platform/Application.h"
 #include "platform/ExceptionHook.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/QtTranslations.h"
 #include "platform/Version.h"
 #include "userdata/WindowFont.h"
 
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
         return status;
     TApplication app(argc, argv);
+    platform::LoadQtTranslations(QLocale());
     platform::UseQtMessageBoxes();
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName("jp.orvane.tidemark");

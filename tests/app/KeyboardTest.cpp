@@ -1,0 +1,225 @@
+// The compose window without a mouse: shortcuts, the menu's address book, the buttons reached by
+// Tab, and the input method switched as the focus moves.
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "FrmMainFixture.h"
+#include "platform/InputMethod.h"
+#include "tests/support/TempSettings.h"
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+class RecordingInputMethod : public platform::InputMethod {
+  public:
+    RecordingInputMethod() { platform::SetInputMethod(this); }
+    ~RecordingInputMethod() override { platform::SetInputMethod(nullptr); }
+    void Switch(bool on) override { switches.push_back(on); }
+    std::vector<bool> switches;
+};
+
+class Keyboard : public FrmMainFixture {
+  protected:
+    void SetUp() override {
+        form = Create(Dir());
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        // Every opening hands back a choice, as a user picking at once would.
+        standIns.choose = [](THandOverFields* f) {
+            f->SelectedAddless = "pick@example.jp";
+            f->SelectedTanbun = platform::Sjis("以上");
+        };
+    }
+    QWidget* Field(const std::string& name) const {
+        if (name == "To")
+            return form->Edit_ToAddress;
+        if (name == "CC")
+            return form->Edit_ToCarbonCopy;
+        if (name == "BCC")
+            return form->Edit_ToBlindCarbonCopy;
+        if (name == "subject")
+            return form->Edit_kenmei;
+        if (name == "send")
+            return form->SpeedButton3;
+        if (name == "phrase")
+            return form->SpeedButton2;
+        return form->Memo1;
+    }
+    std::vector<std::string> Openings() const {
+        std::vector<std::string> kinds;
+        for (const auto& opening : standIns.openings)
+            kinds.push_back(opening.kind);
+        return kinds;
+    }
+    std::vector<QString> AddressFields() const {
+        return {form->Edit_ToAddress->text(), form->Edit_ToCarbonCopy->text(),
+                form->Edit_ToBlindCarbonCopy->text()};
+    }
+
+    TempSettings settings;
+    std::unique_ptr<TFrmMain> form;
+};
+
+TEST_F(Keyboard, ShortcutsAndFocusedButtonsReachEveryCommand) {
+    const QString pick = "pick@example.jp";
+    struct Case {
+        const char* what;
+        const char* focus;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<std::string> openings;
+        std::vector<std::string> boxes;  // the send flow's refusal: it ran
+        std::vector<QString> addresses;  // To, CC, BCC afterwards
+        const char* body;
+    };
+    const Case cases[] = {
+        {"Ctrl+Enter sends from the body",
+         "body",
+         Qt::Key_Return,
+         Qt::ControlModifier,
+         {},
+         {"宛先を設定してね。"},
+         {"", "", ""},
+         "本文"},
+        {"keypad Ctrl+Enter sends from the subject",
+         "subject",
+         Qt::Key_Enter,
+         Qt::ControlModifier | Qt::KeypadModifier,
+         {},
+         {"宛先を設定してね。"},
+         {"", "", ""},
+         "本文"},
+        {"Ctrl+T opens the phrases",
+         "To",
+         Qt::Key_T,
+         Qt::ControlModifier,
+         {"Tanbun"},
+         {},
+         {"", "", ""},
+         "本文\n以上"},
+        {"Ctrl+1 fills To",
+         "body",
+         Qt::Key_1,
+         Qt::ControlModifier,
+         {"Address"},
+         {},
+         {pick, "", ""},
+         "本文"},
+        {"Ctrl+2 fills CC",
+         "To",
+         Qt::Key_2,
+         Qt::ControlModifier,
+         {"Address"},
+         {},
+         {"", pick, ""},
+         "本文"},
+        {"Ctrl+3 fills BCC",
+         "subject",
+         Qt::Key_3,
+         Qt::ControlModifier,
+         {"Address"},
+         {},
+         {"", "", pick},
+         "本文"},
+        {"Enter on the send button",
+         "send",
+         Qt::Key_Return,
+         Qt::NoModifier,
+         {},
+         {"宛先を設定してね。"},
+         {"", "", ""},
+         "本文"},
+        {"space on the send button",
+         "send",
+         Qt::Key_Space,
+         Qt::NoModifier,
+         {},
+         {"宛先を設定してね。"},
+         {"", "", ""},
+         "本文"},
+        {"keypad Enter on the phrase button",
+         "phrase",
+         Qt::Key_Enter,
+         Qt::KeypadModifier,
+         {"Tanbun"},
+         {},
+         {"", "", ""},
+         "本文\n以上"},
+        {"plain Enter in the body is a line break",
+         "body",
+         Qt::Key_Return,
+         Qt::NoModifier,
+         {},
+         {},
+         {"", "", ""},
+         "本文\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        form->ClearFields();
+        form->Memo1->setPlainText(U("本文"));
+        form->Memo1->moveCursor(QTextCursor::End);
+        standIns.openings.clear();
+        boxes.boxes.clear();
+        // A window shown before may have left the compose window inactive.
+        QApplication::setActiveWindow(form.get());
+        Field(c.focus)->setFocus();
+        ASSERT_TRUE(Field(c.focus)->hasFocus());
+
+        QTest::keyClick(Field(c.focus), Qt::Key(c.key), c.modifiers);
+
+        EXPECT_EQ(c.openings, Openings());
+        EXPECT_EQ(c.boxes, boxes.Texts());
+        EXPECT_EQ(c.addresses, AddressFields());
+        EXPECT_EQ(U(c.body), form->Memo1->toPlainText());
+    }
+}
+
+TEST_F(Keyboard, AddressBookFromTheMenuFillsTheFocusedAddressFieldElseTo) {
+    struct Case {
+        const char* focus;
+        std::vector<QString> addresses;
+    };
+    const QString pick = "pick@example.jp";
+    const Case cases[] = {
+        {"To", {pick, "", ""}},      {"CC", {"", pick, ""}},   {"BCC", {"", "", pick}},
+        {"subject", {pick, "", ""}}, {"body", {pick, "", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.focus);
+        form->ClearFields();
+        Field(c.focus)->setFocus();
+        form->Action_addless->trigger();
+        EXPECT_EQ(c.addresses, AddressFields());
+    }
+    // Closed without a pick, the field keeps its text.
+    standIns.choose = [](THandOverFields*) {};
+    form->Edit_ToCarbonCopy->setText("kept");
+    form->Edit_ToCarbonCopy->setFocus();
+    form->Action_addless->trigger();
+    EXPECT_EQ("kept", form->Edit_ToCarbonCopy->text());
+}
+
+TEST_F(Keyboard, EachFocusOfAFieldSwitchesTheInputMethod) {
+    RecordingInputMethod inputMethod;
+    form->SpeedButton3->setFocus();
+    const std::vector<std::string> order = {"To", "subject", "CC", "body", "BCC", "To", "send"};
+    for (const std::string& name : order)
+        Field(name)->setFocus();
+    // Tab from the last field on: the body, then the two buttons, which switch nothing.
+    form->Edit_kenmei->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(form->SpeedButton2, QApplication::focusWidget());
+    EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true, true}),
+              inputMethod.switches);
+}
+
+}  // namespace
