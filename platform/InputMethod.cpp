@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -14,14 +15,16 @@ namespace {
 InputMethod* installed = nullptr;
 
 // Switches on each focus-in of the field it watches, whatever moved the focus there: Tab, a
-// click, a shortcut or the window coming back to the front.
+// click, a shortcut or the window coming back to the front. The focus coming back from a popup
+// (the field's own context menu, a menu) never left the field: the user's own switch stays.
 class FocusSwitch : public QObject {
   public:
     FocusSwitch(QWidget* field, bool open) : QObject(field), open_(open) {}
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn)
+        if (event->type() == QEvent::FocusIn &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
             CurrentInputMethod().Switch(open_);
         return false;
     }

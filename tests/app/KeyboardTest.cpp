@@ -218,6 +218,9 @@ TEST_F(Keyboard, EachFocusOfAFieldSwitchesTheInputMethod) {
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(form->SpeedButton2, QApplication::focusWidget());
+    // Back from a context menu the field keeps the state the user may have chosen by hand.
+    QFocusEvent fromPopup(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(form->Edit_ToAddress, &fromPopup);
     EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true, true}),
               inputMethod.switches);
 }

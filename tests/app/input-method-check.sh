@@ -19,8 +19,9 @@ done
 
 inside() {
     # Everything below runs as the check's user, inside the private session bus.
-    local display_fd pids=()
-    trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null' EXIT
+    local display_fd
+    pids=()
+    trap 'status=$?; kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit $status' EXIT
     # Xvfb picks a free display and writes its number to the pipe.
     exec {display_fd}< <(Xvfb -displayfd 1 -nolisten tcp -screen 0 1024x768x24 2>/dev/null)
     pids+=($!)
