@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -18,6 +17,7 @@
 
 #include "StandInWindows.h"
 #include "app/FrmMain.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -36,16 +36,6 @@ int ImState() {
     const QDBusMessage reply =
         QDBusConnection::sessionBus().call(Controller("State"), QDBus::Block, 2000);
     return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toInt() : -1;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 // The state once it has reached the expected one (or the wait gave up), read again a little

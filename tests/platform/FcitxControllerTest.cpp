@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
 #include <functional>
+
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -43,16 +44,6 @@ class FakeFcitx {
   private:
     QDBusConnection bus_;
 };
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds = 3000) {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 bool Owned() {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService);
