@@ -3,6 +3,11 @@ add_library(tm_app STATIC
     FrmMain.cpp
     FrmMainCommands.cpp
     HelpMenu.cpp
+    DraftKeeper.cpp
+    MailtoLink.cpp
+    StartOptions.cpp
+    WindowSize.cpp
+    Anchors.cpp
     PasswordBox.cpp
     Glyphs.cpp
     MemoLines.cpp

@@ -9,6 +9,9 @@ tidemark_add_test(window_tests
         PasswordBoxTest.cpp
         KeyboardTest.cpp
         HelpMenuTest.cpp
+        DraftTest.cpp
+        MailtoLinkTest.cpp
+        WindowSizeTest.cpp
     LIBS tm_app Qt6::Test
 )
 target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")
