@@ -1,6 +1,6 @@
 #include "cli/ConsoleFields.h"
 
-#include "platform/CodePage.h"
+#include "cli/TerminalText.h"
 
 void TConsoleFields::ClearFields() {
     To.clear();
@@ -11,7 +11,7 @@ void TConsoleFields::ClearFields() {
 }
 
 void TConsoleFields::SetStatusText(const std::string& text) {
-    status_ << platform::SjisToUtf8(text) << std::endl;
+    status_ << TerminalText(text) << std::endl;
 }
 
 void TConsoleFields::SetProgressText(const std::string& text) {
@@ -20,7 +20,7 @@ void TConsoleFields::SetProgressText(const std::string& text) {
 }
 
 bool TConsoleFields::ConfirmMachineDependent(const std::string& question) {
-    status_ << platform::SjisToUtf8(question) << std::endl;
+    status_ << TerminalText(question) << std::endl;
     if (Strict)
         status_ << "tidemark-send: --strict: 送信しませんでした。" << std::endl;
     return !Strict;
