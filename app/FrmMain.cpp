@@ -417,6 +417,13 @@ void TFrmMain::ClearFields() {
     Memo1->clear();
 }
 
+void TFrmMain::SetAddressFields(const std::string& to, const std::string& cc,
+                                const std::string& bcc) {
+    Edit_ToAddress->setText(FromSjis(to));
+    Edit_ToCarbonCopy->setText(FromSjis(cc));
+    Edit_ToBlindCarbonCopy->setText(FromSjis(bcc));
+}
+
 void TFrmMain::SetStatusText(const std::string& text) {
     if (StatusPanel)
         StatusPanel->setText(FromSjis(text));

@@ -66,7 +66,10 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::string Subject() const override;
     std::vector<std::string> BodyLines() const override;
     void ClearFields() override;
+    void SetAddressFields(const std::string& to, const std::string& cc,
+                          const std::string& bcc) override;
     void SetStatusText(const std::string& text) override;
+    void OpenOptions() override { Action_Option_openExecute(); }
     // Asks in the masked password box; nothing is stored.
     std::optional<std::string> AskPassword(const std::string& authUser) override;
 

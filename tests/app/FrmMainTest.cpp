@@ -271,13 +271,26 @@ TEST_F(ComposeWindow, SendButtonRunsTheSendFlow) {
     form->SpeedButton3->click();
     ASSERT_EQ(std::vector<std::string>{"宛先を設定してね。"}, boxes.Texts());
 
-    // An unusable port leaves the flow as an exception, which the error display shows.
-    QSettings("Orvane", "Tidemark").setValue("Settings/Port", "abc");
+    // Nothing stored yet: the box names what is missing, and OK opens the options.
     form->Edit_ToAddress->setText("to@example.com");
     form->SpeedButton3->click();
     ASSERT_EQ(2u, boxes.boxes.size());
-    EXPECT_EQ("'abc' は整数ではありません.", boxes.boxes[1].text);
-    EXPECT_EQ(platform::MsgIcon::Error, boxes.boxes[1].icon);
+    EXPECT_EQ(
+        "送信するには、オプション設定の ＳＭＴＰサーバ、メールアドレス が必要です。\n"
+        "オプション設定を開きますか?",
+        boxes.boxes[1].text);
+    ASSERT_EQ(1u, standIns.openings.size());
+    EXPECT_EQ("Option", standIns.openings[0].kind);
+
+    // An unusable port leaves the flow as an exception, which the error display shows.
+    QSettings stored("Orvane", "Tidemark");
+    stored.setValue("Settings/Smtp", "127.0.0.1");
+    stored.setValue("Settings/Email", "me@example.com");
+    stored.setValue("Settings/Port", "abc");
+    form->SpeedButton3->click();
+    ASSERT_EQ(3u, boxes.boxes.size());
+    EXPECT_EQ("'abc' は整数ではありません.", boxes.boxes[2].text);
+    EXPECT_EQ(platform::MsgIcon::Error, boxes.boxes[2].icon);
     EXPECT_EQ("to@example.com", form->Edit_ToAddress->text());
 }
 

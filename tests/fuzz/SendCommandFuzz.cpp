@@ -13,6 +13,7 @@
 
 #include "cli/SendCommand.h"
 #include "platform/HostLookup.h"
+#include "platform/HostName.h"
 #include "tests/fuzz/FakeWinsock.h"
 #include "tests/fuzz/FuzzApplication.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -28,6 +29,8 @@ void StartApplication() {
     platform::SetHostResolver([](const std::string&, platform::LookupDone done) {
         done(0, {platform::HostAddressV4(0x0100007F)});
     });
+    // Nor is the machine's own name looked up for HELO.
+    platform::SetHostNameSource([] { return std::string(); });
 }
 
 std::vector<std::string> Split(std::string_view input) {
