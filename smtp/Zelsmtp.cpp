@@ -177,10 +177,8 @@ int TZelSMTP::SendRecipients(const TStringList& List) {
             if (address.empty())
                 continue;
             RequireSingleLine("Recipient address", address);
-            std::string reply = Transaction("RCPT TO:<" + address + ">");
-            const int16_t code = ReplyCode;
-            SkipContinuationLines(reply);
-            if (code <= 300) {
+            const std::string reply = Transaction("RCPT TO:<" + address + ">");
+            if (ReplyCode <= 300) {
                 ++accepted;
                 continue;
             }

@@ -136,8 +136,11 @@ std::vector<Arrival> ParseArrivals(std::string_view data) {
             const size_t times = 1 + static_cast<unsigned char>(data[at]) * 4u;
             const size_t length = static_cast<unsigned char>(data[at + 1]) % 64 + 1;
             const std::string_view piece = data.substr(at + 2, length);
+            // One arrival: handing the bytes out in small pieces would only slow the runs.
+            Arrival run{Arrival::Data, {}};
             for (size_t i = 0; i < times && repeated < kMaxRepeated; ++i, repeated += piece.size())
-                arrivals.push_back({Arrival::Data, std::string(piece)});
+                run.bytes += piece;
+            arrivals.push_back(std::move(run));
             at += 2 + piece.size();
         } else {
             const size_t length = std::min<size_t>(b % 64 + 1, data.size() - at);
