@@ -235,6 +235,32 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
     EXPECT_EQ(sink_.StoredCount(), 0);
 }
 
+// A real server refusing recipients: the others get the message (status 4); none accepted is a
+// failure (status 1) and nothing is stored.
+TEST_F(SendCommandEndToEnd, RefusedRecipientsAreNamed) {
+    ASSERT_NE(sink_.Port, 0);
+    const std::string unknown = "unknown@example.jp … 550 5.1.1 User unknown\n";
+    const struct {
+        std::string to;
+        int status;
+        std::string out;
+        int stored;
+    } cases[] = {
+        {"to@example.jp, unknown@example.jp", 4,
+         "メールを送信したよ。\n次の宛先には送れませんでした：\n" + unknown, 1},
+        {"unknown@example.jp", 1,
+         "送信に失敗したよ。\nどの宛先も受け取ってもらえませんでした：\n" + unknown, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = To(port_);
+        args[1] = c.to;
+        const ChildResult r = Send(args, "body\n");
+        EXPECT_EQ(r.status, c.status) << c.to << "\n" << r.err;
+        EXPECT_TRUE(r.out.starts_with(c.out)) << c.to << "\n" << r.out;
+        EXPECT_EQ(sink_.StoredCount(), c.stored) << c.to;
+    }
+}
+
 // Servers refuse lines over 998 bytes: neither a subject of 400 kanji nor a body line of 700
 // may make one, and the reader gets both back whole, the body with line breaks added only.
 TEST_F(SendCommandEndToEnd, LongSubjectAndBodyLineArriveWhole) {
