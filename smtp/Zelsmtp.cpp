@@ -86,18 +86,15 @@ void TZelSMTP::OpenSession() {
 }
 
 void TZelSMTP::ReadGreeting() {
-    std::string reply = ReadLn();
-    const int code = ReplyCodeOf(reply);
-    SkipContinuationLines(reply);
-    if (code >= 400)
+    const std::string reply = TakeReply();
+    if (ReplyCode >= 400)
         throw Exception(reply);
 }
 
 void TZelSMTP::SayHelo() {
     for (int retry = 0;; ++retry) {
         RequireSingleLine("UserID", UserID);
-        std::string reply = Transaction("HELO " + UserID);
-        SkipContinuationLines(reply);
+        const std::string reply = Transaction("HELO " + UserID);
         if (ReplyCode < 300)
             return;
         if (retry > 0 || !OnAuthenticationFailed)
@@ -107,11 +104,6 @@ void TZelSMTP::SayHelo() {
         if (!handled)
             throw Exception("Authentication failed");
     }
-}
-
-void TZelSMTP::SkipContinuationLines(std::string& Reply) {
-    while (IsContinuationLine(Reply))
-        Reply = ReadLn();
 }
 
 void TZelSMTP::Send() {
@@ -185,10 +177,8 @@ int TZelSMTP::SendRecipients(const TStringList& List) {
             if (address.empty())
                 continue;
             RequireSingleLine("Recipient address", address);
-            std::string reply = Transaction("RCPT TO:<" + address + ">");
-            const int16_t code = ReplyCode;
-            SkipContinuationLines(reply);
-            if (code <= 300) {
+            const std::string reply = Transaction("RCPT TO:<" + address + ">");
+            if (ReplyCode <= 300) {
                 ++accepted;
                 continue;
             }
@@ -239,23 +229,23 @@ void TZelSMTP::SendData() {
 
 // The transaction of the final ".". Once the server reads it, it holds the whole message and
 // may take minutes over it (scanning it, say): the reply gets DataTimeOut, and a wait that ends
-// without a reply is told apart from a refusal.
+// without a proper reply is told apart from a refusal.
 std::string TZelSMTP::EndMessage() {
     if (DataTimeOut < 0)
         throw ERangeError("Range check error");
     ReportStatus(8, "Transaction");
-    ReplyCode = 0;
     Writeln(".");
-    LastReply = AwaitMessageReply();
+    AwaitMessageReply();
     // An orderly close reads as an empty line.
     if (LastReply.empty())
         throw ENoReplyError("No reply to the end of the message: the connection was closed");
-    ReportStatus(1, LastReply);
-    ReplyCode = static_cast<int16_t>(ReplyCodeOf(LastReply));
+    if (!IsReplyLine(LastReplyLines.front()))
+        throw ENoReplyError("No proper reply to the end of the message: " +
+                            WithoutLineEnd(LastReply));
     return LastReply;
 }
 
-std::string TZelSMTP::AwaitMessageReply() {
+void TZelSMTP::AwaitMessageReply() {
     const int32_t usualWait = TimeOut;
     const auto started = std::chrono::steady_clock::now();
     TThreadTimer ticker(nullptr);
@@ -269,9 +259,11 @@ std::string TZelSMTP::AwaitMessageReply() {
     });
     ValueScope longer(TimeOut, DataTimeOut);
     try {
-        return ReadLn();
+        TakeReply();
     } catch (const ESockError& e) {
         throw ENoReplyError("No reply to the end of the message: " + e.Message());
+    } catch (const ERangeError&) {
+        // A number too large for a reply code: the line is told apart as no reply below.
     }
 }
 

@@ -35,7 +35,8 @@ using TMailListReturn = std::function<void(const std::string& MailAddress)>;
 // Seconds waited so far for the reply to the end of the message.
 using TReplyWaitEvent = std::function<void(int Seconds)>;
 
-// The wait for the reply to the end of the message ended without one (time-out, reset, close).
+// The wait for the reply to the end of the message ended without a proper one (time-out, reset,
+// close, or a line that is no reply).
 // The server had the whole message by then and may deliver it: this is no refusal, and
 // sending again could deliver it twice.
 class ENoReplyError : public Exception {
@@ -105,8 +106,6 @@ class TZelSMTP : public TPowersock {
     void BuildMessage();
     // Appends the part of attachment Index (from 1) to ContentStream.
     void WriteAttachmentPart(int Index);
-    // Reads past continuation lines ("250-..." or a leading blank); Reply ends as the last line.
-    void SkipContinuationLines(std::string& Reply);
     // The address inside "<" ">", after a ":", or the entry itself.
     static std::string ExtractAddress(const std::string& Entry);
     // The pieces of a recipient entry between commas or semicolons that stand outside double
@@ -129,8 +128,9 @@ class TZelSMTP : public TPowersock {
     // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
     int32_t DataTimeOut = 600000;
     TSecurity Security = secNone;
-    std::string AuthUser;      // empty: no AUTH; never sent without TLS
-    std::string AuthPassword;  // UTF-8; never reported, only sent over TLS inside AUTH
+    std::string AuthUser;  // empty: no AUTH; never sent without TLS; sent in UTF-8
+    // UTF-8; never reported, only sent over TLS inside AUTH, and wiped once AUTH is over.
+    std::string AuthPassword;
 
     // Hides the socket-level OnConnect: raised once the SMTP session is open.
     TNotifyEvent OnConnect;
@@ -162,7 +162,8 @@ class TZelSMTP : public TPowersock {
     void SayStartTls(const TEhloKeywords& Offered);
     void Authenticate(const TEhloKeywords& Offered);
     void AuthLogin();
-    std::string SecretTransaction(const std::string& Prefix, const std::string& Secret);
+    std::string AuthUserUtf8() const;
+    std::string SecretTransaction(const std::string& Prefix, std::string Secret);
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
@@ -170,7 +171,7 @@ class TZelSMTP : public TPowersock {
     void RefuseMessage();
     void SendData();
     std::string EndMessage();
-    std::string AwaitMessageReply();
+    void AwaitMessageReply();
     void WriteHeaderText();
 
     void CheckHeaderTexts() const;
