@@ -1,7 +1,10 @@
 // TZelSMTP: the extended session, used only when Security or AuthUser is set: EHLO, STARTTLS
 // with EHLO again, and AUTH. The plain HELO dialogue stays in Zelsmtp.cpp.
+#include <algorithm>
+
 #include "platform/Exception.h"
 #include "smtp/ZelLines.h"
+#include "smtp/ZelScope.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
@@ -24,6 +27,7 @@ void TZelSMTP::OpenExtendedSession() {
     }
     if (!AuthUser.empty())
         Authenticate(offered);
+    Pipelining = offered.Has("PIPELINING");
 }
 
 TEhloKeywords TZelSMTP::SayEhlo() {
@@ -59,6 +63,7 @@ void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
     const std::string mechanism = ChooseAuthMechanism(Offered);
     if (mechanism.empty())
         throw EAuthError("The server offers no AUTH PLAIN or LOGIN");
+    const ValueScope patient(TimeOut, std::max(TimeOut, AuthTimeOut));
     std::string reply;
     if (mechanism == "PLAIN") {
         reply = SecretTransaction("AUTH PLAIN ", AuthPlainResponse(AuthUser, AuthPassword));
@@ -88,6 +93,13 @@ void TZelSMTP::AuthLogin() {
 std::string TZelSMTP::SecretTransaction(const std::string& Prefix, const std::string& Secret) {
     ReplyCode = 0;
     Writeln(Prefix + Secret);
+    return ReadReply(Secret);
+}
+
+// A whole reply, continuation lines and all; LastReply and the result are its last line, and
+// ReplyCode the code of its first. Secret and the password never appear in either.
+std::string TZelSMTP::ReadReply(const std::string& Secret) {
+    ReplyCode = 0;
     std::string reply = ReadLn();
     const auto code = static_cast<int16_t>(ReplyCodeOf(reply));
     SkipContinuationLines(reply);
