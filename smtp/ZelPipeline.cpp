@@ -30,12 +30,15 @@ void TZelSMTP::SendPipelined() {
             written = WriteGroup(commands, written, std::min(commands.size(), read + kMaxInFlight));
         JudgeReply(commands[read], ReadReply(), outcome);
     }
-    if (!outcome.Refusal.empty()) {
-        AbandonData(outcome);
-        throw Exception(outcome.Refusal);
+    SettleGroup(outcome);
+    // An event handler may have added header lines while the replies were read. Such a message
+    // must not go, and the server already waits for content: only a close ends that safely.
+    try {
+        CheckHeaderLines();
+    } catch (const Exception&) {
+        TPowersock::Disconnect();
+        throw;
     }
-    // An event handler may have added header lines while the replies were read.
-    CheckHeaderLines();
     SendContent(true);
 }
 
@@ -79,8 +82,11 @@ void TZelSMTP::JudgeReply(const TGroupCommand& Command, const std::string& Reply
         refuse("The server closed the connection");
         return;
     }
-    if (Command.Kind == TGroupCommand::Data)
+    if (Command.Kind == TGroupCommand::Data) {
         Outcome.DataAccepted = ReplyCode < 400;
+        Outcome.DataReply = Reply;
+        return;
+    }
     // After a refused RSET or MAIL the rest of the group fails with it: its recipients were
     // never judged.
     if (!Outcome.Refusal.empty())
@@ -89,16 +95,25 @@ void TZelSMTP::JudgeReply(const TGroupCommand& Command, const std::string& Reply
         if (ReplyCode >= 400)
             refuse(Reply);
     } else if (ReplyCode > 300) {
-        Fire(OnRecipientNotFound, Command.Piece);
+        RefuseRecipient(Command.Piece, Reply);
     } else {
         ++Outcome.Accepted;
     }
 }
 
-// The server accepted DATA although the message must not go: it waits for content, and a "."
-// alone could deliver an empty message. A connection closed inside the content ends the
-// transaction without delivery.
-void TZelSMTP::AbandonData(const TGroupOutcome& Outcome) {
-    if (Outcome.DataAccepted)
+// The rules of the dialogue command by command, applied once every reply is in: a refused RSET
+// or MAIL fails the send, no accepted recipient ends it with RSET, a refused DATA fails it.
+// When the server accepted DATA all the same, it waits for content, and a "." alone could
+// deliver an empty message: a connection closed inside the content ends the transaction
+// without delivery.
+void TZelSMTP::SettleGroup(const TGroupOutcome& Outcome) {
+    const bool abandon = !Outcome.Refusal.empty() || Outcome.Accepted == 0;
+    if (abandon && Outcome.DataAccepted)
         TPowersock::Disconnect();
+    if (!Outcome.Refusal.empty())
+        throw Exception(Outcome.Refusal);
+    if (Outcome.Accepted == 0)
+        RefuseMessage();
+    if (!Outcome.DataAccepted)
+        throw Exception(Outcome.DataReply);
 }

@@ -108,6 +108,7 @@ void TZelSMTP::Send() {
         return;
     {
         BusyScope busy(Busy, true);
+        RefusedRecipients.clear();
         BuildMessage();
         CheckConnection();
         // The server closes the session once it has answered that QUIT.
@@ -121,9 +122,11 @@ void TZelSMTP::Send() {
         } else {
             Command("RSET", 400);
             Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
-            SendRecipients(PostMessage.ToAddress);
-            SendRecipients(PostMessage.ToCarbonCopy);
-            SendRecipients(PostMessage.ToBlindCarbonCopy);
+            const int accepted = SendRecipients(PostMessage.ToAddress) +
+                                 SendRecipients(PostMessage.ToCarbonCopy) +
+                                 SendRecipients(PostMessage.ToBlindCarbonCopy);
+            if (accepted == 0)
+                RefuseMessage();
             SendData();
         }
         if (ClearParams)
@@ -168,7 +171,9 @@ std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
     return reply;
 }
 
-void TZelSMTP::SendRecipients(const TStringList& List) {
+// Returns how many recipients the server accepted.
+int TZelSMTP::SendRecipients(const TStringList& List) {
+    int accepted = 0;
     // By index: a handler may change the list while it is walked.
     for (int i = 0; i < List.Count(); ++i) {
         for (const std::string& piece : SplitRecipients(List[i])) {
@@ -176,11 +181,32 @@ void TZelSMTP::SendRecipients(const TStringList& List) {
             if (address.empty())
                 continue;
             RequireSingleLine("Recipient address", address);
-            Transaction("RCPT TO:<" + address + ">");
-            if (ReplyCode > 300)
-                Fire(OnRecipientNotFound, piece);
+            std::string reply = Transaction("RCPT TO:<" + address + ">");
+            const int16_t code = ReplyCode;
+            SkipContinuationLines(reply);
+            if (code <= 300) {
+                ++accepted;
+                continue;
+            }
+            RefuseRecipient(piece, reply);
         }
     }
+    return accepted;
+}
+
+void TZelSMTP::RefuseRecipient(const std::string& Piece, const std::string& Reply) {
+    RefusedRecipients.push_back({Piece, WithoutLineEnd(Reply)});
+    Fire(OnRecipientNotFound, Piece);
+}
+
+// Ends the transaction without content: DATA with no recipient would be refused anyway, and a
+// server that took it could only bounce the message. The refusal stands whatever RSET meets.
+void TZelSMTP::RefuseMessage() {
+    try {
+        Transaction("RSET");
+    } catch (const Exception&) {
+    }
+    throw ERecipientsRefused("No recipient was accepted");
 }
 
 void TZelSMTP::WriteHeaderText() {

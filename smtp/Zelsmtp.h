@@ -42,6 +42,18 @@ class ENoReplyError : public Exception {
     using Exception::Exception;
 };
 
+// No recipient of the message was accepted: nothing was sent (RefusedRecipients names them).
+class ERecipientsRefused : public Exception {
+    using Exception::Exception;
+};
+
+// A recipient the server refused at RCPT: the piece of the entry as written, and the reply line
+// without its line end.
+struct TRefusedRecipient {
+    std::string Address;
+    std::string Reply;
+};
+
 // The message to send. Lists hold one entry per line, without line ends.
 class TPostMessage {
   public:
@@ -79,9 +91,11 @@ class TZelSMTP : public TPowersock {
     // Opens the connection and the session: greeting, then "HELO " + UserID; or, with Security
     // or AuthUser set, EHLO, STARTTLS and EHLO again (secStartTls), and AUTH.
     void Connect() override;
-    // Sends PostMessage over the open session. Returns at once while Busy. When the server
-    // offers PIPELINING, the envelope goes out as one group and the content with QUIT: the
-    // session then ends with the next Disconnect.
+    // Sends PostMessage over the open session. Returns at once while Busy. Recipients the server
+    // refuses are collected in RefusedRecipients; when it accepts none, no content goes out
+    // (RSET instead of DATA) and Send raises ERecipientsRefused. When the server offers
+    // PIPELINING, the envelope goes out as one group and the content with QUIT: the session
+    // then ends with the next Disconnect.
     void Send();
     // Says "QUIT" (or reads the reply to the QUIT that Send already wrote) and closes the
     // connection in every case.
@@ -109,6 +123,8 @@ class TZelSMTP : public TPowersock {
     std::string UserID;
     TPostMessage PostMessage;
     TExStringList FinalHeader;
+    // The recipients refused by the last Send, one entry per refused RCPT; emptied as Send starts.
+    std::vector<TRefusedRecipient> RefusedRecipients;
     UUMethods EncodeType = uuMime;
     bool ClearParams = true;
     TSubType SubType = mtPlain;
@@ -152,8 +168,9 @@ class TZelSMTP : public TPowersock {
     };
     // What the replies to a group decided.
     struct TGroupOutcome {
-        std::string Refusal;  // the first refused RSET, MAIL or DATA, or the closed connection
+        std::string Refusal;  // the first refused RSET or MAIL, or the closed connection
         int Accepted = 0;     // recipients accepted
+        std::string DataReply;
         bool DataAccepted = false;
     };
 
@@ -170,7 +187,9 @@ class TZelSMTP : public TPowersock {
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
-    void SendRecipients(const TStringList& List);
+    int SendRecipients(const TStringList& List);
+    void RefuseRecipient(const std::string& Piece, const std::string& Reply);
+    void RefuseMessage();
     void SendData();
     void CheckHeaderLines() const;
     void SendContent(bool WithQuit);
@@ -182,7 +201,7 @@ class TZelSMTP : public TPowersock {
     std::vector<TGroupCommand> GroupCommands() const;
     size_t WriteGroup(const std::vector<TGroupCommand>& Commands, size_t From, size_t To);
     void JudgeReply(const TGroupCommand& Command, const std::string& Reply, TGroupOutcome& Outcome);
-    void AbandonData(const TGroupOutcome& Outcome);
+    void SettleGroup(const TGroupOutcome& Outcome);
 
     void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);

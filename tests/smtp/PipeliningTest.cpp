@@ -136,9 +136,15 @@ TEST(PipeliningTest, GroupsAndRefusalsInsideThem) {
         {"every recipient refused",
          kPipeliningEhlo,
          {{"RCPT", allRefused}, {"DATA", "554 no valid recipients\r\n"}},
-         "554 no valid recipients\r\n",
+         "No recipient was accepted",
          {"a@localhost", "Cc Person <c@localhost>", "d@localhost"},
-         {kGroup, "QUIT\r\n"}},
+         {kGroup, "RSET\r\n", "QUIT\r\n"}},
+        {"every recipient refused, DATA accepted",
+         kPipeliningEhlo,
+         {{"RCPT", allRefused}},
+         "No recipient was accepted",
+         {"a@localhost", "Cc Person <c@localhost>", "d@localhost"},
+         {kGroup}},
         {"DATA refused",
          kPipeliningEhlo,
          {{"DATA", "451 later\r\n"}},
@@ -167,6 +173,9 @@ TEST(PipeliningTest, GroupsAndRefusalsInsideThem) {
         EXPECT_EQ(s.SendOnce(), c.error) << c.name;
         EXPECT_EQ(s.peer.Failures(), std::vector<std::string>{}) << c.name;
         EXPECT_EQ(s.refused, c.refused) << c.name;
+        ASSERT_EQ(s.smtp.RefusedRecipients.size(), c.refused.size()) << c.name;
+        for (const TRefusedRecipient& r : s.smtp.RefusedRecipients)
+            EXPECT_EQ(r.Reply, "550 no such user") << c.name;
         EXPECT_EQ(s.WritesAfterLogin(), c.writes) << c.name;
         EXPECT_EQ(Count(s.peer.Received(), "QUIT\r\n"), c.writes.back() == kGroup ? 0u : 1u)
             << c.name;
