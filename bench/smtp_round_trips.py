@@ -72,7 +72,10 @@ class DelayingProxy:
                 writer.write(data)
                 await writer.drain()
             if writer.can_write_eof():
-                writer.write_eof()
+                try:
+                    writer.write_eof()
+                except OSError:
+                    pass  # the other side is gone already
 
         delivering = asyncio.ensure_future(deliver())
         try:
@@ -83,12 +86,12 @@ class DelayingProxy:
                     break
                 directions.append(direction)
                 queue.put_nowait((due, data))
-        except ConnectionError:
+        except OSError:
             pass
         queue.put_nowait((time.monotonic() + self.delay, None))
         try:
             await delivering
-        except ConnectionError:
+        except OSError:
             pass
 
     def turns_of_next(self, count_before, seconds=10):

@@ -11,7 +11,7 @@
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
-#include "tests/support/SmtpReplies.h"
+#include "tests/support/ScriptedSmtp.h"
 #include "tests/support/TestCertificates.h"
 
 namespace {
@@ -52,12 +52,7 @@ struct SecuredPeer {
         smtp.AuthUser = kAuthUser;
         smtp.AuthPassword = kAuthPassword;
         smtp.OnRecipientNotFound = [this](const std::string& r) { refused.push_back(r); };
-        TPostMessage& m = smtp.PostMessage;
-        m.FromAddress = "me@localhost";
-        m.ToAddress.Add("a@localhost");
-        m.ToCarbonCopy.Add("Cc Person <c@localhost>");
-        m.ToBlindCarbonCopy.Add("d@localhost");
-        m.Body.Add("body");
+        testsupport::FillTestMessage(smtp.PostMessage);
     }
 
     // Connect, Send and Disconnect as the send flow calls them; the message of the first

@@ -12,7 +12,7 @@
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
-#include "tests/support/SmtpReplies.h"
+#include "tests/support/ScriptedSmtp.h"
 
 namespace {
 
@@ -44,14 +44,7 @@ struct Session {
         smtp.OnRecipientNotFound = [this](const std::string& r) { refused.push_back(r); };
     }
 
-    void FillMessage() {
-        TPostMessage& m = smtp.PostMessage;
-        m.FromAddress = "me@localhost";
-        m.ToAddress.Add("a@localhost");
-        m.ToCarbonCopy.Add("Cc Person <c@localhost>");
-        m.ToBlindCarbonCopy.Add("d@localhost");
-        m.Body.Add("body");
-    }
+    void FillMessage() { testsupport::FillTestMessage(smtp.PostMessage); }
 
     // Runs Action and returns the message of the Exception it raised ("" when none).
     static std::string ErrorOf(const std::function<void()>& Action) {

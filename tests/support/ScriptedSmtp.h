@@ -1,10 +1,12 @@
 #pragma once
-// Replies of a scripted SMTP server, for ScriptedPeer::ReplyEach.
+// Replies of a scripted SMTP server, for ScriptedPeer::ReplyEach, and the message the session
+// tests send to it.
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace testsupport {
@@ -30,6 +32,15 @@ inline ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
         *inData = line.starts_with("DATA") && reply[0] != '4' && reply[0] != '5';
         return reply;
     };
+}
+
+// From me@localhost to a@localhost, CC "Cc Person <c@localhost>", BCC d@localhost; body "body".
+inline void FillTestMessage(TPostMessage& m) {
+    m.FromAddress = "me@localhost";
+    m.ToAddress.Add("a@localhost");
+    m.ToCarbonCopy.Add("Cc Person <c@localhost>");
+    m.ToBlindCarbonCopy.Add("d@localhost");
+    m.Body.Add("body");
 }
 
 }  // namespace testsupport
