@@ -1,4 +1,5 @@
 #include "app/SendFlow.h"
+#include "app/SendChecks.h"
 #include "app/SendFlowText.h"
 
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "platform/Credentials.h"
 #include "platform/Exception.h"
+#include "platform/HostName.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
 #include "smtp/Zelsmtp.h"
@@ -59,9 +61,10 @@ void ShowBox(const char* utf8Text) {
 }
 
 // A socket port: the conversion takes any 32-bit value, but the socket would use only its low
-// 16 bits and connect somewhere the user never named.
+// 16 bits and connect somewhere the user never named. A port never stored is the 25 that the
+// options dialog shows.
 int32_t PortNumber(const std::string& text) {
-    const int32_t port = StrToInt(text);
+    const int32_t port = text.empty() ? 25 : StrToInt(text);
     if (port < 1 || port > 65535) {
         throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
                           platform::Sjis(" は 1 から 65535 の範囲にありません"));
@@ -78,33 +81,6 @@ TSecurity SecurityOf(const std::string& text) {
         return secTls;
     throw Exception(platform::Sjis("接続の保護 \"") + text +
                     platform::Sjis("\" は none、starttls、tls のどれでもありません"));
-}
-
-const char* CertificateReason(platform::TlsVerifyFailure reason) {
-    switch (reason) {
-        case platform::TlsVerifyFailure::UnknownIssuer:
-            return "証明書の発行元が信頼されていません";
-        case platform::TlsVerifyFailure::SelfSigned:
-            return "自己署名の証明書です";
-        case platform::TlsVerifyFailure::NameMismatch:
-            return "証明書の名前がサーバー名と一致しません";
-        case platform::TlsVerifyFailure::Expired:
-            return "証明書の有効期限が切れています";
-        case platform::TlsVerifyFailure::NotYetValid:
-            return "証明書はまだ有効になっていません";
-        default:
-            return "証明書を検証できません";
-    }
-}
-
-// The box that tells why before "送信に失敗したよ。", where there is one to tell.
-void ShowCause(const std::exception& e) {
-    if (dynamic_cast<const EAuthError*>(&e) != nullptr) {
-        ShowBox("認証に失敗しました");
-    } else if (const auto* certificate = dynamic_cast<const ECertificateError*>(&e)) {
-        platform::ShowMessage(platform::Sjis("サーバーの証明書を確かめられませんでした: ") +
-                              platform::Sjis(CertificateReason(certificate->Reason)));
-    }
 }
 
 // The password lives only as long as the send.
@@ -124,10 +100,19 @@ class TPasswordScope {
 
 }  // namespace
 
-bool TComposeFields::ConfirmMachineDependent(const std::string& question) {
+bool TComposeFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
     return platform::CurrentMessageBoxes().Show(
-               platform::Sjis("確認"), question, platform::MsgIcon::Question,
+               platform::Sjis("確認"), MachineDependentQuestion(characters),
+               platform::MsgIcon::Question,
                platform::MsgButtons::OkCancel) == platform::MsgResult::Ok;
+}
+
+void TComposeFields::OfferOptions(const std::string& missing) {
+    const auto answer = platform::CurrentMessageBoxes().Show(
+        platform::Sjis("確認"), MissingSettingsQuestion(missing), platform::MsgIcon::Question,
+        platform::MsgButtons::OkCancel);
+    if (answer == platform::MsgResult::Ok)
+        OpenOptions();
 }
 
 TSendFlow::TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields)
@@ -147,6 +132,7 @@ TSendFlow::~TSendFlow() {
     ZelSMTP1.OnSuccess = nullptr;
     ZelSMTP1.OnSendStart = nullptr;
     ZelSMTP1.OnReplyWait = nullptr;
+    ZelSMTP1.OnAuthenticationFailed = nullptr;
 }
 
 void TSendFlow::SetInstanceProperties() {
@@ -170,6 +156,9 @@ void TSendFlow::BindEvents() {
     ZelSMTP1.OnSuccess = [this](TObject*) { ZelSMTP1Success(); };
     ZelSMTP1.OnSendStart = [this](TObject*) { ZelSMTP1SendStart(); };
     ZelSMTP1.OnReplyWait = [this](int Seconds) { ZelSMTP1ReplyWait(Seconds); };
+    ZelSMTP1.OnAuthenticationFailed = [this](bool& Handled) {
+        ZelSMTP1AuthenticationFailed(Handled);
+    };
 }
 
 void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides) {
@@ -200,8 +189,10 @@ void TSendFlow::SpeedButton3Click() {
     if (!ReadFields(message))
         return;
     TSendSettings settings = ReadSettings();
+    if (!HasServerAndSender(settings))
+        return;
     ApplySettings(settings);
-    if (!SettleCharacters(settings, message))
+    if (!PassesChecks(settings, message) || !SettleCharacters(settings, message))
         return;
     TPasswordScope password(ZelSMTP1.AuthPassword);
     if (!TakePassword(settings))
@@ -209,12 +200,13 @@ void TSendFlow::SpeedButton3Click() {
     try {
         Deliver(settings, message);
     } catch (const ENoReplyError& e) {
-        FailWithoutReply(e.Message());
+        FailWithoutReply(e);
+        return;
     } catch (const std::exception& e) {
-        ShowCause(e);
-        const auto* own = dynamic_cast<const Exception*>(&e);
-        Fail(own ? own->Message() : std::string(e.what()));
+        Fail(e);
+        return;
     }
+    Report(message);
 }
 
 // Reads every field before anything is sent, so a character that code page 932 cannot hold
@@ -262,8 +254,23 @@ TSendFlow::TSendSettings TSendFlow::ReadSettings() {
     return values;
 }
 
+// Without a server or a sender there is nothing to connect to or to send from.
+bool TSendFlow::HasServerAndSender(const TSendSettings& settings) {
+    std::string missing;
+    if (settings.Smtp.empty())
+        missing += platform::Sjis("ＳＭＴＰサーバ");
+    if (settings.Email.empty())
+        missing += (missing.empty() ? "" : platform::Sjis("、")) + platform::Sjis("メールアドレス");
+    if (missing.empty())
+        return true;
+    lastOutcome_ = Outcome::MissingSettings;
+    Fields.OfferOptions(missing);
+    return false;
+}
+
+// An empty user id would make "HELO " with no name, which servers refuse.
 void TSendFlow::ApplySettings(const TSendSettings& settings) {
-    ZelSMTP1.UserID = settings.UserID;
+    ZelSMTP1.UserID = settings.UserID.empty() ? platform::HeloName() : settings.UserID;
     ZelSMTP1.Host = settings.Smtp;
     ZelSMTP1.Port = PortNumber(settings.Port);
     ZelSMTP1.Security = SecurityOf(settings.Security);
@@ -308,6 +315,22 @@ std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
     return Fields.AskPassword(settings.AuthUser);
 }
 
+bool TSendFlow::PassesChecks(const TSendSettings& settings, const TMessageFields& message) {
+    const std::string refusal = RefusalBeforeConnecting(
+        {{"宛先", message.ToAddress, TCheckedField::Recipients},
+         {"ＣＣ", message.ToCarbonCopy, TCheckedField::Recipients},
+         {"ＢＣＣ", message.ToBlindCarbonCopy, TCheckedField::Recipients},
+         {"件名", message.Subject, TCheckedField::Text},
+         {"オプション設定の名前", settings.Name, TCheckedField::Text},
+         {"オプション設定のメールアドレス", settings.Email, TCheckedField::Sender}},
+        message.Body);
+    if (refusal.empty())
+        return true;
+    lastOutcome_ = Outcome::Rejected;
+    platform::ShowMessage(refusal);
+    return false;
+}
+
 // ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
 // become their twins, a user-defined character stops the send, and machine-dependent characters
 // go only when the user agrees. The fields themselves stay as typed.
@@ -329,8 +352,7 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& messag
         }
         CollectMachineDependentChars(*text, machineDependent);
     }
-    if (machineDependent.empty() ||
-        Fields.ConfirmMachineDependent(MachineDependentQuestion(machineDependent))) {
+    if (machineDependent.empty() || Fields.ConfirmMachineDependent(machineDependent)) {
         return true;
     }
     lastOutcome_ = Outcome::Declined;
@@ -338,6 +360,9 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& messag
 }
 
 void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& message) {
+    sessionOpen_ = false;
+    heloReply_.clear();
+    ZelSMTP1.LastReply.clear();
     ZelSMTP1.Connect();
     FillPostMessage(settings, message);
     accepted_ = false;
@@ -346,10 +371,47 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
     // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
     if (!accepted_)
         throw Exception("Send did not complete");
-    Fields.ClearFields();
-    lastOutcome_ = Outcome::Sent;
+    CloseAfterAcceptance();
+}
+
+// The server holds the message now: nothing that QUIT meets can make it unsent, and a success
+// box left open must not outlast the server's patience with an idle connection.
+void TSendFlow::CloseAfterAcceptance() {
+    try {
+        ZelSMTP1.Disconnect();
+    } catch (const std::exception&) {
+        // QUIT refused or unanswered; Disconnect has closed the connection all the same.
+    }
+}
+
+// The fields keep what was not delivered: all are emptied when nothing was refused; otherwise
+// subject and body stay and the address fields keep only the refused entries, so that sending again
+// reaches no one twice.
+void TSendFlow::Report(const TMessageFields& message) {
+    const std::vector<TRefusedRecipient>& refused = ZelSMTP1.RefusedRecipients;
+    if (refused.empty()) {
+        Fields.ClearFields();
+        lastOutcome_ = Outcome::Sent;
+        ShowBox("メールを送信したよ。");
+        return;
+    }
+    size_t next = 0;
+    const auto keepRefused = [&](const std::string& field) {
+        std::string kept;
+        for (const std::string& piece : TZelSMTP::SplitRecipients(field)) {
+            if (next < refused.size() && refused[next].Address == piece) {
+                kept += (kept.empty() ? "" : ", ") + piece;
+                ++next;
+            }
+        }
+        return kept;
+    };
+    const std::string to = keepRefused(message.ToAddress);
+    const std::string cc = keepRefused(message.ToCarbonCopy);
+    Fields.SetAddressFields(to, cc, keepRefused(message.ToBlindCarbonCopy));
+    lastOutcome_ = Outcome::SentToSome;
     ShowBox("メールを送信したよ。");
-    ZelSMTP1.Disconnect();
+    platform::ShowMessage(RefusedRecipientsText(refused));
 }
 
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
@@ -375,12 +437,30 @@ void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFie
     }
 }
 
-void TSendFlow::Fail(const std::string& error) {
-    lastOutcome_ = lastOutcome_ == Outcome::Sent ? Outcome::SentQuitRefused : Outcome::Failed;
-    lastError_ = error;
+void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {
+    lastOutcome_ = outcome;
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    lastError_ = own ? own->Message() : std::string(e.what());
+}
+
+void TSendFlow::Fail(const std::exception& e) {
+    RecordFailure(e, Outcome::Failed);
+    platform::ShowMessage(WithCause("送信に失敗したよ。", FailureCause(e, Scene())));
+    CloseAfterFailure();
+}
+
+// The server may hold the message already: the user must not take the failure for a refusal
+// and send it twice.
+void TSendFlow::FailWithoutReply(const std::exception& e) {
+    RecordFailure(e, Outcome::NoReply);
+    platform::ShowMessage(FailureCause(e, Scene()));
     ShowBox("送信に失敗したよ。");
-    // A connection left open would refuse the next send with "Already connected", and a refused
-    // or timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
+    CloseAfterFailure();
+}
+
+// A connection left open would refuse the next send with "Already connected", and a refused or
+// timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
+void TSendFlow::CloseAfterFailure() {
     if (!ZelSMTP1.IsConnected && !connectionFailed_)
         return;
     try {
@@ -390,65 +470,11 @@ void TSendFlow::Fail(const std::string& error) {
     }
 }
 
-// The server may hold the message already: the user must not take the failure for a refusal
-// and send it twice.
-void TSendFlow::FailWithoutReply(const std::string& error) {
-    ShowBox("サーバーから応答がありませんでした。メールは届いている可能性があります。");
-    Fail(error);
-    lastOutcome_ = Outcome::NoReply;
-}
-
-void TSendFlow::ZelSMTP1Connect() {
-    Fields.SetStatusText(platform::Sjis("接続しました"));
-}
-
-void TSendFlow::ZelSMTP1Disconnect() {
-    Fields.SetStatusText(platform::Sjis("接続は解除されました"));
-}
-
-void TSendFlow::ZelSMTP1Status(const std::string& Status) {
-    Fields.SetStatusText(Status);
-}
-
-void TSendFlow::ZelSMTP1ConnectionFailed() {
-    connectionFailed_ = true;
-    ShowBox("接続は失敗しました");
-}
-
-void TSendFlow::ZelSMTP1PacketSent() {
-    Fields.SetProgressText(std::to_string(ZelSMTP1.SentBytes) +
-                           platform::Sjis(" バイト送信しました（総バイト数 ") +
-                           std::to_string(ZelSMTP1.TotalBytes) + platform::Sjis(" バイト）"));
-}
-
-void TSendFlow::ZelSMTP1ConnectionRequired(bool& Handled) {
-    const auto answer = platform::CurrentMessageBoxes().Show(
-        platform::Sjis("確認"), platform::Sjis("接続が必要です。接続しますか?"),
-        platform::MsgIcon::Question, platform::MsgButtons::OkCancel);
-    if (answer != platform::MsgResult::Ok)
-        return;
-    Handled = true;
-    ZelSMTP1.Connect();
-}
-
-void TSendFlow::ZelSMTP1Success() {
-    accepted_ = true;
-    Fields.SetStatusText(platform::Sjis("送信しました。"));
-}
-
-// The first notice is a status; the counts after it, like the byte counts, are progress.
-void TSendFlow::ZelSMTP1ReplyWait(int Seconds) {
-    const std::string text = platform::Sjis("サーバーの応答を待っています ") +
-                             std::to_string(Seconds) + platform::Sjis(" 秒");
-    if (!replyWaitShown_)
-        Fields.SetStatusText(text);
-    else
-        Fields.SetProgressText(text);
-    replyWaitShown_ = true;
-}
-
-// Receiving servers refuse mail without a Message-ID; the header list is rebuilt by every Send,
-// so the line is added here, after the build and before the header goes out.
-void TSendFlow::ZelSMTP1SendStart() {
-    ZelSMTP1.FinalHeader.PutHeader("Message-ID", NewMessageId(ZelSMTP1.PostMessage.FromAddress));
+TFailureScene TSendFlow::Scene() const {
+    TFailureScene scene{
+        ZelSMTP1.Host, ZelSMTP1.Port,      ZelSMTP1.Security,         connectionFailed_,
+        sessionOpen_,  ZelSMTP1.LastReply, ZelSMTP1.RefusedRecipients};
+    if (!heloReply_.empty())
+        scene.LastReply = heloReply_;
+    return scene;
 }

@@ -109,9 +109,31 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& cha
                ") があります。外字は相手に届かないので、この文字を直してから送信してね。");
 }
 
-std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
-    std::string question = platform::Sjis("機種依存文字が含まれています：");
+namespace {
+
+std::string MachineDependentList(const std::vector<std::string>& characters) {
+    std::string text = platform::Sjis("機種依存文字が含まれています：");
     for (const std::string& c : characters)
-        question += c;
-    return question + platform::Sjis("。このまま送信しますか?");
+        text += c;
+    return text;
+}
+
+}  // namespace
+
+std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
+    return MachineDependentList(characters) + platform::Sjis("。このまま送信しますか?");
+}
+
+std::string MachineDependentWarning(const std::vector<std::string>& characters) {
+    return MachineDependentList(characters) +
+           platform::Sjis("。相手の環境では別の文字に見えることがあります。");
+}
+
+std::string MissingSettingsText(const std::string& missing) {
+    return platform::Sjis("送信するには、オプション設定の ") + missing +
+           platform::Sjis(" が必要です。");
+}
+
+std::string MissingSettingsQuestion(const std::string& missing) {
+    return MissingSettingsText(missing) + platform::Sjis("\nオプション設定を開きますか?");
 }

@@ -22,5 +22,12 @@ std::string NewMessageId(const std::string& senderAddress);
 // named fieldUtf8.
 std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character);
 
-// The question before sending machine-dependent characters (each Shift_JIS, two bytes).
+// The question before sending machine-dependent characters (each Shift_JIS, two bytes), and the
+// warning where nobody can be asked.
 std::string MachineDependentQuestion(const std::vector<std::string>& characters);
+std::string MachineDependentWarning(const std::vector<std::string>& characters);
+
+// What a send without server or sender tells (missing: the names of the settings), and the
+// question that offers the options dialog.
+std::string MissingSettingsText(const std::string& missing);
+std::string MissingSettingsQuestion(const std::string& missing);

@@ -51,8 +51,9 @@ void TZelSMTP::Connect() {
         TPowersock::Connect();
         try {
             OpenSession();
-        } catch (const ETlsError&) {
-            // The stream no longer carries SMTP: close without QUIT.
+        } catch (const ESockError&) {
+            // A time-out, a reset or a broken TLS stream: QUIT could only wait out another full
+            // time-out for a reply that cannot come, so close without it.
             TPowersock::Disconnect();
             throw;
         } catch (...) {
