@@ -1,9 +1,12 @@
 // TZelSMTP: the extended session, used only when Security or AuthUser is set: EHLO, STARTTLS
 // with EHLO again, and AUTH. The plain HELO dialogue stays in Zelsmtp.cpp.
+#include <algorithm>
+
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Secret.h"
 #include "smtp/ZelLines.h"
+#include "smtp/ZelScope.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {
@@ -26,6 +29,7 @@ void TZelSMTP::OpenExtendedSession() {
     }
     if (!AuthUser.empty())
         Authenticate(offered);
+    Pipelining = offered.Has("PIPELINING");
 }
 
 TEhloKeywords TZelSMTP::SayEhlo() {
@@ -58,6 +62,7 @@ void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
     const std::string mechanism = ChooseAuthMechanism(Offered);
     if (mechanism.empty())
         throw EAuthError("The server offers no AUTH PLAIN or LOGIN");
+    const ValueScope patient(TimeOut, std::max(TimeOut, AuthTimeOut));
     std::string reply;
     if (mechanism == "PLAIN") {
         reply = SecretTransaction("AUTH PLAIN ", AuthPlainResponse(AuthUserUtf8(), AuthPassword));

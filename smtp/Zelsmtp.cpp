@@ -5,6 +5,7 @@
 
 #include "platform/Exception.h"
 #include "smtp/ZelLines.h"
+#include "smtp/ZelScope.h"
 
 namespace {
 
@@ -22,19 +23,6 @@ class BusyScope {
   private:
     bool& flag_;
     bool owns_;
-};
-
-// Gives a value another for the length of a scope, however the scope ends.
-class ValueScope {
-  public:
-    ValueScope(int32_t& Value, int32_t During) : value_(Value), saved_(Value) { value_ = During; }
-    ~ValueScope() { value_ = saved_; }
-    ValueScope(const ValueScope&) = delete;
-    ValueScope& operator=(const ValueScope&) = delete;
-
-  private:
-    int32_t& value_;
-    int32_t saved_;
 };
 
 }  // namespace
@@ -58,6 +46,8 @@ void TZelSMTP::Connect() {
         if (!AuthUser.empty() && Security == secNone)
             throw EAuthError("Authentication needs a secured connection");
         RequireSingleLine("AuthUser", AuthUser);
+        Pipelining = false;
+        QuitPending = false;
         TPowersock::Connect();
         try {
             OpenSession();
@@ -114,17 +104,24 @@ void TZelSMTP::Send() {
         RefusedRecipients.clear();
         BuildMessage();
         CheckConnection();
+        // The server closes the session once it has answered that QUIT.
+        if (QuitPending)
+            throw Exception("The session has ended: connect again");
         CheckHeaderComplete();
         Fire(OnSendStart, this);
         CheckEnvelope();
-        Command("RSET", 400);
-        Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
-        const int accepted = SendRecipients(PostMessage.ToAddress) +
-                             SendRecipients(PostMessage.ToCarbonCopy) +
-                             SendRecipients(PostMessage.ToBlindCarbonCopy);
-        if (accepted == 0)
-            RefuseMessage();
-        SendData();
+        if (Pipelining) {
+            SendPipelined();
+        } else {
+            Command("RSET", 400);
+            Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
+            const int accepted = SendRecipients(PostMessage.ToAddress) +
+                                 SendRecipients(PostMessage.ToCarbonCopy) +
+                                 SendRecipients(PostMessage.ToBlindCarbonCopy);
+            if (accepted == 0)
+                RefuseMessage();
+            SendData();
+        }
         if (ClearParams)
             ClearLists();
     }
@@ -182,11 +179,15 @@ int TZelSMTP::SendRecipients(const TStringList& List) {
                 ++accepted;
                 continue;
             }
-            RefusedRecipients.push_back({piece, WithoutLineEnd(reply)});
-            Fire(OnRecipientNotFound, piece);
+            RefuseRecipient(piece, reply);
         }
     }
     return accepted;
+}
+
+void TZelSMTP::RefuseRecipient(const std::string& Piece, const std::string& Reply) {
+    RefusedRecipients.push_back({Piece, WithoutLineEnd(Reply)});
+    Fire(OnRecipientNotFound, Piece);
 }
 
 // Ends the transaction without content: DATA with no recipient would be refused anyway, and a
@@ -200,27 +201,41 @@ void TZelSMTP::RefuseMessage() {
 }
 
 void TZelSMTP::WriteHeaderText() {
-    // Write takes at most 65535 bytes at a time; a long header goes out in pieces.
-    constexpr size_t kPiece = 65535;
     // The list keeps one line per header, so that it can be searched and checked; a line too
     // long for mail is folded only on its way out.
     std::string text;
     for (const std::string& line : FinalHeader)
         text.append(FoldHeaderLine(line)).append("\r\n");
     text += "\r\n\r\n";
-    for (size_t at = 0; at < text.size(); at += kPiece)
-        Write(text.substr(at, kPiece));
+    WriteInPieces(text);
+}
+
+// Write takes at most 65535 bytes at a time.
+void TZelSMTP::WriteInPieces(const std::string& Text) {
+    constexpr size_t kPiece = 65535;
+    for (size_t at = 0; at < Text.size(); at += kPiece)
+        Write(Text.substr(at, kPiece));
 }
 
 // Header lines are checked only now, since event handlers may add lines up to here, and before
 // DATA, since a refusal after it would leave the server inside the message.
 void TZelSMTP::SendData() {
+    CheckHeaderLines();
+    Command("DATA", 400);
+    SendContent(false);
+}
+
+void TZelSMTP::CheckHeaderLines() const {
     for (const std::string& line : FinalHeader)
         RequireSingleLine("Header line", line);
-    Command("DATA", 400);
+}
+
+// The content and its final "."; with WithQuit, QUIT in the same write, so that its reply comes
+// with the reply to the message.
+void TZelSMTP::SendContent(bool WithQuit) {
     WriteHeaderText();
     SendStream(ContentStream);
-    const std::string reply = EndMessage();
+    const std::string reply = EndMessage(WithQuit);
     if (ReplyCode >= 400) {
         Fire(OnFailure, this);
         throw Exception(reply);
@@ -229,12 +244,16 @@ void TZelSMTP::SendData() {
 
 // The transaction of the final ".". Once the server reads it, it holds the whole message and
 // may take minutes over it (scanning it, say): the reply gets DataTimeOut, and a wait that ends
-// without a proper reply is told apart from a refusal.
-std::string TZelSMTP::EndMessage() {
+// without a proper reply is told apart from a refusal. With WithQuit, QUIT goes in the same write.
+std::string TZelSMTP::EndMessage(bool WithQuit) {
     if (DataTimeOut < 0)
         throw ERangeError("Range check error");
     ReportStatus(8, "Transaction");
-    Writeln(".");
+    if (WithQuit)
+        Write(".\r\nQUIT\r\n");
+    else
+        Writeln(".");
+    QuitPending = WithQuit;
     AwaitMessageReply();
     // An orderly close reads as an empty line.
     if (LastReply.empty())
@@ -271,7 +290,12 @@ void TZelSMTP::Disconnect() {
     Canceled = false;
     std::string reply;
     try {
-        reply = Transaction("QUIT");
+        if (QuitPending) {
+            QuitPending = false;
+            reply = TakeReply();
+        } else {
+            reply = Transaction("QUIT");
+        }
     } catch (...) {
         TPowersock::Disconnect();
         throw;

@@ -94,9 +94,12 @@ class TZelSMTP : public TPowersock {
     void Connect() override;
     // Sends PostMessage over the open session. Returns at once while Busy. Recipients the server
     // refuses are collected in RefusedRecipients; when it accepts none, no content goes out
-    // (RSET instead of DATA) and Send raises ERecipientsRefused.
+    // (RSET instead of DATA) and Send raises ERecipientsRefused. When the server offers
+    // PIPELINING, the envelope goes out as one group and the content with QUIT: the session
+    // then ends with the next Disconnect.
     void Send();
-    // Says "QUIT" and closes the connection in every case.
+    // Says "QUIT" (or reads the reply to the QUIT that Send already wrote) and closes the
+    // connection in every case.
     void Disconnect() override;
     void Abort() override;
 
@@ -125,8 +128,11 @@ class TZelSMTP : public TPowersock {
     bool ClearParams = true;
     TSubType SubType = mtPlain;
     std::string Charset = "us-ascii";
-    // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
+    // Milliseconds to wait for the reply to the end of the message.
     int32_t DataTimeOut = 600000;
+    // Milliseconds to wait for the replies to AUTH, at least TimeOut: servers hold their answer
+    // for seconds after failed logins. Every other wait is TimeOut.
+    int32_t AuthTimeOut = 30000;
     TSecurity Security = secNone;
     std::string AuthUser;  // empty: no AUTH; never sent without TLS; sent in UTF-8
     // UTF-8; never reported, only sent over TLS inside AUTH, and wiped once AUTH is over.
@@ -154,6 +160,20 @@ class TZelSMTP : public TPowersock {
     TMemoryStream ContentStream;
 
   private:
+    // One command of a pipelined group and the recipient entry it names.
+    struct TGroupCommand {
+        enum TKind { Reset, Mail, Recipient, Data } Kind;
+        std::string Text;
+        std::string Piece;  // the recipient as written, for OnRecipientNotFound
+    };
+    // What the replies to a group decided.
+    struct TGroupOutcome {
+        std::string Refusal;  // the first refused RSET or MAIL, or the closed connection
+        int Accepted = 0;     // recipients accepted
+        std::string DataReply;
+        bool DataAccepted = false;
+    };
+
     void OpenSession();
     void ReadGreeting();
     void SayHelo();
@@ -168,11 +188,20 @@ class TZelSMTP : public TPowersock {
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
     int SendRecipients(const TStringList& List);
+    void RefuseRecipient(const std::string& Piece, const std::string& Reply);
     void RefuseMessage();
     void SendData();
-    std::string EndMessage();
+    void CheckHeaderLines() const;
+    void SendContent(bool WithQuit);
+    std::string EndMessage(bool WithQuit);
     void AwaitMessageReply();
     void WriteHeaderText();
+    void WriteInPieces(const std::string& Text);
+    void SendPipelined();
+    std::vector<TGroupCommand> GroupCommands() const;
+    size_t WriteGroup(const std::vector<TGroupCommand>& Commands, size_t From, size_t To);
+    void JudgeReply(const TGroupCommand& Command, const std::string& Reply, TGroupOutcome& Outcome);
+    void SettleGroup(const TGroupOutcome& Outcome);
 
     void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);
@@ -181,6 +210,11 @@ class TZelSMTP : public TPowersock {
     bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
     void WriteContent(const std::string& Text);
+
+    // The last EHLO reply listed PIPELINING.
+    bool Pipelining = false;
+    // Send wrote QUIT after the message; Disconnect reads its reply.
+    bool QuitPending = false;
 
   protected:
     // Draws the boundary letters; seeded afresh for every component.

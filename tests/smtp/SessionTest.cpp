@@ -12,32 +12,13 @@
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ScriptedSmtp.h"
 
 namespace {
 
 using platform::Sjis;
-using Overrides = std::vector<std::pair<std::string, std::string>>;
-
-// Answers like an SMTP server: the first override whose prefix starts the line wins, then the
-// usual positive reply of the command. Lines between DATA and "." get no reply.
-testsupport::ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
-    auto inData = std::make_shared<bool>(false);
-    return [overrides, inData](const std::string& line) -> std::string {
-        if (*inData && line != ".\r\n")
-            return "";
-        std::string reply = line.starts_with("DATA")   ? "354 go ahead\r\n"
-                            : line.starts_with("QUIT") ? "221 bye\r\n"
-                                                       : "250 ok\r\n";
-        for (const auto& [prefix, answer] : overrides) {
-            if (line.starts_with(prefix)) {
-                reply = answer;
-                break;
-            }
-        }
-        *inData = line.starts_with("DATA") && reply[0] != '4' && reply[0] != '5';
-        return reply;
-    };
-}
+using testsupport::Overrides;
+using testsupport::SmtpReplies;
 
 // A client and a scripted server that greets with Greeting and answers through SmtpReplies.
 struct Session {
@@ -63,14 +44,7 @@ struct Session {
         smtp.OnRecipientNotFound = [this](const std::string& r) { refused.push_back(r); };
     }
 
-    void FillMessage() {
-        TPostMessage& m = smtp.PostMessage;
-        m.FromAddress = "me@localhost";
-        m.ToAddress.Add("a@localhost");
-        m.ToCarbonCopy.Add("Cc Person <c@localhost>");
-        m.ToBlindCarbonCopy.Add("d@localhost");
-        m.Body.Add("body");
-    }
+    void FillMessage() { testsupport::FillTestMessage(smtp.PostMessage); }
 
     // Runs Action and returns the message of the Exception it raised ("" when none).
     static std::string ErrorOf(const std::function<void()>& Action) {
