@@ -3,6 +3,7 @@
 #include "app/SendFlowText.h"
 
 #include <fstream>
+#include <optional>
 
 #include "jconvert/HeaderWords.h"
 #include "jconvert/LongLines.h"
@@ -15,6 +16,7 @@
 #include "platform/HostName.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
+#include "platform/Secret.h"
 #include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
 
@@ -78,21 +80,6 @@ TSecurity SecurityOf(const std::string& text) {
     throw Exception(platform::Sjis("接続の保護 \"") + text +
                     platform::Sjis("\" は none、starttls、tls のどれでもありません"));
 }
-
-// The password lives only as long as the send.
-class TPasswordScope {
-  public:
-    explicit TPasswordScope(std::string& password) : password_(password) {}
-    ~TPasswordScope() {
-        password_.assign(password_.size(), '\0');
-        password_.clear();
-    }
-    TPasswordScope(const TPasswordScope&) = delete;
-    TPasswordScope& operator=(const TPasswordScope&) = delete;
-
-  private:
-    std::string& password_;
-};
 
 // What both forms of the message share: the sender, the date, the charset and the BCC entry;
 // the lists the texts go into are emptied.
@@ -190,6 +177,9 @@ void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides
 
 void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
     passwordOverride_ = std::move(password);
+    // A short string's bytes stay behind in the one it was moved from.
+    if (password)
+        platform::WipeSecret(*password);
 }
 
 void TSendFlow::SpeedButton3Click() {
@@ -224,7 +214,11 @@ void TSendFlow::SpeedButton3Click() {
         return;
     if (unencodable_ != 0)
         Fields.SetStatusText(Utf8Notice(unencodable_));
-    TPasswordScope password(ZelSMTP1.AuthPassword);
+    // The password lives only as long as the send, out of reach of a core dump.
+    platform::SecretScope password(ZelSMTP1.AuthPassword);
+    std::optional<platform::NonDumpableScope> noDump;
+    if (!settings.AuthUser.empty())
+        noDump.emplace();
     if (!TakePassword(settings))
         return;
     try {
@@ -371,13 +365,19 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
         return false;
     }
     ZelSMTP1.AuthPassword = std::move(*password);
+    platform::WipeSecret(*password);
     return true;
 }
 
 // The one given for this run first, then the keyring's, then the user's answer.
 std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
-    if (passwordOverride_)
-        return passwordOverride_;
+    // Handed over, not copied: one copy of the password at a time.
+    if (passwordOverride_) {
+        std::optional<std::string> given = std::move(passwordOverride_);
+        platform::WipeSecret(*passwordOverride_);
+        passwordOverride_.reset();
+        return given;
+    }
     platform::CredentialStore& store = platform::CurrentCredentialStore();
     if (store.Available()) {
         // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.

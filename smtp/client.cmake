@@ -7,6 +7,7 @@ add_library(tm_smtp STATIC
     ZelPostMessage.cpp
     ZelRecipients.cpp
     ZelSession.cpp
+    ZelPipeline.cpp
     ZelEsmtp.cpp
     ZelUtf8.cpp
 )
