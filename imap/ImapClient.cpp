@@ -60,10 +60,8 @@ void TImapClient::Connect() {
     Capabilities.clear();
     TPowersock::Connect();
     ClosingOnFailure([this] {
-        if (Security == imapTls) {
-            StartTls();
-            Secured = true;
-        }
+        if (Security == imapTls)
+            SecureSession();
         ReadGreeting();
         if (Security == imapStartTls)
             SayStartTls();
@@ -115,9 +113,20 @@ void TImapClient::SayStartTls() {
     // session.
     if (DataAvailable())
         throw ETlsError("The IMAP server sent data before the TLS handshake");
-    StartTls();
-    Secured = true;
+    SecureSession();
     Capabilities.clear();
+}
+
+// A server that never answers the handshake is told apart from one whose TLS failed.
+void TImapClient::SecureSession() {
+    try {
+        StartTls();
+    } catch (const ETlsError&) {
+        if (TimedOut)
+            throw EImapNoAnswer("No answer from the IMAP server to the TLS handshake");
+        throw;
+    }
+    Secured = true;
 }
 
 void TImapClient::Login() {

@@ -69,6 +69,7 @@ class TImapClient : public TPowersock {
     void ReadGreeting();
     void AskCapabilities();
     void SayStartTls();
+    void SecureSession();
     void Login();
     TImapStatus LoginPlain();
     TImapStatus LoginWithContinuations(const std::string& Command,

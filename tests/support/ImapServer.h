@@ -21,7 +21,8 @@ class ImapServer {
     struct Options {
         bool sentMailbox = true;  // a mailbox "Sent" marked \Sent
         const char* mechanisms = "plain login";
-        std::string password = kAuthPassword;  // the one the server accepts
+        std::string user = kAuthUser;          // the one user the server knows
+        std::string password = kAuthPassword;  // and its password
     };
 
     ImapServer() : ImapServer(Options{}) {}
@@ -37,9 +38,9 @@ class ImapServer {
         const gid_t group = getuid() == 0 ? 65534 : getgid();
         if (chown(Path("mail").c_str(), owner, group) != 0)
             return;
-        Write("users", kAuthUser + std::string(":{PLAIN}") + options.password + ":" +
-                           std::to_string(owner) + ":" + std::to_string(group) +
-                           "::" + Path("mail/") + kAuthUser + "\n");
+        user_ = options.user;
+        Write("users", user_ + ":{PLAIN}" + options.password + ":" + std::to_string(owner) + ":" +
+                           std::to_string(group) + "::" + Path("mail/") + user_ + "\n");
         Write("dovecot.conf", Configuration(options, owner));
         process_.start("/usr/sbin/dovecot",
                        {"-F", "-c", QString::fromStdString(Path("dovecot.conf"))});
@@ -62,8 +63,7 @@ class ImapServer {
     // The messages stored in mailbox ("Sent"), as file paths; the flags end the name (",S").
     QStringList Stored(const QString& mailbox) const {
         QStringList files;
-        const QString root =
-            QString::fromStdString(Path("mail/")) + kAuthUser + "/Maildir/." + mailbox;
+        const QString root = QString::fromStdString(Path("mail/") + user_) + "/Maildir/." + mailbox;
         for (const char* sub : {"/cur", "/new"}) {
             for (const QString& name : QDir(root + sub).entryList(QDir::Files))
                 files << root + sub + "/" + name;
@@ -160,4 +160,5 @@ class ImapServer {
 
     QTemporaryDir dir_;
     QProcess process_;
+    std::string user_;
 };
