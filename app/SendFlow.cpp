@@ -1,5 +1,6 @@
 #include "app/SendFlow.h"
 #include "app/SendFlowText.h"
+#include "app/SentCopy.h"
 
 #include <fstream>
 
@@ -31,6 +32,7 @@ struct TSendFlow::TSendSettings {
     std::string Security;
     std::string AuthUser;
     std::string CAFile;
+    TSentCopySettings Copy;
 };
 
 namespace {
@@ -58,17 +60,6 @@ void ShowBox(const char* utf8Text) {
     platform::ShowMessage(platform::Sjis(utf8Text));
 }
 
-// A socket port: the conversion takes any 32-bit value, but the socket would use only its low
-// 16 bits and connect somewhere the user never named.
-int32_t PortNumber(const std::string& text) {
-    const int32_t port = StrToInt(text);
-    if (port < 1 || port > 65535) {
-        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
-                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
-    }
-    return port;
-}
-
 TSecurity SecurityOf(const std::string& text) {
     if (text.empty() || text == "none")
         return secNone;
@@ -78,23 +69,6 @@ TSecurity SecurityOf(const std::string& text) {
         return secTls;
     throw Exception(platform::Sjis("接続の保護 \"") + text +
                     platform::Sjis("\" は none、starttls、tls のどれでもありません"));
-}
-
-const char* CertificateReason(platform::TlsVerifyFailure reason) {
-    switch (reason) {
-        case platform::TlsVerifyFailure::UnknownIssuer:
-            return "証明書の発行元が信頼されていません";
-        case platform::TlsVerifyFailure::SelfSigned:
-            return "自己署名の証明書です";
-        case platform::TlsVerifyFailure::NameMismatch:
-            return "証明書の名前がサーバー名と一致しません";
-        case platform::TlsVerifyFailure::Expired:
-            return "証明書の有効期限が切れています";
-        case platform::TlsVerifyFailure::NotYetValid:
-            return "証明書はまだ有効になっていません";
-        default:
-            return "証明書を検証できません";
-    }
 }
 
 // The box that tells why before "送信に失敗したよ。", where there is one to tell.
@@ -189,6 +163,7 @@ void TSendFlow::SpeedButton3Click() {
     TFlagScope sending(sending_);
     lastOutcome_ = Outcome::None;
     lastError_.clear();
+    copyWarning_.clear();
     connectionFailed_ = false;
 
     if (Fields.ToAddressEmpty()) {
@@ -215,6 +190,14 @@ void TSendFlow::SpeedButton3Click() {
         const auto* own = dynamic_cast<const Exception*>(&e);
         Fail(own ? own->Message() : std::string(e.what()));
     }
+    SaveCopy(settings);
+}
+
+TStringList TSendFlow::BlindCopies(const std::string& field) {
+    TStringList list;
+    if (!field.empty())
+        list.Add(field);
+    return list;
 }
 
 // Reads every field before anything is sent, so a character that code page 932 cannot hold
@@ -259,6 +242,8 @@ TSendFlow::TSendSettings TSendFlow::ReadSettings() {
     values.Security = read("Security");
     values.AuthUser = read("AuthUser");
     values.CAFile = read("CAFile");
+    values.Copy = {read("SaveSent"),     read("ImapHost"), read("ImapPort"),
+                   read("ImapSecurity"), read("ImapUser"), read("SentFolder")};
     return values;
 }
 
@@ -273,6 +258,8 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
                            "（パスワードは暗号化しない接続では送りません）"));
     }
     ZelSMTP1.AuthUser = settings.AuthUser;
+    if (settings.Copy.Wanted())
+        CheckSentCopySettings(settings.Copy);
     ZelSMTP1.CAFile = platform::SjisToUtf8(settings.CAFile);
     if (!ZelSMTP1.CAFile.empty() && !std::ifstream(ZelSMTP1.CAFile).is_open()) {
         throw Exception(platform::Sjis("証明書ファイル ") + settings.CAFile +
@@ -284,7 +271,7 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
 bool TSendFlow::TakePassword(const TSendSettings& settings) {
     if (settings.AuthUser.empty())
         return true;
-    std::optional<std::string> password = Password(settings);
+    std::optional<std::string> password = Password(settings.AuthUser, settings.Smtp);
     if (!password || password->empty()) {
         lastOutcome_ = Outcome::NoPassword;
         ShowBox("パスワードがないので、送信をやめたよ。");
@@ -294,18 +281,19 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
     return true;
 }
 
-// The one given for this run first, then the keyring's, then the user's answer.
-std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
+// The one given for this run first, then the keyring's for the user and server, then the user's
+// answer.
+std::optional<std::string> TSendFlow::Password(const std::string& user, const std::string& host) {
     if (passwordOverride_)
         return passwordOverride_;
     platform::CredentialStore& store = platform::CurrentCredentialStore();
     if (store.Available()) {
         // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.
-        const std::string key = platform::CredentialKey(settings.AuthUser, settings.Smtp);
-        if (std::optional<std::string> stored = store.ReadPassword(key))
+        if (std::optional<std::string> stored =
+                store.ReadPassword(platform::CredentialKey(user, host)))
             return stored;
     }
-    return Fields.AskPassword(settings.AuthUser);
+    return Fields.AskPassword(user);
 }
 
 // ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
@@ -343,6 +331,8 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
     // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
     if (!accepted_)
         throw Exception("Send did not complete");
+    if (settings.Copy.Wanted())
+        pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(message.ToBlindCarbonCopy));
     Fields.ClearFields();
     lastOutcome_ = Outcome::Sent;
     ShowBox("メールを送信したよ。");
@@ -369,6 +359,38 @@ void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFie
         for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
             post.Body.Add(std::move(wireLine));
     }
+}
+
+// Only a message the server accepted has a copy waiting; the send stays a success whatever
+// becomes of it.
+void TSendFlow::SaveCopy(const TSendSettings& settings) {
+    if (!pendingCopy_)
+        return;
+    const std::string copy = std::move(*pendingCopy_);
+    pendingCopy_.reset();
+    TSentCopyContext context{settings.Smtp,
+                             settings.AuthUser,
+                             ZelSMTP1.AuthPassword,
+                             ZelSMTP1.CAFile,
+                             ZelSMTP1.TimeOut,
+                             ZelSMTP1.ReportLevel,
+                             nullptr,
+                             nullptr};
+    context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
+    context.PasswordOf = [this](const std::string& user, const std::string& host) {
+        return Password(user, host);
+    };
+    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しています"));
+    copyWarning_ = SaveSentCopy(settings.Copy, context, copy);
+    if (copyWarning_.empty()) {
+        Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しました。"));
+        return;
+    }
+    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存できませんでした。"));
+    platform::ShowMessage(
+        platform::Sjis(
+            "メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: ") +
+        copyWarning_);
 }
 
 void TSendFlow::Fail(const std::string& error) {

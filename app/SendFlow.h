@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/StringList.h"
+
 class TZelSMTP;
 
 // The compose fields and the status panel, as the send flow sees them. Texts are Shift_JIS;
@@ -62,10 +64,12 @@ class TSendFlow {
     void ZelSMTP1ReplyWait(int Seconds);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
-    // "Smtp", "Port", "Security", "AuthUser", "CAFile") at every send; the stored values are
-    // then neither read nor changed.
+    // "Smtp", "Port", "Security", "AuthUser", "CAFile", and those of the Sent copy: "SaveSent",
+    // "ImapHost", "ImapPort", "ImapSecurity", "ImapUser", "SentFolder") at every send; the
+    // stored values are then neither read nor changed.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
-    // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer.
+    // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer; it serves
+    // the IMAP user of the Sent copy too.
     void SetPasswordOverride(std::optional<std::string> password);
 
     // How the last send ended, for callers that report it (the command-line sender).
@@ -85,6 +89,9 @@ class TSendFlow {
     Outcome LastOutcome() const { return lastOutcome_; }
     // The message of the exception that ended the last send, empty when there was none.
     const std::string& LastError() const { return lastError_; }
+    // Why the copy of the last sent message was not kept in the Sent mailbox (Shift_JIS); empty
+    // when it was, or when none was asked for. The send stays a success either way.
+    const std::string& SentCopyWarning() const { return copyWarning_; }
 
   private:
     struct TMessageFields;
@@ -97,7 +104,9 @@ class TSendFlow {
     void ApplySettings(const TSendSettings& settings);
     bool SettleCharacters(TSendSettings& settings, TMessageFields& message);
     bool TakePassword(const TSendSettings& settings);
-    std::optional<std::string> Password(const TSendSettings& settings);
+    std::optional<std::string> Password(const std::string& user, const std::string& host);
+    static TStringList BlindCopies(const std::string& field);
+    void SaveCopy(const TSendSettings& settings);
     void Deliver(const TSendSettings& settings, const TMessageFields& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
     void Fail(const std::string& error);
@@ -109,6 +118,9 @@ class TSendFlow {
     std::optional<std::string> passwordOverride_;
     Outcome lastOutcome_ = Outcome::None;
     std::string lastError_;
+    std::string copyWarning_;
+    // The copy of the message the server accepted, until it is kept.
+    std::optional<std::string> pendingCopy_;
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;

@@ -115,3 +115,29 @@ std::string MachineDependentQuestion(const std::vector<std::string>& characters)
         question += c;
     return question + platform::Sjis("。このまま送信しますか?");
 }
+
+int32_t PortNumber(const std::string& text) {
+    const int32_t port = StrToInt(text);
+    if (port < 1 || port > 65535) {
+        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
+                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
+    }
+    return port;
+}
+
+const char* CertificateReason(platform::TlsVerifyFailure reason) {
+    switch (reason) {
+        case platform::TlsVerifyFailure::UnknownIssuer:
+            return "証明書の発行元が信頼されていません";
+        case platform::TlsVerifyFailure::SelfSigned:
+            return "自己署名の証明書です";
+        case platform::TlsVerifyFailure::NameMismatch:
+            return "証明書の名前がサーバー名と一致しません";
+        case platform::TlsVerifyFailure::Expired:
+            return "証明書の有効期限が切れています";
+        case platform::TlsVerifyFailure::NotYetValid:
+            return "証明書はまだ有効になっていません";
+        default:
+            return "証明書を検証できません";
+    }
+}

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Tls.h"
+
 // The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
 // decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
 // the value must fit 32 signed bits. Anything else raises EConvertError.
@@ -24,3 +26,10 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& cha
 
 // The question before sending machine-dependent characters (each Shift_JIS, two bytes).
 std::string MachineDependentQuestion(const std::vector<std::string>& characters);
+
+// A socket port from its setting: StrToInt's value, refused (ERangeError) outside 1 to 65535,
+// where the socket would use only the low 16 bits and connect somewhere the user never named.
+int32_t PortNumber(const std::string& text);
+
+// Why a server's certificate was not accepted (UTF-8).
+const char* CertificateReason(platform::TlsVerifyFailure reason);

@@ -189,14 +189,20 @@ void TZelSMTP::SendRecipients(const TStringList& List) {
 void TZelSMTP::WriteHeaderText() {
     // Write takes at most 65535 bytes at a time; a long header goes out in pieces.
     constexpr size_t kPiece = 65535;
-    // The list keeps one line per header, so that it can be searched and checked; a line too
-    // long for mail is folded only on its way out.
+    const std::string text = HeaderText("");
+    for (size_t at = 0; at < text.size(); at += kPiece)
+        Write(text.substr(at, kPiece));
+}
+
+// The list keeps one line per header, so that it can be searched and checked; a line too long
+// for mail is folded only on its way out. ExtraLine, when given, ends the header.
+std::string TZelSMTP::HeaderText(const std::string& ExtraLine) const {
     std::string text;
     for (const std::string& line : FinalHeader)
         text.append(FoldHeaderLine(line)).append("\r\n");
-    text += "\r\n\r\n";
-    for (size_t at = 0; at < text.size(); at += kPiece)
-        Write(text.substr(at, kPiece));
+    if (!ExtraLine.empty())
+        text.append(FoldHeaderLine(ExtraLine)).append("\r\n");
+    return text + "\r\n\r\n";
 }
 
 // Header lines are checked only now, since event handlers may add lines up to here, and before

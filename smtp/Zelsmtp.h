@@ -99,6 +99,11 @@ class TZelSMTP : public TPowersock {
     // quotes and "<" ">", each without blanks at its ends; an entry without one, unchanged.
     static std::vector<std::string> SplitRecipients(const std::string& Entry);
 
+    // The message as the server received it in the last Send (the header text and the content
+    // without the dot-stuffing), with a "Bcc: " line naming BlindCopies at the end of the
+    // header when there are any: the sender's own copy.
+    std::string SentCopy(const TStringList& BlindCopies) const;
+
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
     // Published properties (Host, Port, TimeOut, ReportLevel, OnDisconnect, OnStatus,
@@ -155,9 +160,11 @@ class TZelSMTP : public TPowersock {
     std::string EndMessage();
     std::string AwaitMessageReply();
     void WriteHeaderText();
+    std::string HeaderText(const std::string& ExtraLine) const;
 
     void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);
+    static std::string AddressLine(const char* Name, const TStringList& Entries);
     void AddContentType(bool Multipart);
     void MakeBoundary();
     bool BodyHasLineStarting(const std::string& Prefix) const;

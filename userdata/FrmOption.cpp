@@ -1,5 +1,6 @@
 #include "userdata/FrmOption.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -41,6 +42,10 @@ constexpr Protection kProtections[] = {
 // The port each protection usually goes with. Choosing STARTTLS or SSL/TLS while the port field
 // holds one of these puts in the chosen one's; any other port is the user's own choice.
 const char* const kUsualPorts[] = {"25", "587", "465"};
+
+// The protections of the IMAP connection of the Sent copy (never none: it logs in), and theirs.
+constexpr Protection kImapProtections[] = {{"SSL/TLS", "tls"}, {"STARTTLS", "starttls"}};
+const char* const kUsualImapPorts[] = {"993", "143"};
 
 const char* const kNeedUser = "認証ユーザー名を入力してください。";
 
@@ -87,6 +92,7 @@ void TFrmOption::CreateControls() {
     connect(Button1, &QPushButton::clicked, this, &TFrmOption::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
     CreateSecurityPage();
+    CreateSentCopyPage();
 }
 
 void TFrmOption::CreateSecurityPage() {
@@ -123,10 +129,43 @@ void TFrmOption::CreateSecurityPage() {
     connect(Button_forget, &QPushButton::clicked, this, &TFrmOption::Button_forgetClick);
 }
 
+void TFrmOption::CreateSentCopyPage() {
+    TabSheet3 = new QWidget;
+    PageControl1->addTab(TabSheet3, FromSjis(Sjis("送信済み")));
+    GroupBox5 = new QGroupBox(FromSjis(Sjis("送信済みフォルダー（ＩＭＡＰ）")), TabSheet3);
+    GroupBox5->setGeometry(8, 8, 343, 190);
+    CheckBox_savesent =
+        new QCheckBox(FromSjis(Sjis("送信したメールのコピーを保存する")), GroupBox5);
+    CheckBox_savesent->setGeometry(kLabelLeft + 4, 18, 323, kRowHeight);
+    Edit_imaphost = AddRow(GroupBox5, Label10, "ＩＭＡＰサーバ：", 42, kSecurityEditLeft, 227);
+    Edit_imaphost->setPlaceholderText(FromSjis(Sjis("空欄ならＳＭＴＰサーバ")));
+    ComboBox_imapsecurity = new QComboBox(GroupBox5);
+    ComboBox_imapsecurity->setGeometry(kSecurityEditLeft, 66, 121, kRowHeight);
+    for (const Protection& p : kImapProtections)
+        ComboBox_imapsecurity->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
+    Label11 = new QLabel(FromSjis(Sjis("接続の保護：")), GroupBox5);
+    Label11->setGeometry(kLabelLeft, 66, kSecurityEditLeft - kLabelLeft - kLabelGap, kRowHeight);
+    Label11->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label11->setBuddy(ComboBox_imapsecurity);
+    Edit_imapport = AddRow(GroupBox5, Label12, "ポート：", 90, kSecurityEditLeft, 45);
+    Edit_imapport->setPlaceholderText(kUsualImapPorts[0]);
+    Edit_imapuser = AddRow(GroupBox5, Label13, "ユーザー名：", 114, kSecurityEditLeft, 227);
+    Edit_imapuser->setPlaceholderText(FromSjis(Sjis("空欄なら認証ユーザー名")));
+    Edit_imappassword = AddRow(GroupBox5, Label14, "パスワード：", 138, kSecurityEditLeft, 227);
+    Edit_imappassword->setEchoMode(QLineEdit::Password);
+    Edit_imappassword->setPlaceholderText(FromSjis(Sjis("認証ユーザーと別のときだけ")));
+    Edit_sentfolder = AddRow(GroupBox5, Label15, "フォルダー：", 162, kSecurityEditLeft, 227);
+    Edit_sentfolder->setPlaceholderText(
+        FromSjis(Sjis("空欄なら \\Sent の印のもの、なければ Sent")));
+    connect(ComboBox_imapsecurity, &QComboBox::activated, this,
+            &TFrmOption::ComboBox_imapsecurityChange);
+}
+
 // Without a keyring there is nowhere to keep a password: the compose window asks at send time.
 void TFrmOption::ShowKeyringState() {
     const bool available = platform::CurrentCredentialStore().Available();
     Edit_password->setEnabled(available);
+    Edit_imappassword->setEnabled(available);
     Button_forget->setEnabled(available);
     Label_keyring->setText(FromSjis(Sjis(
         available
@@ -146,24 +185,33 @@ QLineEdit* TFrmOption::AddRow(QWidget* group, QLabel*& label, const char* captio
 }
 
 std::vector<TFrmOption::Field> TFrmOption::Fields() const {
-    return {{"UserID", Edit_userid}, {"Smtp", Edit_smtp},   {"Port", Edit_port},
-            {"Name", Edit_name},     {"Email", Edit_email}, {"AuthUser", Edit_authuser},
-            {"CAFile", Edit_cafile}};
+    return {{"UserID", Edit_userid},
+            {"Smtp", Edit_smtp},
+            {"Port", Edit_port},
+            {"Name", Edit_name},
+            {"Email", Edit_email},
+            {"AuthUser", Edit_authuser},
+            {"CAFile", Edit_cafile},
+            {"ImapHost", Edit_imaphost},
+            {"ImapPort", Edit_imapport},
+            {"ImapUser", Edit_imapuser},
+            {"SentFolder", Edit_sentfolder}};
 }
 
-// A stored value the list does not know is shown, and kept, as it is.
-void TFrmOption::ShowSecurity(const std::string& value) {
-    const QString stored = FromSjis(value.empty() ? "none" : value);
-    int index = ComboBox_security->findData(stored);
+// A stored value the list does not know is shown, and kept, as it is; an empty one is the
+// list's value unset.
+void TFrmOption::ShowChoice(QComboBox* box, const std::string& value, const char* unset) {
+    const QString stored = FromSjis(value.empty() ? unset : value);
+    int index = box->findData(stored);
     if (index < 0) {
-        ComboBox_security->addItem(stored, stored);
-        index = ComboBox_security->count() - 1;
+        box->addItem(stored, stored);
+        index = box->count() - 1;
     }
-    ComboBox_security->setCurrentIndex(index);
+    box->setCurrentIndex(index);
 }
 
-std::string TFrmOption::SecurityValue() const {
-    return platform::ToSjis(ComboBox_security->currentData().toString());
+std::string TFrmOption::ChoiceValue(const QComboBox* box) {
+    return platform::ToSjis(box->currentData().toString());
 }
 
 std::string TFrmOption::PasswordKey() const {
@@ -172,19 +220,41 @@ std::string TFrmOption::PasswordKey() const {
 }
 
 bool TFrmOption::StorePassword() {
-    const QString password = Edit_password->text();
-    if (password.isEmpty())
+    if (Edit_password->text().isEmpty())
         return true;  // the kept one stays
     if (Edit_authuser->text().isEmpty()) {
         platform::ShowMessage(Sjis(kNeedUser));
         return false;
     }
-    if (!platform::CurrentCredentialStore().WritePassword(PasswordKey(),
-                                                          password.toUtf8().toStdString())) {
+    return KeepPassword(Edit_password, PasswordKey());
+}
+
+// The password of an IMAP user other than the AUTH user, under that user and the IMAP server
+// (the SMTP server when none is named), as the send looks it up. The AUTH user's own password
+// serves its IMAP login and is not stored twice.
+bool TFrmOption::StoreImapPassword() {
+    if (Edit_imappassword->text().isEmpty())
+        return true;
+    const QString user = Edit_imapuser->text();
+    if (user.isEmpty() || user == Edit_authuser->text()) {
+        platform::ShowMessage(
+            Sjis("ＩＭＡＰのユーザー名が認証ユーザー名と同じときは、認証の"
+                 "パスワードを使います。別のユーザー名を入力してください。"));
+        return false;
+    }
+    const QString host =
+        Edit_imaphost->text().isEmpty() ? Edit_smtp->text() : Edit_imaphost->text();
+    return KeepPassword(Edit_imappassword,
+                        platform::CredentialKey(platform::ToSjis(user), platform::ToSjis(host)));
+}
+
+bool TFrmOption::KeepPassword(QLineEdit* edit, const std::string& key) {
+    if (!platform::CurrentCredentialStore().WritePassword(key,
+                                                          edit->text().toUtf8().toStdString())) {
         platform::ShowMessage(Sjis("パスワードをキーリングに保存できませんでした。"));
         return false;
     }
-    Edit_password->clear();
+    edit->clear();
     return true;
 }
 
@@ -196,7 +266,9 @@ void TFrmOption::FormCreate() {
             const std::string fallback = field.edit == Edit_port ? kDefaultPort : "";
             field.edit->setText(FromSjis(reg.ReadString(kSection, field.name, fallback)));
         }
-        ShowSecurity(reg.ReadString(kSection, "Security", ""));
+        ShowChoice(ComboBox_security, reg.ReadString(kSection, "Security", ""), "none");
+        ShowChoice(ComboBox_imapsecurity, reg.ReadString(kSection, "ImapSecurity", ""), "tls");
+        CheckBox_savesent->setChecked(reg.ReadString(kSection, "SaveSent", "") == "1");
     } catch (const std::exception& e) {
         platform::HandleException(e);
     }
@@ -204,13 +276,15 @@ void TFrmOption::FormCreate() {
 
 void TFrmOption::Button1Click() {
     try {
-        if (!StorePassword())
+        if (!StorePassword() || !StoreImapPassword())
             return;
         TRegIniFile reg;
         for (const Field& field : Fields()) {
             reg.WriteString(kSection, field.name, platform::ToSjis(field.edit->text()));
         }
-        reg.WriteString(kSection, "Security", SecurityValue());
+        reg.WriteString(kSection, "Security", ChoiceValue(ComboBox_security));
+        reg.WriteString(kSection, "ImapSecurity", ChoiceValue(ComboBox_imapsecurity));
+        reg.WriteString(kSection, "SaveSent", CheckBox_savesent->isChecked() ? "1" : "");
     } catch (const std::exception& e) {
         platform::HandleException(e);
         return;
@@ -224,11 +298,22 @@ void TFrmOption::Button2Click() {
 
 void TFrmOption::ComboBox_securityChange() {
     const int chosen = ComboBox_security->currentIndex();
-    if (chosen < 1 || chosen >= static_cast<int>(std::size(kUsualPorts)))
-        return;  // no protection, or a value the list does not know
-    for (const char* port : kUsualPorts) {
-        if (Edit_port->text() == QLatin1String(port)) {
-            Edit_port->setText(kUsualPorts[chosen]);
+    if (chosen >= 1)  // not for no protection
+        OfferUsualPort(Edit_port, chosen, kUsualPorts);
+}
+
+void TFrmOption::ComboBox_imapsecurityChange() {
+    OfferUsualPort(Edit_imapport, ComboBox_imapsecurity->currentIndex(), kUsualImapPorts);
+}
+
+// The port of the chosen protection, while the field holds the usual port of another one; any
+// other port, and a value the list does not know, are the user's own choice.
+void TFrmOption::OfferUsualPort(QLineEdit* port, int chosen, std::span<const char* const> usual) {
+    if (chosen < 0 || chosen >= static_cast<int>(usual.size()))
+        return;
+    for (const char* candidate : usual) {
+        if (port->text() == QLatin1String(candidate)) {
+            port->setText(usual[chosen]);
             return;
         }
     }

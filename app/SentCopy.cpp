@@ -1,0 +1,94 @@
+#include "app/SentCopy.h"
+
+#include "app/SendFlowText.h"
+#include "imap/ImapClient.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace {
+
+using platform::Sjis;
+
+TImapSecurity ImapSecurityOf(const std::string& text) {
+    if (text.empty() || text == "tls")
+        return imapTls;
+    if (text == "starttls")
+        return imapStartTls;
+    throw Exception(Sjis("IMAP の接続の保護 \"") + text +
+                    Sjis("\" は tls、starttls のどちらでもありません"));
+}
+
+std::string PortText(const TSentCopySettings& settings, TImapSecurity security) {
+    if (!settings.ImapPort.empty())
+        return settings.ImapPort;
+    return security == imapTls ? "993" : "143";
+}
+
+// The AUTH password serves the same user; another user's comes from wherever the context keeps
+// it. Never asked without TLS: the client has no clear session.
+std::string PasswordFor(const std::string& user, const std::string& host,
+                        const TSentCopyContext& context) {
+    std::optional<std::string> password;
+    if (user == context.AuthUser && !context.AuthPassword.empty())
+        password = context.AuthPassword;
+    else if (context.PasswordOf)
+        password = context.PasswordOf(user, host);
+    if (!password || password->empty())
+        throw Exception(Sjis("IMAP のパスワードがありません"));
+    return *password;
+}
+
+void Configure(TImapClient& imap, const TSentCopySettings& settings,
+               const TSentCopyContext& context) {
+    imap.Host = settings.ImapHost.empty() ? context.SmtpHost : settings.ImapHost;
+    imap.Security = ImapSecurityOf(settings.ImapSecurity);
+    imap.Port = PortNumber(PortText(settings, imap.Security));
+    const std::string user = settings.ImapUser.empty() ? context.AuthUser : settings.ImapUser;
+    if (user.empty())
+        throw Exception(Sjis("IMAP のユーザー名がありません"));
+    imap.User = platform::SjisToUtf8(user);
+    imap.Password = PasswordFor(user, imap.Host, context);
+    imap.CAFile = context.CAFile;
+    imap.TimeOut = context.TimeOut;
+    imap.ReportLevel = context.ReportLevel;
+    if (context.OnStatus)
+        imap.OnStatus = [&context](TComponent*, const std::string& s) { context.OnStatus(s); };
+}
+
+std::string Cause(const std::exception& e, const std::string& folder) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    const std::string text = own ? own->Message() : std::string(e.what());
+    if (dynamic_cast<const EImapLoginError*>(&e) != nullptr)
+        return Sjis("IMAP サーバーがログインを拒否しました（") + text + Sjis("）");
+    if (dynamic_cast<const EImapAppendError*>(&e) != nullptr) {
+        return Sjis("フォルダー \"") + (folder.empty() ? std::string("Sent") : folder) +
+               Sjis("\" に保存できませんでした（") + text + Sjis("）");
+    }
+    if (const auto* certificate = dynamic_cast<const ECertificateError*>(&e)) {
+        return Sjis("IMAP サーバーの証明書を確かめられませんでした: ") +
+               Sjis(CertificateReason(certificate->Reason));
+    }
+    if (dynamic_cast<const EImapNoAnswer*>(&e) != nullptr)
+        return Sjis("IMAP サーバーから応答がありませんでした");
+    return text;
+}
+
+}  // namespace
+
+void CheckSentCopySettings(const TSentCopySettings& settings) {
+    PortNumber(PortText(settings, ImapSecurityOf(settings.ImapSecurity)));
+}
+
+std::string SaveSentCopy(const TSentCopySettings& settings, const TSentCopyContext& context,
+                         const std::string& message) {
+    try {
+        TImapClient imap(nullptr);
+        Configure(imap, settings, context);
+        imap.Connect();
+        imap.SaveSentCopy(platform::SjisToUtf8(settings.SentFolder), message);
+        imap.Disconnect();
+        return "";
+    } catch (const std::exception& e) {
+        return Cause(e, settings.SentFolder);
+    }
+}
