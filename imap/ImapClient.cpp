@@ -4,23 +4,11 @@
 
 #include "jconvert/jconvert.h"
 #include "platform/Stream.h"
+#include "platform/ValueScope.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Gives a value another for the length of a scope, however the scope ends.
-class TValueScope {
-  public:
-    TValueScope(int32_t& Value, int32_t During) : value_(Value), saved_(Value) { value_ = During; }
-    ~TValueScope() { value_ = saved_; }
-    TValueScope(const TValueScope&) = delete;
-    TValueScope& operator=(const TValueScope&) = delete;
-
-  private:
-    int32_t& value_;
-    int32_t saved_;
-};
 
 std::string Shortened(std::string_view Line) {
     while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r'))
@@ -294,7 +282,7 @@ std::string TImapClient::ReadBoundedLine(TBounds& Bounds) {
         throw EImapNoAnswer("No complete response from the IMAP server in time");
     std::string line;
     {
-        TValueScope wait(TimeOut, static_cast<int32_t>(left.count()));
+        ValueScope wait(TimeOut, static_cast<int32_t>(left.count()));
         try {
             line = ReadLn();
         } catch (const EAbortError&) {

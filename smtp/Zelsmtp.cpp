@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/Exception.h"
+#include "platform/ValueScope.h"
 #include "smtp/ZelLines.h"
 
 namespace {
@@ -22,19 +23,6 @@ class BusyScope {
   private:
     bool& flag_;
     bool owns_;
-};
-
-// Gives a value another for the length of a scope, however the scope ends.
-class ValueScope {
-  public:
-    ValueScope(int32_t& Value, int32_t During) : value_(Value), saved_(Value) { value_ = During; }
-    ~ValueScope() { value_ = saved_; }
-    ValueScope(const ValueScope&) = delete;
-    ValueScope& operator=(const ValueScope&) = delete;
-
-  private:
-    int32_t& value_;
-    int32_t saved_;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <span>
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -48,6 +49,26 @@ constexpr Protection kImapProtections[] = {{"SSL/TLS", "tls"}, {"STARTTLS", "sta
 const char* const kUsualImapPorts[] = {"993", "143"};
 
 const char* const kNeedUser = "認証ユーザー名を入力してください。";
+
+// The caption at the left of a field, right-aligned against it.
+QLabel* CaptionFor(QWidget* field, const char* caption, int fieldLeft) {
+    auto* label = new QLabel(FromSjis(Sjis(caption)), field->parentWidget());
+    label->setGeometry(kLabelLeft, field->y(), fieldLeft - kLabelLeft - kLabelGap, kRowHeight);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setBuddy(field);
+    return label;
+}
+
+// The choice of a connection's protection, with its caption.
+QComboBox* AddProtectionRow(QWidget* group, QLabel*& label, int top,
+                            std::span<const Protection> protections) {
+    auto* box = new QComboBox(group);
+    box->setGeometry(kSecurityEditLeft, top, 121, kRowHeight);
+    for (const Protection& p : protections)
+        box->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
+    label = CaptionFor(box, "接続の保護：", kSecurityEditLeft);
+    return box;
+}
 
 QString AskForCaFile(QWidget* owner) {
     return QFileDialog::getOpenFileName(
@@ -101,14 +122,7 @@ void TFrmOption::CreateSecurityPage() {
 
     GroupBox3 = new QGroupBox(FromSjis(Sjis("サーバーとの接続")), TabSheet2);
     GroupBox3->setGeometry(8, 8, 343, 77);
-    ComboBox_security = new QComboBox(GroupBox3);
-    ComboBox_security->setGeometry(kSecurityEditLeft, 20, 121, kRowHeight);
-    for (const Protection& p : kProtections)
-        ComboBox_security->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
-    Label6 = new QLabel(FromSjis(Sjis("接続の保護：")), GroupBox3);
-    Label6->setGeometry(kLabelLeft, 20, kSecurityEditLeft - kLabelLeft - kLabelGap, kRowHeight);
-    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label6->setBuddy(ComboBox_security);
+    ComboBox_security = AddProtectionRow(GroupBox3, Label6, 20, kProtections);
     Edit_cafile = AddRow(GroupBox3, Label7, "証明書ファイル：", 46, kSecurityEditLeft, 197);
     Button_cafile = new QPushButton("...", GroupBox3);
     Button_cafile->setGeometry(309, 46, 26, kRowHeight);
@@ -139,14 +153,7 @@ void TFrmOption::CreateSentCopyPage() {
     CheckBox_savesent->setGeometry(kLabelLeft + 4, 18, 323, kRowHeight);
     Edit_imaphost = AddRow(GroupBox5, Label10, "ＩＭＡＰサーバ：", 42, kSecurityEditLeft, 227);
     Edit_imaphost->setPlaceholderText(FromSjis(Sjis("空欄ならＳＭＴＰサーバ")));
-    ComboBox_imapsecurity = new QComboBox(GroupBox5);
-    ComboBox_imapsecurity->setGeometry(kSecurityEditLeft, 66, 121, kRowHeight);
-    for (const Protection& p : kImapProtections)
-        ComboBox_imapsecurity->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
-    Label11 = new QLabel(FromSjis(Sjis("接続の保護：")), GroupBox5);
-    Label11->setGeometry(kLabelLeft, 66, kSecurityEditLeft - kLabelLeft - kLabelGap, kRowHeight);
-    Label11->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label11->setBuddy(ComboBox_imapsecurity);
+    ComboBox_imapsecurity = AddProtectionRow(GroupBox5, Label11, 66, kImapProtections);
     Edit_imapport = AddRow(GroupBox5, Label12, "ポート：", 90, kSecurityEditLeft, 45);
     Edit_imapport->setPlaceholderText(kUsualImapPorts[0]);
     Edit_imapuser = AddRow(GroupBox5, Label13, "ユーザー名：", 114, kSecurityEditLeft, 227);
@@ -177,10 +184,7 @@ QLineEdit* TFrmOption::AddRow(QWidget* group, QLabel*& label, const char* captio
                               int editLeft, int editWidth) {
     auto* edit = new QLineEdit(group);
     edit->setGeometry(editLeft, top, editWidth, kRowHeight);
-    label = new QLabel(FromSjis(Sjis(caption)), group);
-    label->setGeometry(kLabelLeft, top, editLeft - kLabelLeft - kLabelGap, kRowHeight);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setBuddy(edit);
+    label = CaptionFor(edit, caption, editLeft);
     return edit;
 }
 
