@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "jconvert/HeaderWords.h"
 #include "jconvert/LongLines.h"
 #include "jconvert/jchars.h"
 #include "jconvert/jconvert.h"
@@ -49,11 +50,10 @@ class TFlagScope {
     bool& flag_;
 };
 
-// Header text for an encoded-word: half-width katakana would reach the header as raw 8-bit
-// bytes, so they are widened first, as the body's converter does. lineBytes: what the header
-// line holds besides the text, which decides whether the text must be ready for folding.
-std::string HeaderText(const std::string& sjis, size_t lineBytes) {
-    return EncodeMimeHeaderValue(HankakuToZenkaku(sjis), lineBytes);
+// What the From line holds before "<": the sender's name as a phrase and one blank, or nothing.
+std::string FromName(const std::string& name) {
+    const std::string phrase = EncodePhrase(name);
+    return phrase.empty() ? phrase : phrase + ' ';
 }
 
 void ShowBox(const char* utf8Text) {
@@ -301,7 +301,10 @@ std::optional<std::string> TSendFlow::Password(const std::string& user, const st
 // go only when the user agrees. The fields themselves stay as typed.
 bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& message) {
     std::vector<std::pair<const char*, std::string*>> texts = {
-        {"件名", &message.Subject}, {"オプション設定の名前", &settings.Name}};
+        {"宛先", &message.ToAddress},
+        {"ＣＣ", &message.ToCarbonCopy},
+        {"件名", &message.Subject},
+        {"オプション設定の名前", &settings.Name}};
     for (auto& line : message.Body)
         texts.emplace_back("本文", &line);
     std::vector<std::string> machineDependent;
@@ -342,17 +345,18 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     post.FromAddress = settings.Email;
-    post.FromName =
-        HeaderText(settings.Name, std::string_view("From: <>").size() + settings.Email.size());
-    post.Subject = HeaderText(message.Subject, std::string_view("Subject: ").size());
+    post.FromName = FromName(settings.Name);
+    post.Subject = EncodeHeaderText(message.Subject);
     // Idempotent: an X-Mailer already encoded is plain ASCII and passes unchanged.
-    post.LocalProgram = HeaderText(post.LocalProgram, std::string_view("X-Mailer: ").size());
+    post.LocalProgram = EncodeHeaderText(post.LocalProgram);
     post.Date = Rfc5322Date(std::time(nullptr));
     post.ToAddress.Clear();
     post.ToCarbonCopy.Clear();
     post.ToBlindCarbonCopy.Clear();
-    post.ToAddress.Add(message.ToAddress);
-    post.ToCarbonCopy.Add(message.ToCarbonCopy);
+    // The header's form of each field names the same addresses, so the envelope comes from it
+    // too; BCC never reaches the header and goes as typed.
+    post.ToAddress.Add(EncodeAddressList(message.ToAddress));
+    post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy));
     post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
     post.Body.Clear();
     for (const auto& line : message.Body) {

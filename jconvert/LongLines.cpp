@@ -1,18 +1,11 @@
 #include "jconvert/LongLines.h"
 
-#include <algorithm>
 #include <utility>
-
-#include "jconvert/jconvert.h"
 
 namespace {
 
-using Byte = unsigned char;
-
 constexpr std::string_view KanjiIn = "\x1B$B";
-constexpr std::string_view RomanIn = "\x1B(J";
-constexpr std::string_view WordPrefix = "=?ISO-2022-JP?B?";
-constexpr std::string_view WordSuffix = "?=";
+constexpr std::string_view AsciiIn = "\x1B(B";
 
 // One line of a broken body line, written the way SjisToJis writes a line: starting in the
 // single-byte set, with an escape at every change of set, and back in it at the end.
@@ -25,17 +18,17 @@ class TPiece {
     size_t CostWith(std::string_view c, bool kanji) const {
         const bool dot = text_.empty() ? !kanji && c.starts_with('.') : text_.front() == '.';
         return text_.size() + (kanji != kanji_ ? KanjiIn.size() : 0) + c.size() +
-               (kanji ? RomanIn.size() : 0) + (dot ? 1 : 0);
+               (kanji ? AsciiIn.size() : 0) + (dot ? 1 : 0);
     }
     void Add(std::string_view c, bool kanji) {
         if (kanji != kanji_)
-            text_ += kanji ? KanjiIn : RomanIn;
+            text_ += kanji ? KanjiIn : AsciiIn;
         kanji_ = kanji;
         text_ += c;
     }
     std::string Close() {
         if (kanji_)
-            text_ += RomanIn;
+            text_ += AsciiIn;
         kanji_ = false;
         return std::exchange(text_, std::string());
     }
@@ -51,18 +44,6 @@ size_t OnWire(std::string_view line) {
 
 bool IsDesignation(std::string_view line, size_t i) {
     return line[i] == '\x1B' && i + 2 < line.size() && (line[i + 1] == '$' || line[i + 1] == '(');
-}
-
-// Bytes of the character at text[i] as SjisToJis reads it; a half-width katakana keeps a
-// following mark, which it may absorb.
-size_t CharLength(std::string_view text, size_t i) {
-    const Byte b = static_cast<Byte>(text[i]);
-    size_t n = b >= 0x80 ? 2 : 1;
-    if (b >= 0xA1 && b <= 0xDF) {
-        const Byte mark = i + 1 < text.size() ? static_cast<Byte>(text[i + 1]) : 0;
-        n = mark == 0xDE || mark == 0xDF ? 2 : 1;
-    }
-    return std::min(n, text.size() - i);
 }
 
 }  // namespace
@@ -90,39 +71,4 @@ std::vector<std::string> BreakJisLine(std::string_view line) {
     if (!piece.Empty() || lines.empty())
         lines.push_back(piece.Close());
     return lines;
-}
-
-std::vector<std::string> EncodeMimeWords(std::string_view text) {
-    // Bytes of ISO-2022-JP whose base64 fits in a word.
-    constexpr size_t room = (kMaxEncodedWord - WordPrefix.size() - WordSuffix.size()) / 4 * 3;
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = start + CharLength(text, start);
-        while (end < text.size()) {
-            const size_t next = end + CharLength(text, end);
-            if (SjisToJis(text.substr(start, next - start)).size() > room)
-                break;
-            end = next;
-        }
-        const std::string jis = SjisToJis(text.substr(start, end - start));
-        // A lead byte cut off at the end converts to nothing and gives no word.
-        if (!jis.empty())
-            words.push_back(std::string(WordPrefix) + Base64Encode(jis) + std::string(WordSuffix));
-        start = end;
-    }
-    return words;
-}
-
-std::string EncodeMimeHeaderValue(std::string_view text, size_t lineBytes) {
-    std::string value = EncodeMimeHeader(text);
-    if (lineBytes + value.size() <= kMaxMailLine)
-        return value;
-    value.clear();
-    for (const std::string& word : EncodeMimeWords(text)) {
-        if (!value.empty())
-            value += ' ';
-        value += word;
-    }
-    return value;
 }

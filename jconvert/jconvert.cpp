@@ -16,7 +16,7 @@ namespace {
 using Byte = unsigned char;
 
 constexpr char KanjiIn[] = "\x1B$B";
-constexpr char RomanIn[] = "\x1B(J";
+constexpr char AsciiIn[] = "\x1B(B";
 constexpr size_t EscapeLength = 3;
 constexpr std::string_view WordPrefix = "=?ISO-2022-JP?B?";
 constexpr std::string_view WordSuffix = "?=";
@@ -112,7 +112,7 @@ class Filler {
 
 // Copies single bytes up to the next one of 0x80 or above; returns where it stopped.
 template <class Out>
-const Byte* CopyRoman(const Byte* p, const Byte* end, Out& out) {
+const Byte* CopyAscii(const Byte* p, const Byte* end, Out& out) {
     const Byte* start = p;
     while (p < end && *p < 0x80)
         ++p;
@@ -148,15 +148,15 @@ template <class Out>
 void ConvertFrom(const Byte* p, const Byte* end, bool inKanji, Out& out) {
     if (inKanji) {
         p = ConvertKanji(p, end, out);
-        out.Put(RomanIn, EscapeLength);
+        out.Put(AsciiIn, EscapeLength);
     }
     while (p < end) {
-        p = CopyRoman(p, end, out);
+        p = CopyAscii(p, end, out);
         if (p == end || !StartsCharacter(p, end))
             break;
         out.Put(KanjiIn, EscapeLength);
         p = ConvertKanji(p, end, out);
-        out.Put(RomanIn, EscapeLength);
+        out.Put(AsciiIn, EscapeLength);
     }
 }
 
@@ -209,7 +209,7 @@ struct BlockTables {
 constexpr BlockTables Block;
 
 // The escape sequences as the first three bytes of a little-endian word, by "double-byte".
-constexpr uint32_t EscapeWord[2] = {0x4A281B, 0x42241B};
+constexpr uint32_t EscapeWord[2] = {0x42281B, 0x42241B};
 
 // Bytes a character starting with b takes, unless it is a half-width katakana taking a mark.
 uint32_t Advance(uint32_t b) {

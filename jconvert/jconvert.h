@@ -16,7 +16,8 @@ struct TJisChar {
 std::string EncodeMimeHeader(std::string_view text);
 
 // Double-byte characters and half-width katakana become JIS X 0208 pairs after ESC $ B; the text
-// returns to JIS-Roman with ESC ( J before every CR, LF and single-byte character and at the end.
+// returns to ASCII with ESC ( B before every CR, LF and single-byte character and at the end, so
+// that a backslash and a tilde after Japanese text stay what they are for every reader.
 std::string SjisToJis(std::string_view text);
 // The same conversion one character at a time: the portable path, and the reference the faster
 // one is checked against.

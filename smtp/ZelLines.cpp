@@ -8,6 +8,8 @@ namespace {
 
 constexpr size_t kMaxLineLength = 998;
 constexpr size_t kFoldWidth = 78;
+// Readers of encoded-words may refuse a line of more than 76 characters that holds them.
+constexpr size_t kEncodedWordLine = 76;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -29,6 +31,34 @@ std::vector<size_t> FoldPoints(std::string_view Line) {
         }
     }
     return points;
+}
+
+// The fold points of Line between two encoded-words. A reader drops the blanks there anyway,
+// so even one that decodes a folded line without unfolding it first reads the same text.
+std::vector<size_t> PointsBetweenEncodedWords(std::string_view Line) {
+    std::vector<size_t> points;
+    for (const size_t point : FoldPoints(Line)) {
+        const size_t next = Line.find_first_not_of(" \t", point);
+        if (Line.substr(0, point).ends_with("?=") && Line.substr(next).starts_with("=?"))
+            points.push_back(point);
+    }
+    return points;
+}
+
+// Line with CR LF put before those of points that keep its lines within width where they can.
+std::string Fold(std::string_view Line, std::vector<size_t> points, size_t width) {
+    std::string folded;
+    size_t start = 0;
+    size_t last = start;  // the latest fold point on the current line
+    points.push_back(Line.size());
+    for (const size_t point : points) {
+        if (point - start > width && last > start) {
+            folded.append(Line.substr(start, last - start)).append("\r\n");
+            start = last;
+        }
+        last = point;
+    }
+    return folded.append(Line.substr(start));
 }
 
 }  // namespace
@@ -88,21 +118,11 @@ std::string WithoutDotStuffing(std::string_view Lines) {
 }
 
 std::string FoldHeaderLine(std::string_view Line) {
-    if (Line.size() <= kMaxLineLength)
-        return std::string(Line);
-    std::string folded;
-    size_t start = 0;
-    size_t last = start;  // the latest fold point on the current line
-    std::vector<size_t> points = FoldPoints(Line);
-    points.push_back(Line.size());
-    for (const size_t point : points) {
-        if (point - start > kFoldWidth && last > start) {
-            folded.append(Line.substr(start, last - start)).append("\r\n");
-            start = last;
-        }
-        last = point;
-    }
-    return folded.append(Line.substr(start));
+    if (Line.size() > kMaxLineLength)
+        return Fold(Line, FoldPoints(Line), kFoldWidth);
+    if (Line.size() > kEncodedWordLine)
+        return Fold(Line, PointsBetweenEncodedWords(Line), kEncodedWordLine);
+    return std::string(Line);
 }
 
 int ReplyCodeOf(const std::string& Line) {

@@ -35,6 +35,8 @@ bool IsContinuationLine(std::string_view Reply);
 std::string WithoutLineEnd(std::string Line);
 
 // Line as it goes out in the header: unchanged while it holds at most 998 bytes; a longer line
-// is folded (CR LF put before a blank) so that its lines stay near 78 characters. A word longer
-// than that keeps a line of its own; the first word of the value stays beside the name.
+// is folded (CR LF put before a blank) so that its lines stay near 78 characters. A shorter
+// line longer than 76 characters is folded between its encoded-words, so that runs of them stay
+// within 76. A word longer than that keeps a line of its own; the first word of the value stays
+// beside the name.
 std::string FoldHeaderLine(std::string_view Line);

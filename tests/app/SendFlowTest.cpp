@@ -12,6 +12,7 @@
 #include <regex>
 #include <thread>
 
+#include "jconvert/HeaderWords.h"
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -481,9 +482,9 @@ TEST_F(SendFlowTest, HeadersCarryDateMessageIdAndNoRawEightBitByte) {
         }
         return std::string("(missing)");
     };
-    EXPECT_EQ(line("Subject"), EncodeMimeHeader(platform::Sjis("カタカナ subject")));
-    EXPECT_EQ(line("From"), EncodeMimeHeader(platform::Sjis("モコ")) + "<me@mail.example.jp>");
-    EXPECT_EQ(line("X-Mailer"), EncodeMimeHeader(platform::Sjis("もこちゃんのぴこぴこ便")));
+    EXPECT_EQ(line("Subject"), EncodeHeaderText(platform::Sjis("カタカナ subject")));
+    EXPECT_EQ(line("From"), EncodePhrase(platform::Sjis("モコ")) + " <me@mail.example.jp>");
+    EXPECT_EQ(line("X-Mailer"), EncodeHeaderText(platform::Sjis("もこちゃんのぴこぴこ便")));
     EXPECT_TRUE(std::regex_match(line("Date"),
                                  std::regex(R"((Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d )"
                                             R"((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) )"
@@ -605,7 +606,7 @@ TEST_F(SendFlowTest, EveryIbmExtensionReachesTheReaderAsTypedOverSevenBits) {
         ASSERT_LT(b, 0x80);
     const std::string typed = U(all);
     EXPECT_EQ(DecodedHeader(received, "Subject"), typed);
-    EXPECT_EQ(DecodedHeader(received, "From"), typed + "<me@example.jp>");
+    EXPECT_EQ(DecodedHeader(received, "From"), typed + " <me@example.jp>");
     const size_t body = received.find("\r\n\r\n") + 4;
     std::string text = FromJis(received.substr(body, received.find("\r\n.\r\n") + 2 - body));
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "jconvert/HeaderWords.h"
 #include "jconvert/jconvert.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -29,6 +30,20 @@ bool IsStrayHigh(unsigned char b) {
     return b == 0x80 || b == 0xA0 || b >= 0xFD;
 }
 
+// Header values are 7-bit, and every encoded-word in them holds at most 75 characters. Typed text
+// that looks like an encoded-word itself is left out of the length check.
+void RequireHeaderValue(std::string_view typed, std::string_view value) {
+    Require(!Any(value, IsHigh));
+    if (typed.find("=?") != std::string_view::npos)
+        return;
+    for (size_t word = value.find("=?"); word != std::string_view::npos;
+         word = value.find("=?", word + 2)) {
+        const size_t end = value.find("?=", word + 16);
+        Require(end != std::string_view::npos && end + 2 - word <= 75);
+        word = end;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -44,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string header = EncodeMimeHeader(text);
     if (!Any(text, IsLead))
         Require(header == text);
+
+    RequireHeaderValue(text, EncodeHeaderText(text));
+    RequireHeaderValue(text, EncodePhrase(text));
 
     const std::string base64 = Base64Encode(text);
     Require(base64.size() == (size + 2) / 3 * 4);

@@ -13,7 +13,7 @@ using platform::Sjis;
 
 namespace {
 
-const std::string KanjiIn = "\x1B$B", RomanIn = "\x1B(J";
+const std::string KanjiIn = "\x1B$B", AsciiIn = "\x1B(B";
 
 std::string Word(const std::string& base64) {
     return "=?ISO-2022-JP?B?" + base64 + "?=";
@@ -46,7 +46,7 @@ TEST(Jconvert, EncodeMimeHeaderWordsAndPlainText) {
     } cases[] = {
         {"", ""},
         {"Re: hello, world", "Re: hello, world"},
-        {Sjis("テスト"), Word("GyRCJUYlOSVIGyhK")},
+        {Sjis("テスト"), Word("GyRCJUYlOSVIGyhC")},
         {"abc" + kanji3, "abc" + word3},
         {"Subject text " + kanji3, "Subject text " + word3},
         {kanji3 + "abc" + kanji3, word3 + "abc" + word3},
@@ -65,19 +65,19 @@ TEST(Jconvert, SjisToJisEscapesAroundDoubleByteRuns) {
     } cases[] = {
         {"abc", "abc"},
         {"", ""},
-        {Sjis("漢abc"), KanjiIn + "\x34\x41" + RomanIn + "abc"},
-        {Sjis("漢"), KanjiIn + "\x34\x41" + RomanIn},
-        {Sjis("漢\r\n"), KanjiIn + "\x34\x41" + RomanIn + "\r\n"},
-        {Sjis("テスト"), KanjiIn + "\x25\x46\x25\x39\x25\x48" + RomanIn},
+        {Sjis("漢abc"), KanjiIn + "\x34\x41" + AsciiIn + "abc"},
+        {Sjis("漢"), KanjiIn + "\x34\x41" + AsciiIn},
+        {Sjis("漢\r\n"), KanjiIn + "\x34\x41" + AsciiIn + "\r\n"},
+        {Sjis("テスト"), KanjiIn + "\x25\x46\x25\x39\x25\x48" + AsciiIn},
         {Sjis("a亜\nあ"),
-         "a" + KanjiIn + "\x30\x21" + RomanIn + "\n" + KanjiIn + "\x24\x22" + RomanIn},
-        {"\xB6\xDE", KanjiIn + "\x25\x2C" + RomanIn},
-        {"\xCA\xDF", KanjiIn + "\x25\x51" + RomanIn},
-        {"\xB3\xDE", KanjiIn + "\x25\x74" + RomanIn},
-        {"\xB1\xDE", KanjiIn + "\x25\x22\x21\x2B" + RomanIn},
-        {"\xB6\xDF", KanjiIn + "\x25\x2B\x21\x2C" + RomanIn},
-        {"\xB0\xA1", KanjiIn + "\x21\x3C\x21\x23" + RomanIn},
-        {Sjis("ｶ漢"), KanjiIn + "\x25\x2B\x34\x41" + RomanIn},
+         "a" + KanjiIn + "\x30\x21" + AsciiIn + "\n" + KanjiIn + "\x24\x22" + AsciiIn},
+        {"\xB6\xDE", KanjiIn + "\x25\x2C" + AsciiIn},
+        {"\xCA\xDF", KanjiIn + "\x25\x51" + AsciiIn},
+        {"\xB3\xDE", KanjiIn + "\x25\x74" + AsciiIn},
+        {"\xB1\xDE", KanjiIn + "\x25\x22\x21\x2B" + AsciiIn},
+        {"\xB6\xDF", KanjiIn + "\x25\x2B\x21\x2C" + AsciiIn},
+        {"\xB0\xA1", KanjiIn + "\x21\x3C\x21\x23" + AsciiIn},
+        {Sjis("ｶ漢"), KanjiIn + "\x25\x2B\x34\x41" + AsciiIn},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SjisToJis(c.input), c.expected) << c.input;
@@ -107,7 +107,7 @@ TEST(Jconvert, SjisToJisAgreesWithSjisCharToJisForEveryPair) {
             continue;
         for (int trail = 0; trail <= 0xFF; ++trail) {
             const std::string input{static_cast<char>(lead), static_cast<char>(trail)};
-            const std::string expected = KanjiIn + Pair(SjisCharToJis(lead, trail)) + RomanIn;
+            const std::string expected = KanjiIn + Pair(SjisCharToJis(lead, trail)) + AsciiIn;
             if (SjisToJis(input) != expected && ++mismatches < 5) {
                 ADD_FAILURE() << std::hex << lead << " " << trail;
             }
@@ -159,14 +159,14 @@ TEST(Jconvert, ArbitraryBytesConvertWithoutOverrun) {
     } cases[] = {
         {"abc\x82", "abc", "abc"},
         {"\x82", "", ""},
-        {Sjis("漢") + "\x82", KanjiIn + "\x34\x41" + RomanIn,
+        {Sjis("漢") + "\x82", KanjiIn + "\x34\x41" + AsciiIn,
          Word(Base64Encode(SjisToJis(Sjis("漢"))))},
-        {"\xB6", KanjiIn + "\x25\x2B" + RomanIn, "\xB6"},
+        {"\xB6", KanjiIn + "\x25\x2B" + AsciiIn, "\xB6"},
         {std::string("a\0b", 3), std::string("a\0b", 3), std::string("a\0b", 3)},
-        {"\x80\x41", KanjiIn + "\x1F\x22" + RomanIn, "\x80\x41"},
-        {"\xA0\xFD\xFE\xFF", KanjiIn + "\xE0\x7F\x9C\x81" + RomanIn, "\xA0\xFD\xFE\xFF"},
-        {"\x82\r\n", KanjiIn + "\x23\xEE" + RomanIn + "\n",
-         Word(Base64Encode(KanjiIn + "\x23\xEE" + RomanIn)) + "\n"},
+        {"\x80\x41", KanjiIn + "\x1F\x22" + AsciiIn, "\x80\x41"},
+        {"\xA0\xFD\xFE\xFF", KanjiIn + "\xE0\x7F\x9C\x81" + AsciiIn, "\xA0\xFD\xFE\xFF"},
+        {"\x82\r\n", KanjiIn + "\x23\xEE" + AsciiIn + "\n",
+         Word(Base64Encode(KanjiIn + "\x23\xEE" + AsciiIn)) + "\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(OnExactBuffer(c.input, SjisToJis), c.jis) << c.input;

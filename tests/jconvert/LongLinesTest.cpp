@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "jconvert/HeaderWords.h"
 #include "jconvert/LongLines.h"
 #include "jconvert/jconvert.h"
 #include "platform/CodePage.h"
@@ -74,7 +75,7 @@ TEST(LongLines, BodyLinesAroundTheLimit) {
             decoded += *text;
             const size_t escape = line.rfind('\x1B');
             if (escape != std::string::npos) {
-                EXPECT_EQ(line.substr(escape, 3), "\x1B(J") << line;
+                EXPECT_EQ(line.substr(escape, 3), "\x1B(B") << line;
             }
         }
         EXPECT_EQ(wire, c.wire);
@@ -85,45 +86,41 @@ TEST(LongLines, BodyLinesAroundTheLimit) {
     }
 }
 
-TEST(LongLines, HeaderTextAsShortWordsOnlyWhenTheLineIsTooLong) {
-    const std::string kanji400 = Repeat(Sjis("件"), 400);
-    const std::string mixed =
-        Repeat(Sjis("会議の資料 (第2版) について、ご確認ください。"), 40) + " end";
+// Each word of a long header text within 75 characters and decoding on its own, whatever
+// characters fall at its ends.
+TEST(LongLines, HeaderTextAsWordsOfAtMost75Characters) {
     struct Case {
         const char* name;
         std::string text;
-        size_t lineBytes;
-        bool words;  // written as short words rather than EncodeMimeHeader's form
+        size_t words;  // 0: not counted
     };
     const Case cases[] = {
-        {"short subject", Sjis("会議"), 9, false},
-        {"ASCII line of 998", std::string(989, 's'), 9, false},
-        {"ASCII line of 999", std::string(990, 's'), 9, true},
-        {"400 kanji", kanji400, 9, true},
-        {"mixed text", mixed, 9, true},
-        {"a name beside a long address", Sjis("山田"), 980, true},
+        {"short subject", Sjis("会議"), 1},
+        {"400 kanji", Repeat(Sjis("件"), 400), 23},
+        {"mixed text with blanks",
+         Repeat(Sjis("会議の資料 (第2版) について、ご確認ください。"), 40) + " end", 0},
+        {"half-width kana with marks", Repeat(Sjis("ｶﾞﾊﾟ"), 30), 4},
+        {"ASCII between kanji at every offset", Repeat(Sjis("漢") + "a b", 50), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string value = EncodeMimeHeaderValue(c.text, c.lineBytes);
-        if (!c.words) {
-            EXPECT_EQ(value, EncodeMimeHeader(c.text));
-            continue;
-        }
-        // Words joined by single spaces; each at most 75 characters, decoding on its own.
+        const std::vector<std::string> words = EncodeWords(c.text);
         std::string decoded;
-        size_t start = 0;
-        for (size_t stop = 0; stop != std::string::npos; start = stop + 1) {
-            stop = value.find(' ', start);
-            const std::string word = value.substr(start, stop - start);
-            EXPECT_LE(word.size(), kMaxEncodedWord);
+        for (const std::string& word : words) {
+            EXPECT_LE(word.size(), 75u);
             ASSERT_TRUE(word.starts_with("=?ISO-2022-JP?B?") && word.ends_with("?=")) << word;
             const QByteArray jis = QByteArray::fromBase64(
                 QByteArray::fromStdString(word.substr(16, word.size() - 18)));
+            // Back in ASCII at its end, so that the next word starts afresh.
+            const qsizetype escape = jis.lastIndexOf('\x1B');
+            EXPECT_TRUE(escape < 0 || jis.mid(escape, 3) == "\x1B(B") << word;
             const auto text = IconvToUtf8("ISO-2022-JP", jis.toStdString());
             ASSERT_TRUE(text) << word;
             decoded += *text;
         }
-        EXPECT_EQ(decoded, Utf8(c.text));
+        if (c.words != 0) {
+            EXPECT_EQ(words.size(), c.words);
+        }
+        EXPECT_EQ(decoded, Utf8(HankakuToZenkaku(c.text)));
     }
 }

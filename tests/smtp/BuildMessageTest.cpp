@@ -39,7 +39,7 @@ TEST(BuildMessageTest, HeaderLinesInTheirOrder) {
         {"every field",
          [](TZelSMTP& s) {
              auto& m = s.PostMessage;
-             m.FromName = "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhK?=";
+             m.FromName = "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=";
              m.FromAddress = "me@localhost";
              m.ToAddress.Add("a@localhost");
              m.ToAddress.Add("B <b@localhost>");
@@ -51,7 +51,7 @@ TEST(BuildMessageTest, HeaderLinesInTheirOrder) {
              m.Date = "Tue, 8 Dec 2026 10:00:00 +0900";
              s.Charset = "iso-2022-jp";
          },
-         {"From: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhK?=<me@localhost>",
+         {"From: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=<me@localhost>",
           "To: a@localhost,B <b@localhost>", "CC: c@localhost", "Subject: Hello",
           "X-Mailer: Mailer 1", "Reply-To: r@localhost", "Date: Tue, 8 Dec 2026 10:00:00 +0900",
           "Mime-Version: 1.0", "Content-Type: text/plain; charset=iso-2022-jp"}},

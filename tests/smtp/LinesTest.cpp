@@ -55,7 +55,7 @@ TEST(LinesTest, DotStuffingDoublesLeadingDotsOnly) {
     EXPECT_EQ(text, "..\r\n..x\r\na.\r\n");
 }
 
-TEST(LinesTest, FoldHeaderLineOnlyFoldsLinesTooLongForMail) {
+TEST(LinesTest, FoldHeaderLineFoldsLinesTooLongForMailOrForEncodedWords) {
     const auto words = [](int n, const std::string& word) {
         std::string text;
         for (int i = 0; i < n; ++i)
@@ -69,6 +69,8 @@ TEST(LinesTest, FoldHeaderLineOnlyFoldsLinesTooLongForMail) {
         std::vector<size_t> lines;  // lengths of the lines it goes out as
     };
     const std::vector<size_t> wordLines(13, 76);
+    std::vector<size_t> thirteenWords = {84};
+    thirteenWords.insert(thirteenWords.end(), 12, 76);
     std::vector<size_t> fourteenWords = {84};
     fourteenWords.insert(fourteenWords.end(), wordLines.begin(), wordLines.end());
     std::vector<size_t> trailingBlanks = fourteenWords;
@@ -77,7 +79,13 @@ TEST(LinesTest, FoldHeaderLineOnlyFoldsLinesTooLongForMail) {
     shortWords.insert(shortWords.end(), 14, 78);
     shortWords.push_back(39);
     const Case cases[] = {
-        {"13 words fit in 996", "Subject:" + words(13, word75), {996}},
+        {"13 words would fit in 996", "Subject:" + words(13, word75), thirteenWords},
+        {"two short words fit in 76", "Subject: =?a?B?YQ==?= =?a?B?Yg==?=", {34}},
+        {"77 characters, two words",
+         "Subject: =?a?B?YQ==?= =?a?B?" + std::string(47, 'Y') + "?=",
+         {21, 56}},
+        {"77 characters, a word and text", "Subject: =?a?B?YQ==?= " + std::string(55, 'x'), {77}},
+        {"77 characters, text and a word", "Subject: x =?a?B?" + std::string(58, 'Y') + "?=", {77}},
         {"998 bytes", "Subject: " + std::string(989, 'x'), {998}},
         {"14 words, one a line", "Subject:" + words(14, word75), fourteenWords},
         {"no blank line at the end", "Subject:" + words(14, word75) + "  ", trailingBlanks},

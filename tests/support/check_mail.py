@@ -3,7 +3,9 @@
 subject, from_name, from_address, x_mailer, to, cc, date (and date_stamp when it parses),
 message_id, content_type, charset, text (the decoded text part), text_type, the attachments with
 their file names and bytes (base64), the parser's defects and whether any header byte is above
-0x7F. Independent of the program's own code.
+0x7F. "reader" holds what a strict reader (policy email.policy.default) makes of the header:
+subject, x_mailer, from/to/cc as [display name, address] pairs, its header defects, and the
+length of the longest encoded-word. Independent of the program's own code.
 """
 import base64
 import email
@@ -11,6 +13,7 @@ import email.header
 import email.policy
 import email.utils
 import json
+import re
 import sys
 
 
@@ -20,10 +23,30 @@ def decoded(raw):
 
 
 def sender(message):
-    # The display name sits directly before "<", without the blank the parser would want.
+    # The display name sits before "<", with or without a blank.
     raw = message.get("From", "")
     name, _, rest = raw.partition("<")
-    return decoded(name), rest.rstrip(">")
+    return decoded(name).strip(), rest.rstrip(">")
+
+
+def reader(raw, head):
+    """What policy.default (RFC 5322 and RFC 2047, strictly) reads from the header."""
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+
+    def addresses(name):
+        header = message[name]
+        return [[a.display_name, a.addr_spec] for a in header.addresses] if header else []
+
+    words = re.findall(rb"=\?[^?\s]+\?[BbQq]\?[^?\s]*\?=", head)
+    return {
+        "subject": str(message["Subject"] or ""),
+        "x_mailer": str(message["X-Mailer"] or ""),
+        "from": addresses("From"),
+        "to": addresses("To"),
+        "cc": addresses("CC"),
+        "defects": [type(d).__name__ for name in message.keys() for d in message[name].defects],
+        "longest_word": max((len(w) for w in words), default=0),
+    }
 
 
 def date_stamp(date):
@@ -57,6 +80,7 @@ def main():
         "multipart": message.is_multipart(),
         "defects": [type(d).__name__ for part in message.walk() for d in part.defects],
         "attachments": [],
+        "reader": reader(raw, head),
     }
     for part in message.walk():
         if part.is_multipart():
