@@ -170,7 +170,7 @@ std::string SendUsage() {
            "starttls (port 143), as --imap-user (default the AUTH user). Its password is the\n"
            "AUTH password for the same user, else --password-command's or the keyring's.\n"
            "A copy that cannot be kept leaves the send a success, with a warning on\n"
-           "standard error; the --imap options replace stored settings like --smtp.\n"
+           "standard error. These options replace stored settings like --smtp.\n"
            "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
            "included); 2 usage, an unusable setting, text that cannot be converted, a\n"
            "--strict refusal, no password to be had; 3 no reply came to the end of the\n"
