@@ -335,7 +335,7 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
     if (!accepted_)
         throw Exception("Send did not complete");
     if (settings.Copy.Wanted())
-        pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(message.ToBlindCarbonCopy));
+        pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(EncodeAddressList(message.ToBlindCarbonCopy)));
     Fields.ClearFields();
     lastOutcome_ = Outcome::Sent;
     ShowBox("メールを送信したよ。");
