@@ -19,6 +19,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "app/Anchors.h"
+#include "app/DraftKeeper.h"
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
 #include "app/PasswordBox.h"
@@ -178,21 +180,26 @@ TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* pare
     setWindowTitle(FromSjis(Sjis("ぴこぴこ便")));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     setFont(userdata::WindowFont());
 
     auto* client = new QWidget(this);
-    client->setFixedSize(kClientWidth, kClientHeight);
+    // The designed size is the least; the body grows with the window, the fields with its width.
+    client->resize(kClientWidth, kClientHeight);
+    client->setMinimumSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
     CreateControls(client);
+    AnchorControls();
     CreateMenus();
     SetTabOrder();
     ConnectHandlers();
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    resize(minimumSize());
     CenterOnScreen();
 
     SendFlow = std::make_unique<TSendFlow>(*ZelSMTP1, *this);
+    Drafts = std::make_unique<TDraftKeeper>(*this, DraftFilesIn(this->DataDir));
     FormCreate();
 }
 
@@ -228,6 +235,15 @@ void TFrmMain::CreateControls(QWidget* client) {
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setMinimumWidth(50);
     StatusBar1->addWidget(StatusPanel, 1);
+}
+
+void TFrmMain::AnchorControls() {
+    for (QWidget* wide : std::initializer_list<QWidget*>{
+             Edit_ToAddress, Edit_ToCarbonCopy, Edit_ToBlindCarbonCopy, Bevel1, Edit_kenmei}) {
+        SetAnchors(wide, akLeft | akTop | akRight);
+    }
+    SetAnchors(Memo1, akLeft | akTop | akRight | akBottom);
+    SetAnchors(StatusBar1, akLeft | akRight | akBottom);
 }
 
 void TFrmMain::CreateAddressRow(QWidget* client, int top, const char* caption, QToolButton*& button,
@@ -397,10 +413,10 @@ std::string TFrmMain::Subject() const {
 }
 
 // The lines the body shows, wrapped at its width, so that the reader gets the lines the writer
-// saw; like a memo's own line list, an empty last line (the text ends in a line break) is not
-// a line.
+// saw (a word cut for want of width stays whole); like a memo's own line list, an empty last line
+// (the text ends in a line break) is not a line.
 std::vector<std::string> TFrmMain::BodyLines() const {
-    QStringList lines = DisplayedLines(*Memo1);
+    QStringList lines = LinesToSend(*Memo1);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     std::vector<std::string> result;
@@ -415,6 +431,14 @@ void TFrmMain::ClearFields() {
     Edit_ToBlindCarbonCopy->clear();
     Edit_kenmei->clear();
     Memo1->clear();
+    Drafts->Sent();
+}
+
+void TFrmMain::SetAddressFields(const std::string& to, const std::string& cc,
+                                const std::string& bcc) {
+    Edit_ToAddress->setText(FromSjis(to));
+    Edit_ToCarbonCopy->setText(FromSjis(cc));
+    Edit_ToBlindCarbonCopy->setText(FromSjis(bcc));
 }
 
 void TFrmMain::SetStatusText(const std::string& text) {

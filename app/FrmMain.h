@@ -22,6 +22,7 @@ class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
 class QToolButton;
+class TDraftKeeper;
 class TZelSMTP;
 
 // Makes the windows that the compose window opens, each time anew. The program uses the real
@@ -66,7 +67,10 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::string Subject() const override;
     std::vector<std::string> BodyLines() const override;
     void ClearFields() override;
+    void SetAddressFields(const std::string& to, const std::string& cc,
+                          const std::string& bcc) override;
     void SetStatusText(const std::string& text) override;
+    void OpenOptions() override { Action_Option_openExecute(); }
     // Asks in the masked password box; nothing is stored.
     std::optional<std::string> AskPassword(const std::string& authUser) override;
 
@@ -101,16 +105,20 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     QAction* N3;
 
     std::unique_ptr<TZelSMTP> ZelSMTP1;
+    // The draft of this window and the question before it closes with text in it.
+    std::unique_ptr<TDraftKeeper> Drafts;
+
+    void CenterOnScreen();
 
   private:
     void CreateControls(QWidget* client);
+    void AnchorControls();
     void CreateAddressRow(QWidget* client, int top, const char* caption, QToolButton*& button,
                           QLineEdit*& edit);
     void CreatePanel(QWidget* client);
     void CreateMenus();
     void SetTabOrder();
     void ConnectHandlers();
-    void CenterOnScreen();
 
     void FillFromAddressBook(QLineEdit* field);
     void ShowModal(QDialog& window);

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <vector>
 
 namespace {
 
@@ -36,19 +37,59 @@ QString WithoutLineSeparator(QString line) {
     return line;
 }
 
-}  // namespace
+struct TShownLine {
+    QString text;
+    bool wrapped;  // the field broke the line for want of width, not the writer
+};
 
-QStringList DisplayedLines(QPlainTextEdit& memo) {
+std::vector<TShownLine> ShownLines(QPlainTextEdit& memo) {
     LayOutAtFieldWidth(memo);
-    QStringList lines;
+    std::vector<TShownLine> lines;
     for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next()) {
         // The block's raw text: the plain text would turn a no-break space into a space.
         const QString text = block.text();
         const QTextLayout* blockLayout = block.layout();
         for (int i = 0; i < blockLayout->lineCount(); ++i) {
             const QTextLine line = blockLayout->lineAt(i);
-            lines.append(WithoutLineSeparator(text.mid(line.textStart(), line.textLength())));
+            const QString shown = text.mid(line.textStart(), line.textLength());
+            const bool last = i + 1 == blockLayout->lineCount();
+            lines.push_back(
+                {WithoutLineSeparator(shown), !last && !shown.endsWith(QChar::LineSeparator)});
         }
+    }
+    return lines;
+}
+
+// Part of a word that the field may only cut: anything but a blank, below the CJK range, where
+// every character is a place to break.
+bool InWord(QChar c) {
+    return !c.isSpace() && c.unicode() < 0x2E80;
+}
+
+bool CutInsideWord(const QString& line, const QString& next) {
+    return !line.isEmpty() && !next.isEmpty() && InWord(line.back()) && InWord(next.front());
+}
+
+}  // namespace
+
+QStringList DisplayedLines(QPlainTextEdit& memo) {
+    QStringList lines;
+    for (const TShownLine& line : ShownLines(memo))
+        lines.append(line.text);
+    return lines;
+}
+
+QStringList LinesToSend(QPlainTextEdit& memo) {
+    const std::vector<TShownLine> shown = ShownLines(memo);
+    QStringList lines;
+    bool joinNext = false;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (joinNext)
+            lines.back() += shown[i].text;
+        else
+            lines.append(shown[i].text);
+        joinNext = shown[i].wrapped && i + 1 < shown.size() &&
+                   CutInsideWord(shown[i].text, shown[i + 1].text);
     }
     return lines;
 }

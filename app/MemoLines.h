@@ -11,3 +11,8 @@ class QPlainTextEdit;
 // (it is not part of the line). Spaces at a wrap stay at the end of the line before it, so the
 // lines of a paragraph joined give the paragraph back.
 QStringList DisplayedLines(QPlainTextEdit& memo);
+
+// The lines as they go out: the displayed lines, except that where the field cut a word wider
+// than itself (a URL, a path) the pieces stay one line. Breaks at a blank or beside a Japanese
+// character stay the reader's lines.
+QStringList LinesToSend(QPlainTextEdit& memo);

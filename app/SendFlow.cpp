@@ -1,4 +1,5 @@
 #include "app/SendFlow.h"
+#include "app/SendChecks.h"
 #include "app/SendFlowText.h"
 #include "app/SentCopy.h"
 
@@ -12,6 +13,7 @@
 #include "platform/CodePage.h"
 #include "platform/Credentials.h"
 #include "platform/Exception.h"
+#include "platform/HostName.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
 #include "smtp/Zelsmtp.h"
@@ -71,16 +73,6 @@ TSecurity SecurityOf(const std::string& text) {
                     platform::Sjis("\" は none、starttls、tls のどれでもありません"));
 }
 
-// The box that tells why before "送信に失敗したよ。", where there is one to tell.
-void ShowCause(const std::exception& e) {
-    if (dynamic_cast<const EAuthError*>(&e) != nullptr) {
-        ShowBox("認証に失敗しました");
-    } else if (const auto* certificate = dynamic_cast<const ECertificateError*>(&e)) {
-        platform::ShowMessage(platform::Sjis("サーバーの証明書を確かめられませんでした: ") +
-                              platform::Sjis(CertificateReason(certificate->Reason)));
-    }
-}
-
 // The password lives only as long as the send.
 class TPasswordScope {
   public:
@@ -98,10 +90,19 @@ class TPasswordScope {
 
 }  // namespace
 
-bool TComposeFields::ConfirmMachineDependent(const std::string& question) {
+bool TComposeFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
     return platform::CurrentMessageBoxes().Show(
-               platform::Sjis("確認"), question, platform::MsgIcon::Question,
+               platform::Sjis("確認"), MachineDependentQuestion(characters),
+               platform::MsgIcon::Question,
                platform::MsgButtons::OkCancel) == platform::MsgResult::Ok;
+}
+
+void TComposeFields::OfferOptions(const std::string& missing) {
+    const auto answer = platform::CurrentMessageBoxes().Show(
+        platform::Sjis("確認"), MissingSettingsQuestion(missing), platform::MsgIcon::Question,
+        platform::MsgButtons::OkCancel);
+    if (answer == platform::MsgResult::Ok)
+        OpenOptions();
 }
 
 TSendFlow::TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields)
@@ -121,6 +122,7 @@ TSendFlow::~TSendFlow() {
     ZelSMTP1.OnSuccess = nullptr;
     ZelSMTP1.OnSendStart = nullptr;
     ZelSMTP1.OnReplyWait = nullptr;
+    ZelSMTP1.OnAuthenticationFailed = nullptr;
 }
 
 void TSendFlow::SetInstanceProperties() {
@@ -144,6 +146,9 @@ void TSendFlow::BindEvents() {
     ZelSMTP1.OnSuccess = [this](TObject*) { ZelSMTP1Success(); };
     ZelSMTP1.OnSendStart = [this](TObject*) { ZelSMTP1SendStart(); };
     ZelSMTP1.OnReplyWait = [this](int Seconds) { ZelSMTP1ReplyWait(Seconds); };
+    ZelSMTP1.OnAuthenticationFailed = [this](bool& Handled) {
+        ZelSMTP1AuthenticationFailed(Handled);
+    };
 }
 
 void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides) {
@@ -175,8 +180,10 @@ void TSendFlow::SpeedButton3Click() {
     if (!ReadFields(message))
         return;
     TSendSettings settings = ReadSettings();
+    if (!HasServerAndSender(settings))
+        return;
     ApplySettings(settings);
-    if (!SettleCharacters(settings, message))
+    if (!PassesChecks(settings, message) || !SettleCharacters(settings, message))
         return;
     TPasswordScope password(ZelSMTP1.AuthPassword);
     if (!TakePassword(settings))
@@ -184,12 +191,13 @@ void TSendFlow::SpeedButton3Click() {
     try {
         Deliver(settings, message);
     } catch (const ENoReplyError& e) {
-        FailWithoutReply(e.Message());
+        FailWithoutReply(e);
+        return;
     } catch (const std::exception& e) {
-        ShowCause(e);
-        const auto* own = dynamic_cast<const Exception*>(&e);
-        Fail(own ? own->Message() : std::string(e.what()));
+        Fail(e);
+        return;
     }
+    Report(message);
     SaveCopy(settings);
 }
 
@@ -247,8 +255,23 @@ TSendFlow::TSendSettings TSendFlow::ReadSettings() {
     return values;
 }
 
+// Without a server or a sender there is nothing to connect to or to send from.
+bool TSendFlow::HasServerAndSender(const TSendSettings& settings) {
+    std::string missing;
+    if (settings.Smtp.empty())
+        missing += platform::Sjis("ＳＭＴＰサーバ");
+    if (settings.Email.empty())
+        missing += (missing.empty() ? "" : platform::Sjis("、")) + platform::Sjis("メールアドレス");
+    if (missing.empty())
+        return true;
+    lastOutcome_ = Outcome::MissingSettings;
+    Fields.OfferOptions(missing);
+    return false;
+}
+
+// An empty user id would make "HELO " with no name, which servers refuse.
 void TSendFlow::ApplySettings(const TSendSettings& settings) {
-    ZelSMTP1.UserID = settings.UserID;
+    ZelSMTP1.UserID = settings.UserID.empty() ? platform::HeloName() : settings.UserID;
     ZelSMTP1.Host = settings.Smtp;
     ZelSMTP1.Port = PortNumber(settings.Port);
     ZelSMTP1.Security = SecurityOf(settings.Security);
@@ -296,6 +319,22 @@ std::optional<std::string> TSendFlow::Password(const std::string& user, const st
     return Fields.AskPassword(user);
 }
 
+bool TSendFlow::PassesChecks(const TSendSettings& settings, const TMessageFields& message) {
+    const std::string refusal = RefusalBeforeConnecting(
+        {{"宛先", message.ToAddress, TCheckedField::Recipients},
+         {"ＣＣ", message.ToCarbonCopy, TCheckedField::Recipients},
+         {"ＢＣＣ", message.ToBlindCarbonCopy, TCheckedField::Recipients},
+         {"件名", message.Subject, TCheckedField::Text},
+         {"オプション設定の名前", settings.Name, TCheckedField::Text},
+         {"オプション設定のメールアドレス", settings.Email, TCheckedField::Sender}},
+        message.Body);
+    if (refusal.empty())
+        return true;
+    lastOutcome_ = Outcome::Rejected;
+    platform::ShowMessage(refusal);
+    return false;
+}
+
 // ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
 // become their twins, a user-defined character stops the send, and machine-dependent characters
 // go only when the user agrees. The fields themselves stay as typed.
@@ -317,8 +356,7 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& messag
         }
         CollectMachineDependentChars(*text, machineDependent);
     }
-    if (machineDependent.empty() ||
-        Fields.ConfirmMachineDependent(MachineDependentQuestion(machineDependent))) {
+    if (machineDependent.empty() || Fields.ConfirmMachineDependent(machineDependent)) {
         return true;
     }
     lastOutcome_ = Outcome::Declined;
@@ -326,6 +364,9 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageFields& messag
 }
 
 void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& message) {
+    sessionOpen_ = false;
+    heloReply_.clear();
+    ZelSMTP1.LastReply.clear();
     ZelSMTP1.Connect();
     FillPostMessage(settings, message);
     accepted_ = false;
@@ -336,10 +377,47 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageFields& mes
         throw Exception("Send did not complete");
     if (settings.Copy.Wanted())
         pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(EncodeAddressList(message.ToBlindCarbonCopy)));
-    Fields.ClearFields();
-    lastOutcome_ = Outcome::Sent;
+    CloseAfterAcceptance();
+}
+
+// The server holds the message now: nothing that QUIT meets can make it unsent, and a success
+// box left open must not outlast the server's patience with an idle connection.
+void TSendFlow::CloseAfterAcceptance() {
+    try {
+        ZelSMTP1.Disconnect();
+    } catch (const std::exception&) {
+        // QUIT refused or unanswered; Disconnect has closed the connection all the same.
+    }
+}
+
+// The fields keep what was not delivered: all are emptied when nothing was refused; otherwise
+// subject and body stay and the address fields keep only the refused entries, so that sending again
+// reaches no one twice.
+void TSendFlow::Report(const TMessageFields& message) {
+    const std::vector<TRefusedRecipient>& refused = ZelSMTP1.RefusedRecipients;
+    if (refused.empty()) {
+        Fields.ClearFields();
+        lastOutcome_ = Outcome::Sent;
+        ShowBox("メールを送信したよ。");
+        return;
+    }
+    size_t next = 0;
+    const auto keepRefused = [&](const std::string& field) {
+        std::string kept;
+        for (const std::string& piece : TZelSMTP::SplitRecipients(field)) {
+            if (next < refused.size() && refused[next].Address == piece) {
+                kept += (kept.empty() ? "" : ", ") + piece;
+                ++next;
+            }
+        }
+        return kept;
+    };
+    const std::string to = keepRefused(message.ToAddress);
+    const std::string cc = keepRefused(message.ToCarbonCopy);
+    Fields.SetAddressFields(to, cc, keepRefused(message.ToBlindCarbonCopy));
+    lastOutcome_ = Outcome::SentToSome;
     ShowBox("メールを送信したよ。");
-    ZelSMTP1.Disconnect();
+    platform::ShowMessage(RefusedRecipientsText(refused));
 }
 
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageFields& message) {
@@ -391,18 +469,33 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     }
     Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存できませんでした。"));
-    platform::ShowMessage(
-        platform::Sjis(
-            "メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: ") +
-        copyWarning_);
+    platform::ShowMessage(CopyNotSavedText(copyWarning_));
 }
 
-void TSendFlow::Fail(const std::string& error) {
-    lastOutcome_ = lastOutcome_ == Outcome::Sent ? Outcome::SentQuitRefused : Outcome::Failed;
-    lastError_ = error;
+void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {
+    lastOutcome_ = outcome;
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    lastError_ = own ? own->Message() : std::string(e.what());
+}
+
+void TSendFlow::Fail(const std::exception& e) {
+    RecordFailure(e, Outcome::Failed);
+    platform::ShowMessage(WithCause("送信に失敗したよ。", FailureCause(e, Scene())));
+    CloseAfterFailure();
+}
+
+// The server may hold the message already: the user must not take the failure for a refusal
+// and send it twice.
+void TSendFlow::FailWithoutReply(const std::exception& e) {
+    RecordFailure(e, Outcome::NoReply);
+    platform::ShowMessage(FailureCause(e, Scene()));
     ShowBox("送信に失敗したよ。");
-    // A connection left open would refuse the next send with "Already connected", and a refused
-    // or timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
+    CloseAfterFailure();
+}
+
+// A connection left open would refuse the next send with "Already connected", and a refused or
+// timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
+void TSendFlow::CloseAfterFailure() {
     if (!ZelSMTP1.IsConnected && !connectionFailed_)
         return;
     try {
@@ -412,65 +505,11 @@ void TSendFlow::Fail(const std::string& error) {
     }
 }
 
-// The server may hold the message already: the user must not take the failure for a refusal
-// and send it twice.
-void TSendFlow::FailWithoutReply(const std::string& error) {
-    ShowBox("サーバーから応答がありませんでした。メールは届いている可能性があります。");
-    Fail(error);
-    lastOutcome_ = Outcome::NoReply;
-}
-
-void TSendFlow::ZelSMTP1Connect() {
-    Fields.SetStatusText(platform::Sjis("接続しました"));
-}
-
-void TSendFlow::ZelSMTP1Disconnect() {
-    Fields.SetStatusText(platform::Sjis("接続は解除されました"));
-}
-
-void TSendFlow::ZelSMTP1Status(const std::string& Status) {
-    Fields.SetStatusText(Status);
-}
-
-void TSendFlow::ZelSMTP1ConnectionFailed() {
-    connectionFailed_ = true;
-    ShowBox("接続は失敗しました");
-}
-
-void TSendFlow::ZelSMTP1PacketSent() {
-    Fields.SetProgressText(std::to_string(ZelSMTP1.SentBytes) +
-                           platform::Sjis(" バイト送信しました（総バイト数 ") +
-                           std::to_string(ZelSMTP1.TotalBytes) + platform::Sjis(" バイト）"));
-}
-
-void TSendFlow::ZelSMTP1ConnectionRequired(bool& Handled) {
-    const auto answer = platform::CurrentMessageBoxes().Show(
-        platform::Sjis("確認"), platform::Sjis("接続が必要です。接続しますか?"),
-        platform::MsgIcon::Question, platform::MsgButtons::OkCancel);
-    if (answer != platform::MsgResult::Ok)
-        return;
-    Handled = true;
-    ZelSMTP1.Connect();
-}
-
-void TSendFlow::ZelSMTP1Success() {
-    accepted_ = true;
-    Fields.SetStatusText(platform::Sjis("送信しました。"));
-}
-
-// The first notice is a status; the counts after it, like the byte counts, are progress.
-void TSendFlow::ZelSMTP1ReplyWait(int Seconds) {
-    const std::string text = platform::Sjis("サーバーの応答を待っています ") +
-                             std::to_string(Seconds) + platform::Sjis(" 秒");
-    if (!replyWaitShown_)
-        Fields.SetStatusText(text);
-    else
-        Fields.SetProgressText(text);
-    replyWaitShown_ = true;
-}
-
-// Receiving servers refuse mail without a Message-ID; the header list is rebuilt by every Send,
-// so the line is added here, after the build and before the header goes out.
-void TSendFlow::ZelSMTP1SendStart() {
-    ZelSMTP1.FinalHeader.PutHeader("Message-ID", NewMessageId(ZelSMTP1.PostMessage.FromAddress));
+TFailureScene TSendFlow::Scene() const {
+    TFailureScene scene{
+        ZelSMTP1.Host, ZelSMTP1.Port,      ZelSMTP1.Security,         connectionFailed_,
+        sessionOpen_,  ZelSMTP1.LastReply, ZelSMTP1.RefusedRecipients};
+    if (!heloReply_.empty())
+        scene.LastReply = heloReply_;
+    return scene;
 }

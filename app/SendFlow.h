@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SendOutcome.h"
 #include "platform/StringList.h"
 
 class TZelSMTP;
@@ -24,6 +25,9 @@ class TComposeFields {
     virtual std::vector<std::string> BodyLines() const = 0;
     // Empties To, CC, BCC, subject and body, in that order.
     virtual void ClearFields() = 0;
+    // Puts these texts into To, CC and BCC; subject and body stay.
+    virtual void SetAddressFields(const std::string& to, const std::string& cc,
+                                  const std::string& bcc) = 0;
     // The status panel; does nothing once the panel is gone.
     virtual void SetStatusText(const std::string& text) = 0;
     // The byte counts while the content goes out; a console may want to leave them out.
@@ -35,9 +39,14 @@ class TComposeFields {
         (void)authUser;
         return std::nullopt;
     }
-    // The question about machine-dependent characters (Shift_JIS); true goes on with the send.
-    // The window asks it in a confirmation box.
-    virtual bool ConfirmMachineDependent(const std::string& question);
+    // Machine-dependent characters (each Shift_JIS) are about to go out; true goes on with the
+    // send. The window asks in a confirmation box.
+    virtual bool ConfirmMachineDependent(const std::vector<std::string>& characters);
+    // Settings the send cannot go without are missing (missing: their names, Shift_JIS). The
+    // window says so in a box that offers the options dialog, and opens it on OK.
+    virtual void OfferOptions(const std::string& missing);
+    // Opens the options dialog.
+    virtual void OpenOptions() {}
 };
 
 class TSendFlow {
@@ -62,6 +71,7 @@ class TSendFlow {
     void ZelSMTP1Success();
     void ZelSMTP1SendStart();
     void ZelSMTP1ReplyWait(int Seconds);
+    void ZelSMTP1AuthenticationFailed(bool& Handled);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
     // "Smtp", "Port", "Security", "AuthUser", "CAFile", and those of the Sent copy: "SaveSent",
@@ -73,19 +83,7 @@ class TSendFlow {
     void SetPasswordOverride(std::optional<std::string> password);
 
     // How the last send ended, for callers that report it (the command-line sender).
-    // Declined: the user chose not to send. NoReply: the reply to the end of the message never
-    // came; it may have been delivered. NoPassword: AUTH needed one and none was to be had.
-    enum class Outcome {
-        None,
-        EmptyTo,
-        Unencodable,
-        Declined,
-        NoPassword,
-        Sent,
-        SentQuitRefused,
-        Failed,
-        NoReply
-    };
+    using Outcome = TSendOutcome;
     Outcome LastOutcome() const { return lastOutcome_; }
     // The message of the exception that ended the last send, empty when there was none.
     const std::string& LastError() const { return lastError_; }
@@ -106,11 +104,18 @@ class TSendFlow {
     bool TakePassword(const TSendSettings& settings);
     std::optional<std::string> Password(const std::string& user, const std::string& host);
     static TStringList BlindCopies(const std::string& field);
+    bool HasServerAndSender(const TSendSettings& settings);
+    bool PassesChecks(const TSendSettings& settings, const TMessageFields& message);
     void SaveCopy(const TSendSettings& settings);
     void Deliver(const TSendSettings& settings, const TMessageFields& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageFields& message);
-    void Fail(const std::string& error);
-    void FailWithoutReply(const std::string& error);
+    void CloseAfterAcceptance();
+    void Report(const TMessageFields& message);
+    void RecordFailure(const std::exception& e, TSendOutcome outcome);
+    void Fail(const std::exception& e);
+    void FailWithoutReply(const std::exception& e);
+    void CloseAfterFailure();
+    TFailureScene Scene() const;
 
     TZelSMTP& ZelSMTP1;
     TComposeFields& Fields;
@@ -124,5 +129,7 @@ class TSendFlow {
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;
+    bool sessionOpen_ = false;
+    std::string heloReply_;  // the refusal of HELO, which the QUIT after it overwrites
     bool replyWaitShown_ = false;
 };

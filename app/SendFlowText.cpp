@@ -109,35 +109,40 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& cha
                ") があります。外字は相手に届かないので、この文字を直してから送信してね。");
 }
 
-std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
-    std::string question = platform::Sjis("機種依存文字が含まれています：");
+namespace {
+
+std::string MachineDependentList(const std::vector<std::string>& characters) {
+    std::string text = platform::Sjis("機種依存文字が含まれています：");
     for (const std::string& c : characters)
-        question += c;
-    return question + platform::Sjis("。このまま送信しますか?");
+        text += c;
+    return text;
+}
+
+}  // namespace
+
+std::string MachineDependentQuestion(const std::vector<std::string>& characters) {
+    return MachineDependentList(characters) + platform::Sjis("。このまま送信しますか?");
+}
+
+std::string MachineDependentWarning(const std::vector<std::string>& characters) {
+    return MachineDependentList(characters) +
+           platform::Sjis("。相手の環境では別の文字に見えることがあります。");
+}
+
+std::string MissingSettingsText(const std::string& missing) {
+    return platform::Sjis("送信するには、オプション設定の ") + missing +
+           platform::Sjis(" が必要です。");
+}
+
+std::string MissingSettingsQuestion(const std::string& missing) {
+    return MissingSettingsText(missing) + platform::Sjis("\nオプション設定を開きますか?");
 }
 
 int32_t PortNumber(const std::string& text) {
-    const int32_t port = StrToInt(text);
+    const int32_t port = text.empty() ? 25 : StrToInt(text);
     if (port < 1 || port > 65535) {
         throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
                           platform::Sjis(" は 1 から 65535 の範囲にありません"));
     }
     return port;
-}
-
-const char* CertificateReason(platform::TlsVerifyFailure reason) {
-    switch (reason) {
-        case platform::TlsVerifyFailure::UnknownIssuer:
-            return "証明書の発行元が信頼されていません";
-        case platform::TlsVerifyFailure::SelfSigned:
-            return "自己署名の証明書です";
-        case platform::TlsVerifyFailure::NameMismatch:
-            return "証明書の名前がサーバー名と一致しません";
-        case platform::TlsVerifyFailure::Expired:
-            return "証明書の有効期限が切れています";
-        case platform::TlsVerifyFailure::NotYetValid:
-            return "証明書はまだ有効になっていません";
-        default:
-            return "証明書を検証できません";
-    }
 }

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Tls.h"
-
 // The text-to-integer conversion of the "Port" setting: leading blanks, an optional sign, then
 // decimal digits or hexadecimal ones after "$", "x", "X", "0x" or "0X"; nothing after the digits;
 // the value must fit 32 signed bits. Anything else raises EConvertError.
@@ -24,12 +22,17 @@ std::string NewMessageId(const std::string& senderAddress);
 // named fieldUtf8.
 std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& character);
 
-// The question before sending machine-dependent characters (each Shift_JIS, two bytes).
+// The question before sending machine-dependent characters (each Shift_JIS, two bytes), and the
+// warning where nobody can be asked.
 std::string MachineDependentQuestion(const std::vector<std::string>& characters);
+std::string MachineDependentWarning(const std::vector<std::string>& characters);
+
+// What a send without server or sender tells (missing: the names of the settings), and the
+// question that offers the options dialog.
+std::string MissingSettingsText(const std::string& missing);
+std::string MissingSettingsQuestion(const std::string& missing);
 
 // A socket port from its setting: StrToInt's value, refused (ERangeError) outside 1 to 65535,
 // where the socket would use only the low 16 bits and connect somewhere the user never named.
+// A port never stored is the 25 that the options dialog shows.
 int32_t PortNumber(const std::string& text);
-
-// Why a server's certificate was not accepted (UTF-8).
-const char* CertificateReason(platform::TlsVerifyFailure reason);

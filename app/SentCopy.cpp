@@ -1,6 +1,7 @@
 #include "app/SentCopy.h"
 
 #include "app/SendFlowText.h"
+#include "app/SendOutcome.h"
 #include "imap/ImapClient.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
@@ -55,24 +56,6 @@ void Configure(TImapClient& imap, const TSentCopySettings& settings,
         imap.OnStatus = [&context](TComponent*, const std::string& s) { context.OnStatus(s); };
 }
 
-std::string Cause(const std::exception& e, const std::string& folder) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    const std::string text = own ? own->Message() : std::string(e.what());
-    if (dynamic_cast<const EImapLoginError*>(&e) != nullptr)
-        return Sjis("IMAP サーバーがログインを拒否しました（") + text + Sjis("）");
-    if (dynamic_cast<const EImapAppendError*>(&e) != nullptr) {
-        return Sjis("フォルダー \"") + (folder.empty() ? std::string("Sent") : folder) +
-               Sjis("\" に保存できませんでした（") + text + Sjis("）");
-    }
-    if (const auto* certificate = dynamic_cast<const ECertificateError*>(&e)) {
-        return Sjis("IMAP サーバーの証明書を確かめられませんでした: ") +
-               Sjis(CertificateReason(certificate->Reason));
-    }
-    if (dynamic_cast<const EImapNoAnswer*>(&e) != nullptr)
-        return Sjis("IMAP サーバーから応答がありませんでした");
-    return text;
-}
-
 }  // namespace
 
 void CheckSentCopySettings(const TSentCopySettings& settings) {
@@ -89,6 +72,6 @@ std::string SaveSentCopy(const TSentCopySettings& settings, const TSentCopyConte
         imap.Disconnect();
         return "";
     } catch (const std::exception& e) {
-        return Cause(e, settings.SentFolder);
+        return SentCopyCause(e, settings.SentFolder);
     }
 }

@@ -1,7 +1,10 @@
 # The send flow shared by the compose window and the command-line sender.
 add_library(tm_sendflow STATIC
     SendFlow.cpp
+    SendFlowEvents.cpp
     SendFlowText.cpp
+    SendOutcome.cpp
+    SendChecks.cpp
     SentCopy.cpp
 )
 target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_imap tm_jconvert tm_platform_core)

@@ -1,6 +1,11 @@
 # The compose window (library tm_app) and the program (executable tidemark).
 add_library(tm_app STATIC
     FrmMain.cpp
+    DraftKeeper.cpp
+    MailtoLink.cpp
+    StartOptions.cpp
+    WindowSize.cpp
+    Anchors.cpp
     PasswordBox.cpp
     Glyphs.cpp
     MemoLines.cpp

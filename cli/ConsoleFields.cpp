@@ -1,5 +1,6 @@
 #include "cli/ConsoleFields.h"
 
+#include "app/SendFlowText.h"
 #include "platform/CodePage.h"
 
 void TConsoleFields::ClearFields() {
@@ -8,6 +9,13 @@ void TConsoleFields::ClearFields() {
     Bcc.clear();
     SubjectText.clear();
     Body.clear();
+}
+
+void TConsoleFields::SetAddressFields(const std::string& to, const std::string& cc,
+                                      const std::string& bcc) {
+    To = to;
+    Cc = cc;
+    Bcc = bcc;
 }
 
 void TConsoleFields::SetStatusText(const std::string& text) {
@@ -19,9 +27,13 @@ void TConsoleFields::SetProgressText(const std::string& text) {
         SetStatusText(text);
 }
 
-bool TConsoleFields::ConfirmMachineDependent(const std::string& question) {
-    status_ << platform::SjisToUtf8(question) << std::endl;
+bool TConsoleFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
+    status_ << platform::SjisToUtf8(MachineDependentWarning(characters)) << std::endl;
     if (Strict)
         status_ << "tidemark-send: --strict: 送信しませんでした。" << std::endl;
     return !Strict;
+}
+
+void TConsoleFields::OfferOptions(const std::string& missing) {
+    status_ << "tidemark-send: " << platform::SjisToUtf8(MissingSettingsText(missing)) << std::endl;
 }

@@ -25,10 +25,14 @@ class TConsoleFields : public TComposeFields {
     std::string Subject() const override { return SubjectText; }
     std::vector<std::string> BodyLines() const override { return Body; }
     void ClearFields() override;
+    void SetAddressFields(const std::string& to, const std::string& cc,
+                          const std::string& bcc) override;
     void SetStatusText(const std::string& text) override;
     void SetProgressText(const std::string& text) override;
-    // The question goes to status as a warning; the answer is "send" unless Strict.
-    bool ConfirmMachineDependent(const std::string& question) override;
+    // A warning goes to status; the answer is "send" unless Strict.
+    bool ConfirmMachineDependent(const std::vector<std::string>& characters) override;
+    // Says what is missing on status; there is no dialog to offer.
+    void OfferOptions(const std::string& missing) override;
 
   private:
     std::ostream& status_;

@@ -71,9 +71,8 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
     switch (flow.LastOutcome()) {
         case TSendFlow::Outcome::Sent:
             return ssSent;
-        case TSendFlow::Outcome::SentQuitRefused:
-            err << Line(flow.LastError()) << std::endl;
-            return ssSent;
+        case TSendFlow::Outcome::SentToSome:
+            return ssSentToSome;
         case TSendFlow::Outcome::Failed:
             err << Line(flow.LastError()) << std::endl;
             return ssFailed;

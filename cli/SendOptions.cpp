@@ -172,7 +172,9 @@ std::string SendUsage() {
            "A copy that cannot be kept leaves the send a success, with a warning on\n"
            "standard error. These options replace stored settings like --smtp.\n"
            "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
-           "included); 2 usage, an unusable setting, text that cannot be converted, a\n"
-           "--strict refusal, no password to be had; 3 no reply came to the end of the\n"
-           "message: it may have been delivered, so do not simply send it again.\n";
+           "included); 2 usage, an unusable setting, a missing server or sender, a field\n"
+           "with a line break or NUL, text that cannot be converted, a --strict refusal,\n"
+           "no password to be had; 3 no reply came to the end of the message: it may have\n"
+           "been delivered, so do not simply send it again; 4 sent, but some recipients\n"
+           "were refused (they are printed).\n";
 }

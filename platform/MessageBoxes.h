@@ -5,8 +5,10 @@
 namespace platform {
 
 enum class MsgIcon { None, Error, Question };
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgResult { Ok, Cancel };
+// SaveDiscardCancel: 保存して終了 / 破棄して終了 / キャンセル, the question before closing a window
+// that holds unsent text.
+enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel };
+enum class MsgResult { Ok, Cancel, Save, Discard };
 
 class MessageBoxes {
   public:

@@ -49,8 +49,9 @@ void TZelSMTP::Connect() {
         TPowersock::Connect();
         try {
             OpenSession();
-        } catch (const ETlsError&) {
-            // The stream no longer carries SMTP: close without QUIT.
+        } catch (const ESockError&) {
+            // A time-out, a reset or a broken TLS stream: QUIT could only wait out another full
+            // time-out for a reply that cannot come, so close without it.
             TPowersock::Disconnect();
             throw;
         } catch (...) {
@@ -106,6 +107,7 @@ void TZelSMTP::Send() {
         return;
     {
         BusyScope busy(Busy, true);
+        RefusedRecipients.clear();
         BuildMessage();
         CheckConnection();
         CheckHeaderComplete();
@@ -113,9 +115,11 @@ void TZelSMTP::Send() {
         CheckEnvelope();
         Command("RSET", 400);
         Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
-        SendRecipients(PostMessage.ToAddress);
-        SendRecipients(PostMessage.ToCarbonCopy);
-        SendRecipients(PostMessage.ToBlindCarbonCopy);
+        const int accepted = SendRecipients(PostMessage.ToAddress) +
+                             SendRecipients(PostMessage.ToCarbonCopy) +
+                             SendRecipients(PostMessage.ToBlindCarbonCopy);
+        if (accepted == 0)
+            RefuseMessage();
         SendData();
         if (ClearParams)
             ClearLists();
@@ -159,7 +163,9 @@ std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
     return reply;
 }
 
-void TZelSMTP::SendRecipients(const TStringList& List) {
+// Returns how many recipients the server accepted.
+int TZelSMTP::SendRecipients(const TStringList& List) {
+    int accepted = 0;
     // By index: a handler may change the list while it is walked.
     for (int i = 0; i < List.Count(); ++i) {
         for (const std::string& piece : SplitRecipients(List[i])) {
@@ -167,11 +173,28 @@ void TZelSMTP::SendRecipients(const TStringList& List) {
             if (address.empty())
                 continue;
             RequireSingleLine("Recipient address", address);
-            Transaction("RCPT TO:<" + address + ">");
-            if (ReplyCode > 300)
-                Fire(OnRecipientNotFound, piece);
+            std::string reply = Transaction("RCPT TO:<" + address + ">");
+            const int16_t code = ReplyCode;
+            SkipContinuationLines(reply);
+            if (code <= 300) {
+                ++accepted;
+                continue;
+            }
+            RefusedRecipients.push_back({piece, WithoutLineEnd(reply)});
+            Fire(OnRecipientNotFound, piece);
         }
     }
+    return accepted;
+}
+
+// Ends the transaction without content: DATA with no recipient would be refused anyway, and a
+// server that took it could only bounce the message. The refusal stands whatever RSET meets.
+void TZelSMTP::RefuseMessage() {
+    try {
+        Transaction("RSET");
+    } catch (const Exception&) {
+    }
+    throw ERecipientsRefused("No recipient was accepted");
 }
 
 void TZelSMTP::WriteHeaderText() {

@@ -42,6 +42,18 @@ class ENoReplyError : public Exception {
     using Exception::Exception;
 };
 
+// No recipient of the message was accepted: nothing was sent (RefusedRecipients names them).
+class ERecipientsRefused : public Exception {
+    using Exception::Exception;
+};
+
+// A recipient the server refused at RCPT: the piece of the entry as written, and the reply line
+// without its line end.
+struct TRefusedRecipient {
+    std::string Address;
+    std::string Reply;
+};
+
 // The message to send. Lists hold one entry per line, without line ends.
 class TPostMessage {
   public:
@@ -79,7 +91,9 @@ class TZelSMTP : public TPowersock {
     // Opens the connection and the session: greeting, then "HELO " + UserID; or, with Security
     // or AuthUser set, EHLO, STARTTLS and EHLO again (secStartTls), and AUTH.
     void Connect() override;
-    // Sends PostMessage over the open session. Returns at once while Busy.
+    // Sends PostMessage over the open session. Returns at once while Busy. Recipients the server
+    // refuses are collected in RefusedRecipients; when it accepts none, no content goes out
+    // (RSET instead of DATA) and Send raises ERecipientsRefused.
     void Send();
     // Says "QUIT" and closes the connection in every case.
     void Disconnect() override;
@@ -111,6 +125,8 @@ class TZelSMTP : public TPowersock {
     std::string UserID;
     TPostMessage PostMessage;
     TExStringList FinalHeader;
+    // The recipients refused by the last Send, one entry per refused RCPT; emptied as Send starts.
+    std::vector<TRefusedRecipient> RefusedRecipients;
     UUMethods EncodeType = uuMime;
     bool ClearParams = true;
     TSubType SubType = mtPlain;
@@ -155,7 +171,8 @@ class TZelSMTP : public TPowersock {
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
-    void SendRecipients(const TStringList& List);
+    int SendRecipients(const TStringList& List);
+    void RefuseMessage();
     void SendData();
     std::string EndMessage();
     std::string AwaitMessageReply();

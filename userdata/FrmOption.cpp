@@ -95,7 +95,8 @@ void TFrmOption::CreateControls() {
 
     GroupBox1 = new QGroupBox(FromSjis(Sjis("サーバー情報")), TabSheet1);
     GroupBox1->setGeometry(8, 8, 343, 105);
-    Edit_userid = AddRow(GroupBox1, Label1, "ユーザーＩＤ：", 20, kEditLeft, 213);
+    Edit_userid = AddRow(GroupBox1, Label1, "HELOの名前：", 20, kEditLeft, 213);
+    Edit_userid->setPlaceholderText(FromSjis(Sjis("空ならこのパソコンの名前")));
     Edit_smtp = AddRow(GroupBox1, Label2, "ＳＭＴＰサーバ：", 46, kEditLeft, 213);
     Edit_port = AddRow(GroupBox1, Label3, "ポート：", 72, kEditLeft, 29);
     Edit_port->setText(kDefaultPort);

@@ -172,9 +172,13 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
 }
 
 void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+    ReplaceFile(path, JoinLines(lines));
+}
+
+void ReplaceFile(const std::string& path, const std::string& bytes) {
     TFileOps& ops = CurrentFileOps();
     const std::string target = ThroughLinks(path);
-    const std::string temporary = WriteTemporary(ops, path, target, JoinLines(lines));
+    const std::string temporary = WriteTemporary(ops, path, target, bytes);
     // A second name for the old file, so that a replacement the directory did not record can
     // be undone and the failed save leaves the old file, as the user is told.
     const bool existed = Exists(target);

@@ -33,11 +33,14 @@ std::string FileErrorText(const char* utf8Format, const std::string& path, int e
 // Raises EFileReadError.
 std::vector<std::string> ReadLineFile(const std::string& path);
 
-// Replaces the file as a whole: a temporary file in the same directory is written, synced,
+// Replaces the file by the lines, each followed by CR LF, as ReplaceFile does.
+void WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+
+// Replaces the file by bytes as a whole: a temporary file in the same directory is written, synced,
 // closed and renamed over the old one, and the directory synced, so that a failure at any step
 // leaves the old file as it was (put back when the directory did not record the rename) and a
 // crash leaves the old or the new file whole. Every step goes through CurrentFileOps().
 // Raises EInOutError.
-void WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+void ReplaceFile(const std::string& path, const std::string& bytes);
 
 }  // namespace userdata

@@ -29,6 +29,7 @@ class Fields : public TComposeFields {
     std::string Subject() const override { return "secured"; }
     std::vector<std::string> BodyLines() const override { return {"body"}; }
     void ClearFields() override {}
+    void SetAddressFields(const std::string&, const std::string&, const std::string&) override {}
     void SetStatusText(const std::string& text) override { statuses += text + "\n"; }
     std::optional<std::string> AskPassword(const std::string& authUser) override {
         asked.push_back(authUser);
@@ -122,15 +123,16 @@ TEST_F(SecuredSendFlowTest, PasswordSourcesAndRefusals) {
          std::nullopt,
          "ca.pem",
          false,
-         {"認証に失敗しました", "送信に失敗したよ。"}},
+         {"送信に失敗したよ。\n認証に失敗しました：535 5.7.8 Authentication credentials invalid\n"
+          "ユーザー名とパスワードは ツール → オプション設定 → セキュリティ で直してね。"}},
         {"untrusted",
          true,
          kAuthPassword,
          std::nullopt,
          "otherca.pem",
          false,
-         {"サーバーの証明書を確かめられませんでした: 証明書の発行元が信頼されていません",
-          "送信に失敗したよ。"}},
+         {"送信に失敗したよ。\nサーバーの証明書を確かめられませんでした：証明書の発行元が信頼されて"
+          "いません"}},
     };
     for (const auto& c : cases) {
         store.available = c.available;

@@ -16,6 +16,7 @@
 #include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "platform/HostName.h"
 #include "platform/MessageLoop.h"
 #include "platform/RegIniFile.h"
 #include "smtp/Zelsmtp.h"
@@ -60,6 +61,13 @@ class StandInFields : public TComposeFields {
         Body.clear();
         log_.push_back("clear");
     }
+    void SetAddressFields(const std::string& to, const std::string& cc,
+                          const std::string& bcc) override {
+        To = to;
+        Cc = cc;
+        Bcc = bcc;
+    }
+    void OpenOptions() override { log_.push_back("options"); }
     void SetStatusText(const std::string& text) override {
         log_.push_back("status:" + U(text));
         if (onStatus)
@@ -179,14 +187,15 @@ TEST_F(SendFlowTest, SuccessShowsEachStepInOrderAndEmptiesTheFields) {
         " バイト送信しました（総バイト数 " + std::to_string(content.size() - 2) + " バイト）";
     ASSERT_GE(log.size(), 6u);
     EXPECT_EQ(log.front(), "status:接続しました");
+    // The connection is closed before the box: a box left open cannot outlast the server.
     const std::vector<std::string> tail(log.end() - 4, log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"status:送信しました。", "clear",
-                                              "box:メールを送信したよ。",
-                                              "status:接続は解除されました"}));
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"status:送信しました。", "status:接続は解除されました",
+                                        "clear", "box:メールを送信したよ。"}));
     for (size_t i = 1; i + 4 < log.size(); ++i) {
         EXPECT_TRUE(log[i].ends_with(progress)) << log[i] << " / " << progress;
     }
-    EXPECT_FALSE(quitBeforeBox) << "the box is shown while the connection is still open";
+    EXPECT_TRUE(quitBeforeBox) << "the box is shown while the connection is still open";
     EXPECT_EQ(boxes.boxes[0].caption, platform::ApplicationTitle());
     EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::None);
     EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent);
@@ -227,7 +236,6 @@ TEST_F(SendFlowTest, UnusablePortReachesTheGeneralErrorDisplay) {
         std::string shown;
     } cases[] = {
         {"abc", "'abc' は整数ではありません."},
-        {"", "'' は整数ではありません."},
         {"25 ", "'25 ' は整数ではありません."},
         {"70000", "ポート番号 70000 は 1 から 65535 の範囲にありません."},
         {"0", "ポート番号 0 は 1 から 65535 の範囲にありません."},
@@ -245,40 +253,219 @@ TEST_F(SendFlowTest, UnusablePortReachesTheGeneralErrorDisplay) {
     EXPECT_EQ(ZelSMTP1.UserID, "tester");
 }
 
-TEST_F(SendFlowTest, FailuresShowOneBoxKeepTheFieldsAndCloseTheConnection) {
+TEST_F(SendFlowTest, FailuresShowOneBoxWithTheCauseKeepTheFieldsAndCloseTheConnection) {
     const struct {
         const char* name;
         std::string greeting;
         std::map<std::string, std::string> replies;
-        std::string email;
+        std::string cause;
         std::string error;
     } cases[] = {
-        {"empty Email", "220 hi\r\n", {}, "", "Incomplete Header"},
-        {"greeting 421", "421 busy\r\n", {}, "me@x.jp", "421 busy"},
+        {"greeting 421", "421 busy\r\n", {}, "サーバーの応答：421 busy", "421 busy"},
         {"HELO refused",
          "220 hi\r\n",
-         {{"HELO", "501 no\r\n"}},
-         "me@x.jp",
+         {{"HELO", "501 Syntax: HELO hostname\r\n"}},
+         "サーバーの応答：501 Syntax: HELO hostname",
          "Authentication failed"},
-        {"MAIL refused", "220 hi\r\n", {{"MAIL", "550 no\r\n"}}, "me@x.jp", "550 no"},
-        {"DATA refused", "220 hi\r\n", {{"DATA", "554 no\r\n"}}, "me@x.jp", "554 no"},
-        {"message refused", "220 hi\r\n", {{".", "552 too big\r\n"}}, "me@x.jp", "552 too big"},
+        {"MAIL refused",
+         "220 hi\r\n",
+         {{"MAIL", "550 no\r\n"}},
+         "サーバーの応答：550 no",
+         "550 no"},
+        {"every recipient refused: no DATA",
+         "220 hi\r\n",
+         {{"RCPT", "550 5.1.1 User unknown\r\n"}},
+         "どの宛先も受け取ってもらえませんでした：\nto@example.jp … 550 5.1.1 User unknown",
+         "No recipient was accepted"},
+        {"DATA refused",
+         "220 hi\r\n",
+         {{"DATA", "554 no\r\n"}},
+         "サーバーの応答：554 no",
+         "554 no"},
+        {"message refused",
+         "220 hi\r\n",
+         {{".", "552 too big\r\n"}},
+         "サーバーの応答：552 too big",
+         "552 too big"},
     };
     for (const auto& c : cases) {
         boxes.boxes.clear();
         ScriptedPeer peer;
         peer.Send(c.greeting).ReplyEach(Smtp(c.replies));
         peer.Start();
-        Store(std::to_string(peer.Port()), c.email);
+        Store(peer);
         Press();
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。"}) << c.name;
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。\n" + c.cause})
+            << c.name;
         EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Failed) << c.name;
         EXPECT_TRUE(flow.LastError().starts_with(c.error)) << c.name << ": " << flow.LastError();
         EXPECT_TRUE(FieldsKept()) << c.name;
         // The peer's script ends when the client closes: nothing is left open for the next send.
         EXPECT_TRUE(peer.Wait(3s)) << c.name;
+        if (c.replies.contains("RCPT")) {
+            EXPECT_TRUE(Commands(peer, "DATA").empty()) << c.name;
+        }
         EXPECT_FALSE(ZelSMTP1.IsConnected) << c.name;
     }
+}
+
+// Settings the send cannot go without, and fields that would break the dialogue or the header:
+// a box says what is wrong, and nothing connects.
+TEST_F(SendFlowTest, StopsBeforeConnecting) {
+    RefusingPort nobody;
+    const std::string missing = "\nオプション設定を開きますか?";
+    const std::string mend = "直してから送信してね。";
+    const struct {
+        const char* name;
+        std::string smtp, email, name_, to, subject;
+        std::vector<std::string> body;
+        platform::MsgResult answer;
+        std::string shown;
+        TSendFlow::Outcome outcome;
+    } cases[] = {
+        {"no server: OK opens the options",
+         "",
+         "me@x.jp",
+         "",
+         "to@x.jp",
+         "s",
+         {"b"},
+         platform::MsgResult::Ok,
+         "送信するには、オプション設定の ＳＭＴＰサーバ が必要です。" + missing,
+         TSendFlow::Outcome::MissingSettings},
+        {"neither: Cancel opens nothing",
+         "",
+         "",
+         "",
+         "to@x.jp",
+         "s",
+         {"b"},
+         platform::MsgResult::Cancel,
+         "送信するには、オプション設定の ＳＭＴＰサーバ、メールアドレス が必要です。" + missing,
+         TSendFlow::Outcome::MissingSettings},
+        {"LF in subject",
+         "127.0.0.1",
+         "me@x.jp",
+         "",
+         "to@x.jp",
+         "s\nBcc: x@y",
+         {"b"},
+         platform::MsgResult::Ok,
+         "件名に改行またはNUL文字が含まれています。" + mend,
+         TSendFlow::Outcome::Rejected},
+        {"CR in To",
+         "127.0.0.1",
+         "me@x.jp",
+         "",
+         "to@x.jp\r",
+         "s",
+         {"b"},
+         platform::MsgResult::Ok,
+         "宛先に改行またはNUL文字が含まれています。" + mend,
+         TSendFlow::Outcome::Rejected},
+        {"NUL in name",
+         "127.0.0.1",
+         "me@x.jp",
+         std::string("a\0b", 3),
+         "to@x.jp",
+         "s",
+         {"b"},
+         platform::MsgResult::Ok,
+         "オプション設定の名前に改行またはNUL文字が含まれています。" + mend,
+         TSendFlow::Outcome::Rejected},
+        {"NUL in body",
+         "127.0.0.1",
+         "me@x.jp",
+         "",
+         "to@x.jp",
+         "s",
+         {std::string("a\0", 2)},
+         platform::MsgResult::Ok,
+         "本文にNUL文字が含まれています。" + mend,
+         TSendFlow::Outcome::Rejected},
+        {"ESMTP parameter after the address",
+         "127.0.0.1",
+         "me@x.jp",
+         "",
+         "a@x.jp, <to@x.jp NOTIFY=NEVER>",
+         "s",
+         {"b"},
+         platform::MsgResult::Ok,
+         "宛先のアドレス「to@x.jp NOTIFY=NEVER」に、空白、< > や制御文字など、アドレスに使えない"
+         "文字があります。" +
+             mend,
+         TSendFlow::Outcome::Rejected},
+        {"blank in the sender",
+         "127.0.0.1",
+         "me@x.jp SIZE=1",
+         "",
+         "to@x.jp",
+         "s",
+         {"b"},
+         platform::MsgResult::Ok,
+         "オプション設定のメールアドレスのアドレス「me@x.jp SIZE=1」に、空白、< > や制御文字など、"
+         "アドレスに使えない文字があります。" +
+             mend,
+         TSendFlow::Outcome::Rejected},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        log.clear();
+        TRegIniFile ini;
+        ini.WriteString("Settings", "Smtp", c.smtp);
+        ini.WriteString("Settings", "Email", c.email);
+        ini.WriteString("Settings", "Name", c.name_);
+        // Never stored, as on a first run: the port reads as 25.
+        QSettings("Orvane", "Tidemark").remove("Settings/Port");
+        fields.To = c.to;
+        fields.SubjectText = c.subject;
+        fields.Body = c.body;
+        boxes.answers = {c.answer};
+        Press();
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.shown}) << c.name;
+        EXPECT_EQ(flow.LastOutcome(), c.outcome) << c.name;
+        const bool opened = std::find(log.begin(), log.end(), "options") != log.end();
+        EXPECT_EQ(opened, c.outcome == TSendFlow::Outcome::MissingSettings &&
+                              c.answer == platform::MsgResult::Ok)
+            << c.name;
+        EXPECT_EQ(fields.To, c.to) << c.name;
+        EXPECT_FALSE(ZelSMTP1.IsConnected) << c.name;
+        if (c.outcome == TSendFlow::Outcome::Rejected) {
+            EXPECT_EQ(ZelSMTP1.Port, 25) << c.name;
+        }
+    }
+}
+
+// With nothing stored but server, port and sender, the first send names the machine in HELO:
+// its fully qualified name, or "localhost" when the system knows none.
+TEST_F(SendFlowTest, FirstSendNamesTheMachineInHelo) {
+    const struct {
+        std::string hostName;
+        std::string helo;
+    } cases[] = {
+        {"box.example.jp", "HELO box.example.jp\r\n"},
+        {"box", "HELO localhost\r\n"},
+        {"", "HELO localhost\r\n"},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        fields.To = "to@example.jp";
+        platform::SetHostNameSource([&c] { return c.hostName; });
+        ScriptedPeer peer;
+        peer.Send("220 hi\r\n").ReplyEach([usual = Smtp()](const std::string& line) {
+            return line == "HELO \r\n" ? std::string("501 Syntax: HELO hostname\r\n") : usual(line);
+        });
+        peer.Start();
+        TRegIniFile ini;
+        ini.WriteString("Settings", "Smtp", "127.0.0.1");
+        ini.WriteString("Settings", "Port", std::to_string(peer.Port()));
+        ini.WriteString("Settings", "Email", "me@example.jp");
+        Press();
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"メールを送信したよ。"}) << c.hostName;
+        EXPECT_TRUE(peer.Wait(3s));
+        EXPECT_EQ(Commands(peer, "HELO"), std::vector<std::string>{c.helo}) << c.hostName;
+    }
+    platform::SetHostNameSource([] { return std::string(); });
 }
 
 TEST_F(SendFlowTest, FailedConnectionShowsBothBoxesAndTheNextSendWorks) {
@@ -290,8 +477,12 @@ TEST_F(SendFlowTest, FailedConnectionShowsBothBoxesAndTheNextSendWorks) {
         boxes.boxes.clear();
         Store(std::to_string(port));
         Press();
-        EXPECT_EQ(boxes.Texts(),
-                  (std::vector<std::string>{"接続は失敗しました", "送信に失敗したよ。"}));
+        const std::string server = "サーバー 127.0.0.1 のポート " + std::to_string(port);
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
+                                     "接続は失敗しました\n" + server + " に接続できませんでした。",
+                                     "送信に失敗したよ。\n" + server +
+                                         " に接続できませんでした。サーバー名とポートは ツール → "
+                                         "オプション設定 で確かめてね。"}));
         EXPECT_TRUE(FieldsKept());
 
         boxes.boxes.clear();
@@ -359,22 +550,59 @@ TEST_F(SendFlowTest, SendThatDoesNothingIsNoSuccess) {
     // Another user of the client holds it busy: its Send then returns without sending.
     fields.onStatus = [this](const std::string&) { ZelSMTP1.Busy = true; };
     Press();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。"});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。\nSend did not complete"});
     EXPECT_TRUE(FieldsKept());
     EXPECT_TRUE(Commands(peer, "MAIL").empty());
 }
 
-TEST_F(SendFlowTest, QuitRefusedAfterAcceptedMessage) {
+// Once the server has the message, what QUIT meets is no failure.
+TEST_F(SendFlowTest, QuitRefusedOrUnansweredAfterAcceptanceIsStillSent) {
+    ZelSMTP1.TimeOut = 300;
+    for (const char* quitReply : {"340 what\r\n", "500 no\r\n", ""}) {
+        boxes.boxes.clear();
+        fields.To = "to@example.jp";
+        ScriptedPeer peer;
+        peer.Send("220 hi\r\n").ReplyEach(Smtp({{"QUIT", quitReply}}));
+        peer.Start();
+        Store(peer);
+        Press();
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"メールを送信したよ。"}) << quitReply;
+        EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent) << quitReply;
+        EXPECT_TRUE(fields.To.empty()) << quitReply;
+        EXPECT_FALSE(ZelSMTP1.IsConnected) << quitReply;
+        EXPECT_TRUE(peer.Wait(3s)) << quitReply;
+    }
+}
+
+// Some recipients refused: the others get the message once, and the address fields keep only
+// the refused entries so that sending again reaches no one twice.
+TEST_F(SendFlowTest, RefusedRecipientsAreNamedAndKeptForTheNextSend) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach(Smtp({{"QUIT", "340 what\r\n"}}));
+    peer.Send("220 hi\r\n").ReplyEach([usual = Smtp()](const std::string& line) {
+        if (line.starts_with("RCPT TO:<jiro@") || line.starts_with("RCPT TO:<bad@"))
+            return std::string("550 5.1.1 User unknown\r\n");
+        return usual(line);
+    });
     peer.Start();
     Store(peer);
+    fields.To = "to@example.jp, Jiro <jiro@example.jp>";
+    fields.Cc = "cc@example.jp";
+    fields.Bcc = "bad@example.jp";
     Press();
+    ASSERT_TRUE(peer.Wait(5s));
     EXPECT_EQ(boxes.Texts(),
-              (std::vector<std::string>{"メールを送信したよ。", "送信に失敗したよ。"}));
-    EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::SentQuitRefused);
-    EXPECT_TRUE(fields.To.empty());
-    EXPECT_TRUE(peer.Wait(3s));
+              (std::vector<std::string>{
+                  "メールを送信したよ。",
+                  "次の宛先には送れませんでした：\nJiro <jiro@example.jp> … 550 5.1.1 User "
+                  "unknown\nbad@example.jp … 550 5.1.1 User unknown\n"
+                  "宛先欄には送れなかった宛先だけを残したので、直して送り直してね。"}));
+    EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::SentToSome);
+    EXPECT_EQ(Commands(peer, "DATA").size(), 1u);
+    EXPECT_EQ(fields.To, "Jiro <jiro@example.jp>");
+    EXPECT_EQ(fields.Cc, "");
+    EXPECT_EQ(fields.Bcc, "bad@example.jp");
+    EXPECT_EQ(fields.SubjectText, platform::Sjis("件名"));
+    EXPECT_EQ(fields.Body.size(), 2u);
 }
 
 TEST_F(SendFlowTest, RecipientsOfAFailedSendDoNotReachTheNext) {
@@ -385,7 +613,8 @@ TEST_F(SendFlowTest, RecipientsOfAFailedSendDoNotReachTheNext) {
     fields.To = "first@example.jp";
     fields.Cc = "first-cc@example.jp";
     Press();
-    ASSERT_EQ(boxes.Texts(), std::vector<std::string>{"送信に失敗したよ。"});
+    ASSERT_EQ(boxes.Texts(),
+              std::vector<std::string>{"送信に失敗したよ。\nサーバーの応答：554 no"});
 
     ScriptedPeer accepting;
     accepting.Send("220 hi\r\n").ReplyEach(Smtp());
@@ -407,7 +636,8 @@ TEST_F(SendFlowTest, ConnectionRequiredAsksAndConnectsOnlyOnOk) {
         std::vector<std::string> shown;
     } cases[] = {
         {platform::MsgResult::Ok, {"接続が必要です。接続しますか?", "メールを送信したよ。"}},
-        {platform::MsgResult::Cancel, {"接続が必要です。接続しますか?", "送信に失敗したよ。"}},
+        {platform::MsgResult::Cancel,
+         {"接続が必要です。接続しますか?", "送信に失敗したよ。\nNot Connected"}},
     };
     for (const auto& c : cases) {
         boxes.boxes.clear();

@@ -24,15 +24,17 @@ class Fields : public TComposeFields {
   public:
     bool ToAddressEmpty() const override { return false; }
     std::string ToAddress() const override { return "to@localhost"; }
-    std::string ToCarbonCopy() const override { return "cc@localhost"; }
+    std::string ToCarbonCopy() const override { return cc; }
     std::string ToBlindCarbonCopy() const override { return "hidden@localhost, other@localhost"; }
     std::string Subject() const override { return "copy"; }
     // A line that goes out dot-stuffed, and one the copy must keep as it is.
     std::vector<std::string> BodyLines() const override { return {".dot", "body", ""}; }
     void ClearFields() override {}
+    void SetAddressFields(const std::string&, const std::string&, const std::string&) override {}
     void SetStatusText(const std::string& text) override { statuses += text + "\n"; }
     std::optional<std::string> AskPassword(const std::string&) override { return std::nullopt; }
     std::string statuses;
+    std::string cc = "cc@localhost";
 };
 
 QByteArray Read(const QString& path) {
@@ -89,14 +91,26 @@ TEST_F(SentCopyFlowTest, TheCopyIsTheAcceptedMessageWithItsBccLine) {
         const char* security;
         bool startTlsPort;
         const char* user;
+        const char* cc;
+        TSendOutcome outcome;
     } cases[] = {
-        {"SSL/TLS, the AUTH user and password", {}, "tls", false, ""},
-        {"STARTTLS", {}, "starttls", true, ""},
+        {"SSL/TLS, the AUTH user and password",
+         {},
+         "tls",
+         false,
+         "",
+         "cc@localhost",
+         TSendOutcome::Sent},
+        {"STARTTLS", {}, "starttls", true, "", "cc@localhost", TSendOutcome::Sent},
         {"another user: its keyring entry",
          {.user = "archive", .password = "Other-Secret9"},
          "",
          false,
-         "archive"},
+         "archive",
+         "cc@localhost",
+         TSendOutcome::Sent},
+        // The message went out to the others: their copy is kept all the same.
+        {"a refused CC", {}, "tls", false, "", "unknown@localhost", TSendOutcome::SentToSome},
     };
     int sent = 0;
     for (const auto& c : cases) {
@@ -106,8 +120,12 @@ TEST_F(SentCopyFlowTest, TheCopyIsTheAcceptedMessageWithItsBccLine) {
         Store(sink.Port, {{"ImapPort", std::to_string(port)},
                           {"ImapSecurity", c.security},
                           {"ImapUser", c.user}});
+        fields.cc = c.cc;
         Press();
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"メールを送信したよ。"}) << c.name;
+        EXPECT_EQ(flow.LastOutcome(), c.outcome) << c.name;
+        ASSERT_FALSE(boxes.Texts().empty()) << c.name;
+        EXPECT_EQ(boxes.Texts()[0], "メールを送信したよ。") << c.name;
+        EXPECT_EQ(boxes.Texts().size(), c.outcome == TSendOutcome::Sent ? 1u : 2u) << c.name;
         EXPECT_EQ(flow.SentCopyWarning(), "") << c.name;
         const QStringList stored = imap.Stored("Sent");
         ASSERT_EQ(stored.size(), 1) << c.name << fields.statuses;

@@ -7,6 +7,9 @@ tidemark_add_test(window_tests
         HandOverTest.cpp
         ProgramTest.cpp
         PasswordBoxTest.cpp
+        DraftTest.cpp
+        MailtoLinkTest.cpp
+        WindowSizeTest.cpp
     LIBS tm_app
 )
 target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")

@@ -51,13 +51,14 @@ TEST(SecuredSendCommandTest, OptionsPasswordsAndRefusals) {
         {"wrong password",
          {"--security", "starttls", "--ca-file", ca, "--password-command", "echo wrong"},
          1,
-         "認証に失敗しました\n送信に失敗したよ。\n",
+         "送信に失敗したよ。\n認証に失敗しました：535",
          "535"},
         {"untrusted",
          {"--security", "starttls", "--ca-file", TestCertificates::Path("otherca.pem"),
           "--password-command", fromFile},
          1,
-         "証明書の発行元が信頼されていません\n送信に失敗したよ。\n",
+         "送信に失敗したよ。\nサーバーの証明書を確かめられませんでした：証明書の発行元が信頼されて"
+         "いません\n",
          "certificate verification failed"},
         {"unknown security", {"--security", "ssl"}, 2, "", "どれでもありません"},
         {"AUTH in clear", {"--security", "none", "--password-command", fromFile}, 2, "", "認証"},
@@ -72,6 +73,8 @@ TEST(SecuredSendCommandTest, OptionsPasswordsAndRefusals) {
                                       std::to_string(sink.Port),
                                       "--email",
                                       "me@localhost",
+                                      "--user-id",
+                                      "localhost",
                                       "--auth-user",
                                       kAuthUser};
         args.insert(args.end(), c.options.begin(), c.options.end());

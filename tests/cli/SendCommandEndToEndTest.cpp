@@ -194,21 +194,30 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         {{"--to", "a@x", "--encoding", "latin1"}, 2, "", "utf-8 or cp932"},
         {{"--to", "a@x", "--body-file", "/nonexistent/body.txt"}, 2, "", "body file"},
         {{"--to", "", "--port", port_}, 2, "宛先を設定してね。\n", ""},
-        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", "abc"},
+        {{"--to", "a@x", "--smtp", "127.0.0.1", "--email", "me@x", "--port", "abc"},
          2,
          "",
          "'abc' は整数ではありません"},
-        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", "70000"}, 2, "", "65535"},
+        {{"--to", "a@x", "--smtp", "127.0.0.1", "--email", "me@x", "--port", "70000"},
+         2,
+         "",
+         "65535"},
         {{"--to", "a@x", "--subject", "絵文字😀"}, 2, "", "U+1F600"},
-        {{"--to", "a@x", "--port", port_, "--subject", "外字\uE000"}, 2, "件名に、外字", ""},
-        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", refused, "--email", "me@x"},
+        {{"--to", "a@x", "--smtp", "127.0.0.1", "--email", "me@x", "--port", port_, "--subject",
+          "外字\uE000"},
+         2,
+         "件名に、外字",
+         ""},
+        {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", refused, "--email", "me@x", "--user-id",
+          "t"},
          1,
-         "接続は失敗しました\n送信に失敗したよ。\n",
+         "接続は失敗しました\nサーバー 127.0.0.1 のポート " + refused +
+             " に接続できませんでした。\n送信に失敗したよ。\n",
          "Connection"},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", port_, "--user-id", "t"},
-         1,
-         "送信に失敗したよ。\n",
-         "Incomplete Header"},
+         2,
+         "",
+         "送信するには、オプション設定の メールアドレス が必要です。"},
     };
     for (const auto& c : cases) {
         std::string joined;
@@ -224,6 +233,32 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         EXPECT_TRUE(Contains(r.err, c.err)) << joined << "\nstderr: " << r.err;
     }
     EXPECT_EQ(sink_.StoredCount(), 0);
+}
+
+// A real server refusing recipients: the others get the message (status 4); none accepted is a
+// failure (status 1) and nothing is stored.
+TEST_F(SendCommandEndToEnd, RefusedRecipientsAreNamed) {
+    ASSERT_NE(sink_.Port, 0);
+    const std::string unknown = "unknown@example.jp … 550 5.1.1 User unknown\n";
+    const struct {
+        std::string to;
+        int status;
+        std::string out;
+        int stored;
+    } cases[] = {
+        {"to@example.jp, unknown@example.jp", 4,
+         "メールを送信したよ。\n次の宛先には送れませんでした：\n" + unknown, 1},
+        {"unknown@example.jp", 1,
+         "送信に失敗したよ。\nどの宛先も受け取ってもらえませんでした：\n" + unknown, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = To(port_);
+        args[1] = c.to;
+        const ChildResult r = Send(args, "body\n");
+        EXPECT_EQ(r.status, c.status) << c.to << "\n" << r.err;
+        EXPECT_TRUE(r.out.starts_with(c.out)) << c.to << "\n" << r.out;
+        EXPECT_EQ(sink_.StoredCount(), c.stored) << c.to;
+    }
 }
 
 // Servers refuse lines over 998 bytes: neither a subject of 400 kanji nor a body line of 700
@@ -265,7 +300,8 @@ TEST_F(SendCommandEndToEnd, LongSubjectAndBodyLineArriveWhole) {
 
 TEST_F(SendCommandEndToEnd, MachineDependentCharactersWarnOrWithStrictRefuse) {
     ASSERT_NE(sink_.Port, 0);
-    const std::string warning = "機種依存文字が含まれています：髙①﨑。このまま送信しますか?\n";
+    const std::string warning =
+        "機種依存文字が含まれています：髙①﨑。相手の環境では別の文字に見えることがあります。\n";
     const struct {
         bool strict;
         int status;

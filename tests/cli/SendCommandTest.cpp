@@ -1,8 +1,12 @@
-// The command run in this process against a scripted peer, for replies a real server never gives.
+// The command run in this process against a scripted peer: each exit status with what it prints,
+// including replies a real server rarely gives.
 #include "cli/SendCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
+#include <memory>
 #include <sstream>
 
 #include "tests/support/ScriptedPeer.h"
@@ -11,32 +15,132 @@
 namespace {
 
 using namespace std::chrono_literals;
+using Replies = std::map<std::string, std::string>;
 
-TEST(SendCommand, RefusedQuitAfterAcceptanceStillCountsAsSent) {
-    TempSettings settings;
-    bool inData = false;  // outlives the peer, whose thread uses it
-    testsupport::ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach([&inData](const std::string& line) -> std::string {
-        if (inData) {
-            inData = line != ".\r\n";
-            return inData ? "" : "250 queued\r\n";
+// A willing server; replies maps a verb ("RCPT", ".", "QUIT", or a whole RCPT line) to another
+// answer ("" answers nothing).
+testsupport::ScriptedPeer::LineReply Server(Replies replies) {
+    auto inData = std::make_shared<bool>(false);
+    return [replies, inData](const std::string& line) -> std::string {
+        const auto answer = [&replies](const std::string& key, const char* usual) {
+            const auto given = replies.find(key);
+            return given != replies.end() ? given->second : std::string(usual);
+        };
+        if (*inData) {
+            *inData = line != ".\r\n";
+            return *inData ? "" : answer(".", "250 queued\r\n");
         }
-        inData = line.starts_with("DATA");
-        if (inData)
+        const std::string verb = line.substr(0, line.find_first_of(" \r"));
+        *inData = verb == "DATA";
+        if (*inData)
             return "354 go\r\n";
-        return line.starts_with("QUIT") ? "340 not now\r\n" : "250 ok\r\n";
-    });
-    peer.Start();
-    std::istringstream input("body\n");
-    std::ostringstream out, err;
-    const int status =
-        RunSendCommand({"--to", "to@example.jp", "--smtp", "127.0.0.1", "--port",
-                        std::to_string(peer.Port()), "--user-id", "t", "--email", "me@example.jp"},
-                       input, out, err);
-    EXPECT_TRUE(peer.Wait(5s));
-    EXPECT_EQ(status, ssSent);
-    EXPECT_EQ(out.str(), "メールを送信したよ。\n送信に失敗したよ。\n");
-    EXPECT_TRUE(err.str().ends_with("\n340 not now\n")) << err.str();
+        if (replies.contains(line))
+            return replies.at(line);
+        return answer(verb, verb == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
+    };
+}
+
+TEST(SendCommand, ExitStatusAndWhatItPrints) {
+    const std::string unknown = "550 5.1.1 User unknown\r\n";
+    const struct {
+        const char* name;
+        std::string greeting;  // "" greets never
+        Replies replies;
+        std::vector<std::string> options;
+        int status;
+        std::string out;
+        std::string err;  // a part of standard error
+    } cases[] = {
+        {"QUIT refused after acceptance",
+         "220 hi\r\n",
+         {{"QUIT", "340 not now\r\n"}},
+         {},
+         ssSent,
+         "メールを送信したよ。\n",
+         "接続は解除されました"},
+        {"some recipients refused",
+         "220 hi\r\n",
+         {{"RCPT TO:<jiro@example.jp>\r\n", unknown}},
+         {"--cc", "jiro@example.jp"},
+         ssSentToSome,
+         "メールを送信したよ。\n次の宛先には送れませんでした：\njiro@example.jp … 550 5.1.1 User "
+         "unknown\n宛先欄には送れなかった宛先だけを残したので、直して送り直してね。\n",
+         ""},
+        {"every recipient refused",
+         "220 hi\r\n",
+         {{"RCPT", unknown}},
+         {},
+         ssFailed,
+         "送信に失敗したよ。\nどの宛先も受け取ってもらえませんでした：\nto@example.jp … 550 5.1.1 "
+         "User unknown\n",
+         "No recipient was accepted"},
+        {"a server that never greets costs one time-out",
+         "",
+         {},
+         {},
+         ssFailed,
+         "送信に失敗したよ。\nサーバー 127.0.0.1 のポート ",
+         "Socket"},
+        {"no reply to the end of the message",
+         "220 hi\r\n",
+         {{".", ""}},
+         {},
+         ssNoReply,
+         "サーバーから応答がありませんでした。メールは届いている可能性があります。\n送信に失敗し"
+         "たよ。\n",
+         "No reply"},
+        {"line break in the subject: nothing connects",
+         "220 hi\r\n",
+         {},
+         {"--subject", "a\nBcc: x@example.jp"},
+         ssUsage,
+         "件名に改行またはNUL文字が含まれています。直してから送信してね。\n",
+         ""},
+        {"no sender: nothing connects",
+         "220 hi\r\n",
+         {},
+         {"--email", ""},
+         ssUsage,
+         "",
+         "送信するには、オプション設定の メールアドレス が必要です。"},
+        {"machine-dependent characters: a warning, no question",
+         "220 hi\r\n",
+         {},
+         {"--subject", "①"},
+         ssSent,
+         "メールを送信したよ。\n",
+         "機種依存文字が含まれています：①。相手の環境では別の文字に見えることがあります。\n"},
+    };
+    for (const auto& c : cases) {
+        TempSettings settings;
+        testsupport::ScriptedPeer peer;
+        if (!c.greeting.empty())
+            peer.Send(c.greeting).ReplyEach(Server(c.replies));
+        else
+            peer.Pause(2500ms);
+        peer.Start();
+        std::map<std::string, std::string> given = {{"--to", "to@example.jp"},
+                                                    {"--smtp", "127.0.0.1"},
+                                                    {"--port", std::to_string(peer.Port())},
+                                                    {"--user-id", "t"},
+                                                    {"--email", "me@example.jp"},
+                                                    {"--timeout", "1"},
+                                                    {"--data-timeout", "1"}};
+        for (size_t i = 0; i + 1 < c.options.size(); i += 2)
+            given[c.options[i]] = c.options[i + 1];
+        std::vector<std::string> args;
+        for (const auto& [option, value] : given)
+            args.insert(args.end(), {option, value});
+        std::istringstream input("body\n");
+        std::ostringstream out, err;
+        const auto started = std::chrono::steady_clock::now();
+        const int status = RunSendCommand(args, input, out, err);
+        const auto took = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(status, c.status) << c.name << "\n" << err.str();
+        EXPECT_TRUE(out.str().starts_with(c.out)) << c.name << "\n" << out.str();
+        EXPECT_NE(err.str().find(c.err), std::string::npos) << c.name << "\n" << err.str();
+        EXPECT_LT(took, 1900ms) << c.name;
+    }
 }
 
 }  // namespace

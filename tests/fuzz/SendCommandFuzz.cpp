@@ -13,6 +13,7 @@
 
 #include "cli/SendCommand.h"
 #include "platform/HostLookup.h"
+#include "platform/HostName.h"
 #include "tests/fuzz/FakeWinsock.h"
 #include "tests/fuzz/FuzzApplication.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -27,6 +28,8 @@ void StartApplication() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     platform::SetHostResolver(
         [](const std::string&, platform::LookupDone done) { done(0, 0x0100007F); });
+    // Nor is the machine's own name looked up for HELO.
+    platform::SetHostNameSource([] { return std::string(); });
 }
 
 std::vector<std::string> Split(std::string_view input) {

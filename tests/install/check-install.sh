@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build tree into a temporary prefix and checks one side of what an installed
-# program brings. usage: check-install.sh validators|data-dir|version BUILD_DIR VERSION
+# program brings. usage: check-install.sh validators|data-dir|version|mailto BUILD_DIR VERSION
 set -euo pipefail
 check=$1 build=$2 version=$3
 work=$(mktemp -d)
@@ -75,6 +75,37 @@ version() {
     done
     env -u QT_QPA_PLATFORM -u DISPLAY "$prefix/bin/tidemark" --help | grep -q '^usage: tidemark ' ||
         fail "tidemark --help"
+}
+
+# Made the default mail program with xdg-mime, the installed desktop entry opens a mailto: link
+# from xdg-open under a real X server: the window comes up with To and 件名 filled. The program
+# writes its fields to a file where TIDEMARK_PRINT_FIELDS asks, instead of waiting for the user.
+mailto() {
+    local home=$work/home fields=$work/fields.json entry=$prefix/share/applications/jp.orvane.tidemark.desktop
+    grep -qx 'MimeType=x-scheme-handler/mailto;' "$entry" || fail "the desktop entry declares no mailto: handler"
+    # %u: a desktop that launches the entry itself (not through xdg-open) passes the link too.
+    grep -qx 'Exec=tidemark %u' "$entry" || fail "the desktop entry's Exec takes no link"
+    mkdir -p "$home/.config"
+    (
+        unset QT_QPA_PLATFORM XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID BROWSER
+        export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/data
+        export XDG_DATA_DIRS=$prefix/share PATH=$prefix/bin:$PATH
+        export TIDEMARK_PRINT_FIELDS=$fields NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+        xdg-mime default jp.orvane.tidemark.desktop x-scheme-handler/mailto
+        [ "$(xdg-mime query default x-scheme-handler/mailto)" = jp.orvane.tidemark.desktop ] ||
+            fail "xdg-mime did not take the desktop entry as the mailto: handler"
+        timeout 90 xvfb-run -a -s '-screen 0 800x600x24' \
+            xdg-open 'mailto:hanako@example.jp?subject=%E4%BC%9A%E8%AD%B0' >"$work/xdg-open.log" 2>&1 ||
+            fail "xdg-open: $(cat "$work/xdg-open.log")"
+    )
+    [ -f "$fields" ] || fail "the window did not open: $(cat "$work/xdg-open.log")"
+    python3 - "$fields" <<'PY' || fail "fields: $(cat "$fields")"
+import json, sys
+fields = json.load(open(sys.argv[1], encoding="utf-8"))
+assert fields["to"] == "hanako@example.jp", fields
+assert fields["subject"] == "会議", fields
+assert fields["cc"] == fields["bcc"] == fields["body"] == "", fields
+PY
 }
 
 "${check//-/_}"

@@ -227,7 +227,7 @@ struct SendCase {
     Overrides overrides;
     std::string error;
     std::vector<std::string> events;
-    std::vector<std::string> refused;
+    std::vector<std::pair<std::string, std::string>> refused;  // address, reply
     std::string afterHelo;  // what the server receives after HELO, before QUIT
 };
 
@@ -239,14 +239,24 @@ TEST(SessionTest, SendReplyCodeTests) {
          {{"RCPT TO:<a@", "300 hmm\r\n"}, {"RCPT TO:<c@", "301 no\r\n"}},
          "",
          {"start", "success"},
-         {"Cc Person <c@localhost>"},
+         {{"Cc Person <c@localhost>", "301 no"}},
          all},
-        {"every RCPT refused",
-         {{"RCPT", "550 no\r\n"}},
+        {"only the last recipient accepted, multi-line refusal",
+         {{"RCPT TO:<a@", "550-5.1.1 unknown\r\n550 5.1.1 user a\r\n"},
+          {"RCPT TO:<c@", "452 4.2.2 full\n"}},
          "",
          {"start", "success"},
-         {"a@localhost", "Cc Person <c@localhost>", "d@localhost"},
+         {{"a@localhost", "550 5.1.1 user a"}, {"Cc Person <c@localhost>", "452 4.2.2 full"}},
          all},
+        // No content goes out: RSET ends the transaction instead of DATA.
+        {"every RCPT refused",
+         {{"RCPT", "550 no\r\n"}},
+         "No recipient was accepted",
+         {"start"},
+         {{"a@localhost", "550 no"},
+          {"Cc Person <c@localhost>", "550 no"},
+          {"d@localhost", "550 no"}},
+         std::string(kEnvelope) + "RSET\r\n"},
         {"RSET refused",
          {{"RSET", "421 closing\r\n"}},
          "421 closing\r\n",
@@ -278,9 +288,17 @@ TEST(SessionTest, SendReplyCodeTests) {
         s.FillMessage();
         s.smtp.Connect();
         s.events.clear();
+        s.smtp.RefusedRecipients.push_back({"left from an earlier send", "550 old"});
         EXPECT_EQ(Session::ErrorOf([&] { s.smtp.Send(); }), c.error) << c.what;
         EXPECT_EQ(s.events, c.events) << c.what;
-        EXPECT_EQ(s.refused, c.refused) << c.what;
+        std::vector<std::pair<std::string, std::string>> collected;
+        std::vector<std::string> announced;
+        for (const TRefusedRecipient& r : s.smtp.RefusedRecipients) {
+            collected.emplace_back(r.Address, r.Reply);
+            announced.push_back(r.Address);
+        }
+        EXPECT_EQ(collected, c.refused) << c.what;
+        EXPECT_EQ(s.refused, announced) << c.what;
         // Accepted messages clear the recipient lists; failed ones keep everything.
         EXPECT_EQ(s.smtp.PostMessage.ToBlindCarbonCopy.Count(), c.error.empty() ? 0 : 1) << c.what;
         EXPECT_EQ(s.smtp.PostMessage.Body.Count(), 1) << c.what;
@@ -452,6 +470,7 @@ TEST(SessionTest, IncompleteHeaderAsksOnce) {
          {2},
          "Incomplete Header",
          ""},
+        // It passes the check, but with no RCPT at all the message goes nowhere.
         {"an empty CC entry counts",
          [](TPostMessage& m) {
              m.ToAddress.Clear();
@@ -461,8 +480,8 @@ TEST(SessionTest, IncompleteHeaderAsksOnce) {
          },
          nullptr,
          {},
-         "",
-         "MAIL FROM:<me@localhost>\r\nDATA"},
+         "No recipient was accepted",
+         "MAIL FROM:<me@localhost>\r\nRSET\r\nQUIT"},
     };
     for (const HeaderCheckCase& c : cases) {
         Session s;
@@ -481,7 +500,7 @@ TEST(SessionTest, IncompleteHeaderAsksOnce) {
         EXPECT_EQ(hiTypes, c.hiTypes) << c.what;
         s.smtp.Disconnect();
         const std::string wire = s.Wire();
-        if (c.error.empty()) {
+        if (!c.mailFrom.empty()) {
             EXPECT_NE(wire.find(c.mailFrom), std::string::npos) << c.what << wire;
         } else {
             EXPECT_EQ(wire, "HELO tester\r\nQUIT\r\n") << c.what;

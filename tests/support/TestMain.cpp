@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#include "platform/HostName.h"
 #include "platform/QtMessageBoxes.h"
 #include "tests/support/KeptPasswords.h"
 
@@ -16,5 +17,8 @@ int main(int argc, char** argv) {
     // session bus of its own.
     KeptPasswords noKeyring;
     noKeyring.available = false;
+    // Nor does any ask the resolver about the machine it runs on: HELO says "localhost" unless a
+    // test gives another name.
+    platform::SetHostNameSource([] { return std::string(); });
     return RUN_ALL_TESTS();
 }

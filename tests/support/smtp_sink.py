@@ -5,6 +5,7 @@ Listens on 127.0.0.1 (a free port unless --port is given), prints "PORT <n>" on 
 accepts connections, and stores every accepted message in DIR as NNNN.eml (the message bytes as
 received, after the server removed the dot-stuffing) with NNNN.env beside it (MAIL FROM on the
 first line, then one RCPT TO address per line). Runs until stdin closes or it is terminated.
+A recipient whose local part begins with "unknown" is refused with "550 5.1.1 User unknown".
 
 With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the first byte
 (--tls implicit). With --auth MECHANISMS (e.g. PLAIN,LOGIN) it offers AUTH over TLS and accepts
@@ -29,6 +30,12 @@ class StoreHandler:
     def __init__(self, directory):
         self.directory = directory
         self.counter = itertools.count(1)
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.startswith("unknown"):
+            return "550 5.1.1 User unknown"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         stem = os.path.join(self.directory, "%04d" % next(self.counter))

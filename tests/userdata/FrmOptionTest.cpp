@@ -157,7 +157,7 @@ TEST_F(FrmOptionTest, Layout) {
         int width;
     };
     const std::vector<Row> rows = {
-        {dialog.Label1, "ユーザーＩＤ：", dialog.Edit_userid, dialog.GroupBox1, 213},
+        {dialog.Label1, "HELOの名前：", dialog.Edit_userid, dialog.GroupBox1, 213},
         {dialog.Label2, "ＳＭＴＰサーバ：", dialog.Edit_smtp, dialog.GroupBox1, 213},
         {dialog.Label3, "ポート：", dialog.Edit_port, dialog.GroupBox1, 29},
         {dialog.Label4, "名前：", dialog.Edit_name, dialog.GroupBox2, 245},

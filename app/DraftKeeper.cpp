@@ -1,0 +1,140 @@
+#include "app/DraftKeeper.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include "app/FrmMain.h"
+#include "platform/Application.h"
+#include "platform/CodePage.h"
+#include "platform/MessageBoxes.h"
+#include "userdata/LineFile.h"
+
+namespace {
+
+std::string Utf8(const QString& text) {
+    return text.toStdString();
+}
+
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// The body as typed: the plain text would turn a no-break space into a space.
+QString BodyText(const QPlainTextEdit& memo) {
+    return memo.document()->toRawText().replace(QChar::ParagraphSeparator, '\n');
+}
+
+}  // namespace
+
+std::unique_ptr<platform::TDraftStore> DraftFilesIn(const std::string& dataDir) {
+    return std::make_unique<platform::TDraftFiles>(dataDir + "drafts/", userdata::ReplaceFile);
+}
+
+TDraftKeeper::TDraftKeeper(TFrmMain& FrmMain, std::unique_ptr<platform::TDraftStore> store)
+    : FrmMain(FrmMain), store_(std::move(store)) {
+    pause_.setSingleShot(true);
+    pause_.setInterval(kSaveDelayMs);
+    connect(&pause_, &QTimer::timeout, this, &TDraftKeeper::SaveAfterPause);
+    for (QLineEdit* edit : {FrmMain.Edit_ToAddress, FrmMain.Edit_ToCarbonCopy,
+                            FrmMain.Edit_ToBlindCarbonCopy, FrmMain.Edit_kenmei}) {
+        connect(edit, &QLineEdit::textChanged, &pause_, qOverload<>(&QTimer::start));
+    }
+    connect(FrmMain.Memo1, &QPlainTextEdit::textChanged, &pause_, qOverload<>(&QTimer::start));
+    FrmMain.installEventFilter(this);
+}
+
+// Nobody could be told of a failure any more: the draft of the last pause is what remains.
+TDraftKeeper::~TDraftKeeper() {
+    if (!pause_.isActive())
+        return;
+    try {
+        SaveNow();
+    } catch (const std::exception&) {
+    }
+}
+
+platform::TDraft TDraftKeeper::Fields() const {
+    return {Utf8(FrmMain.Edit_ToAddress->text()), Utf8(FrmMain.Edit_ToCarbonCopy->text()),
+            Utf8(FrmMain.Edit_ToBlindCarbonCopy->text()), Utf8(FrmMain.Edit_kenmei->text()),
+            Utf8(BodyText(*FrmMain.Memo1))};
+}
+
+void TDraftKeeper::Fill(const platform::TDraft& draft) {
+    FrmMain.Edit_ToAddress->setText(Text(draft.To));
+    FrmMain.Edit_ToCarbonCopy->setText(Text(draft.Cc));
+    FrmMain.Edit_ToBlindCarbonCopy->setText(Text(draft.Bcc));
+    FrmMain.Edit_kenmei->setText(Text(draft.Subject));
+    FrmMain.Memo1->setPlainText(Text(draft.Body));
+}
+
+bool TDraftKeeper::Restore() {
+    const std::optional<platform::TDraft> draft = store_->Adopt();
+    if (!draft)
+        return false;
+    Fill(*draft);
+    FrmMain.SetStatusText(platform::Sjis("前回の下書きを戻しました。"));
+    return true;
+}
+
+void TDraftKeeper::Sent() {
+    Forget();
+}
+
+// An empty window has nothing to keep; its draft, if the user emptied the fields, goes too.
+void TDraftKeeper::SaveNow() {
+    pause_.stop();
+    const platform::TDraft draft = Fields();
+    if (draft.Empty())
+        store_->Remove();
+    else
+        store_->Save(draft);
+}
+
+// While the user types, a failure is told in the status bar, not in a box at every pause.
+void TDraftKeeper::SaveAfterPause() {
+    try {
+        SaveNow();
+    } catch (const std::exception& e) {
+        FrmMain.SetStatusText(e.what());
+    }
+}
+
+void TDraftKeeper::Forget() {
+    pause_.stop();
+    store_->Remove();
+}
+
+bool TDraftKeeper::MayClose() {
+    if (Fields().Empty()) {
+        Forget();
+        return true;
+    }
+    const platform::MsgResult answer = platform::CurrentMessageBoxes().Show(
+        platform::ApplicationTitle(),
+        platform::Sjis("送信していない内容があります。下書きに保存して終了しますか？"),
+        platform::MsgIcon::Question, platform::MsgButtons::SaveDiscardCancel);
+    if (answer == platform::MsgResult::Discard) {
+        Forget();
+        return true;
+    }
+    if (answer != platform::MsgResult::Save)
+        return false;
+    // A draft that could not be saved keeps the window open: the text is still there.
+    try {
+        SaveNow();
+        return true;
+    } catch (const std::exception& e) {
+        platform::HandleException(e);
+        return false;
+    }
+}
+
+bool TDraftKeeper::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &FrmMain && event->type() == QEvent::Close && !MayClose()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

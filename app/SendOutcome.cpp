@@ -1,0 +1,194 @@
+#include "app/SendOutcome.h"
+
+#include "imap/ImapClient.h"
+#include "platform/CodePage.h"
+#include "smtp/ZelLines.h"
+#include "sock/Psock.h"
+
+namespace {
+
+using platform::Sjis;
+
+// Where the user mends what the server refused.
+const char* const kOptionsPath = "ツール → オプション設定";
+const char* const kSecurityPath = "ツール → オプション設定 → セキュリティ";
+
+std::string Line(const std::string& reply) {
+    return WithoutLineEnd(reply);
+}
+
+std::string HostAndPort(const TFailureScene& s) {
+    return Sjis("サーバー ") + s.Host + Sjis(" のポート ") + std::to_string(s.Port);
+}
+
+std::string RefusedList(const std::vector<TRefusedRecipient>& refused) {
+    std::string text;
+    for (const TRefusedRecipient& r : refused)
+        text += "\n" + r.Address + Sjis(" … ") + r.Reply;
+    return text;
+}
+
+// The protection a well-known submission port goes with, secNone when the port has none.
+TSecurity UsualSecurity(int32_t port) {
+    return port == 465 ? secTls : port == 587 ? secStartTls : secNone;
+}
+
+std::string MessageOf(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Message() : std::string(e.what());
+}
+
+bool IsRefusal(const std::string& reply) {
+    return reply.size() > 3 && (reply[0] == '4' || reply[0] == '5');
+}
+
+// The server's refusal behind a failure: the last reply, or the exception's text when that is
+// the reply (a greeting is read without becoming the last reply). Empty when there is none.
+std::string RefusalReply(const std::exception& e, const TFailureScene& s) {
+    if (IsRefusal(s.LastReply))
+        return s.LastReply;
+    const std::string message = MessageOf(e);
+    return IsRefusal(message) ? message : std::string();
+}
+
+template <class T>
+bool Is(const std::exception& e) {
+    return dynamic_cast<const T*>(&e) != nullptr;
+}
+
+// The rows of the cause table: the first whose test holds gives the text.
+struct TCauseRow {
+    bool (*Holds)(const std::exception& e, const TFailureScene& s);
+    std::string (*Text)(const std::exception& e, const TFailureScene& s);
+};
+
+const TCauseRow kCauses[] = {
+    {[](const std::exception& e, const TFailureScene&) { return Is<ENoReplyError>(e); },
+     [](const std::exception&, const TFailureScene&) {
+         return Sjis("サーバーから応答がありませんでした。メールは届いている可能性があります。");
+     }},
+    // No recipient accepted: each refused address with its reply.
+    {[](const std::exception& e, const TFailureScene&) { return Is<ERecipientsRefused>(e); },
+     [](const std::exception&, const TFailureScene& s) {
+         if (s.Refused.empty())
+             return Sjis("宛先にメールアドレスがありません。");
+         return Sjis("どの宛先も受け取ってもらえませんでした：") + RefusedList(s.Refused);
+     }},
+    {[](const std::exception& e, const TFailureScene&) { return Is<EAuthError>(e); },
+     [](const std::exception& e, const TFailureScene&) {
+         return Sjis("認証に失敗しました：") + Line(MessageOf(e)) +
+                Sjis("\nユーザー名とパスワードは ") + Sjis(kSecurityPath) + Sjis(" で直してね。");
+     }},
+    {[](const std::exception& e, const TFailureScene&) { return Is<ECertificateError>(e); },
+     [](const std::exception& e, const TFailureScene&) {
+         return Sjis("サーバーの証明書を確かめられませんでした：") +
+                Sjis(CertificateReason(dynamic_cast<const ECertificateError&>(e).Reason));
+     }},
+    // A submission port spoken to with the other protection: before the session opened, the
+    // connection was reset, fell silent or carried something that was no refusal.
+    {[](const std::exception& e, const TFailureScene& s) {
+         const TSecurity usual = UsualSecurity(s.Port);
+         return usual != secNone && s.Security != usual && !s.ConnectFailed && !s.SessionOpen &&
+                (Is<ESockError>(e) || RefusalReply(e, s).empty());
+     },
+     [](const std::exception&, const TFailureScene& s) {
+         return Sjis("ポート ") + std::to_string(s.Port) + Sjis(" のサーバーは、接続の保護に「") +
+                (UsualSecurity(s.Port) == secTls ? "SSL/TLS" : "STARTTLS") +
+                Sjis("」を使うことが多いです。") + Sjis(kSecurityPath) + Sjis(" で確かめてね。");
+     }},
+    {[](const std::exception&, const TFailureScene& s) { return s.ConnectFailed; },
+     [](const std::exception&, const TFailureScene& s) {
+         return HostAndPort(s) + Sjis(" に接続できませんでした。サーバー名とポートは ") +
+                Sjis(kOptionsPath) + Sjis(" で確かめてね。");
+     }},
+    // Socket errors: time-outs, resets, a host that cannot be looked up.
+    {[](const std::exception& e, const TFailureScene&) { return Is<ESockError>(e); },
+     [](const std::exception& e, const TFailureScene& s) {
+         return HostAndPort(s) + Sjis(" との通信に失敗しました：") + MessageOf(e);
+     }},
+    // A command the server refused: its reply line.
+    {[](const std::exception& e, const TFailureScene& s) { return !RefusalReply(e, s).empty(); },
+     [](const std::exception& e, const TFailureScene& s) {
+         return Sjis("サーバーの応答：") + Line(RefusalReply(e, s));
+     }},
+};
+
+// The rows of the Sent copy's causes: the first whose test holds gives the text.
+struct TCopyCauseRow {
+    bool (*Holds)(const std::exception& e);
+    std::string (*Text)(const std::exception& e, const std::string& folder);
+};
+
+const TCopyCauseRow kCopyCauses[] = {
+    {[](const std::exception& e) { return Is<EImapLoginError>(e); },
+     [](const std::exception& e, const std::string&) {
+         return Sjis("IMAP サーバーがログインを拒否しました（") + MessageOf(e) + Sjis("）");
+     }},
+    {[](const std::exception& e) { return Is<EImapAppendError>(e); },
+     [](const std::exception& e, const std::string& folder) {
+         return Sjis("フォルダー \"") + (folder.empty() ? std::string("Sent") : folder) +
+                Sjis("\" に保存できませんでした（") + MessageOf(e) + Sjis("）");
+     }},
+    {[](const std::exception& e) { return Is<ECertificateError>(e); },
+     [](const std::exception& e, const std::string&) {
+         return Sjis("IMAP サーバーの証明書を確かめられませんでした: ") +
+                Sjis(CertificateReason(dynamic_cast<const ECertificateError&>(e).Reason));
+     }},
+    {[](const std::exception& e) { return Is<EImapNoAnswer>(e); },
+     [](const std::exception&, const std::string&) {
+         return Sjis("IMAP サーバーから応答がありませんでした");
+     }},
+};
+
+}  // namespace
+
+const char* CertificateReason(platform::TlsVerifyFailure reason) {
+    switch (reason) {
+        case platform::TlsVerifyFailure::UnknownIssuer:
+            return "証明書の発行元が信頼されていません";
+        case platform::TlsVerifyFailure::SelfSigned:
+            return "自己署名の証明書です";
+        case platform::TlsVerifyFailure::NameMismatch:
+            return "証明書の名前がサーバー名と一致しません";
+        case platform::TlsVerifyFailure::Expired:
+            return "証明書の有効期限が切れています";
+        case platform::TlsVerifyFailure::NotYetValid:
+            return "証明書はまだ有効になっていません";
+        default:
+            return "証明書を検証できません";
+    }
+}
+
+std::string FailureCause(const std::exception& e, const TFailureScene& scene) {
+    for (const TCauseRow& row : kCauses) {
+        if (row.Holds(e, scene))
+            return row.Text(e, scene);
+    }
+    return Line(MessageOf(e));
+}
+
+std::string ConnectionCause(const TFailureScene& scene) {
+    return HostAndPort(scene) + Sjis(" に接続できませんでした。");
+}
+
+std::string RefusedRecipientsText(const std::vector<TRefusedRecipient>& refused) {
+    return Sjis("次の宛先には送れませんでした：") + RefusedList(refused) +
+           Sjis("\n宛先欄には送れなかった宛先だけを残したので、直して送り直してね。");
+}
+
+std::string WithCause(const char* firstLineUtf8, const std::string& cause) {
+    return cause.empty() ? Sjis(firstLineUtf8) : Sjis(firstLineUtf8) + "\n" + cause;
+}
+
+std::string SentCopyCause(const std::exception& e, const std::string& folder) {
+    for (const TCopyCauseRow& row : kCopyCauses) {
+        if (row.Holds(e))
+            return row.Text(e, folder);
+    }
+    return MessageOf(e);
+}
+
+std::string CopyNotSavedText(const std::string& cause) {
+    return Sjis("メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: ") +
+           cause;
+}

@@ -1,0 +1,241 @@
+#include "platform/DraftStore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kFirstLine = "Tidemark draft 1\n";
+constexpr const char* kDraftExtension = ".draft";
+constexpr const char* kLockExtension = ".lock";
+
+// The one-line fields may hold a line break only in escaped form.
+std::string Escaped(std::string_view field) {
+    std::string out;
+    for (const char c : field) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char next = field[++i];
+        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+// Reads "Name: value\n" off the front of text.
+bool TakeField(std::string_view& text, std::string_view name, std::string& value) {
+    if (!text.starts_with(name) || !text.substr(name.size()).starts_with(": "))
+        return false;
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos)
+        return false;
+    const size_t start = name.size() + 2;
+    value = Unescaped(text.substr(start, end - start));
+    text.remove_prefix(end + 1);
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+// The descriptor still names the file at path: nobody removed or replaced it meanwhile.
+bool StillAt(int fd, const std::string& path) {
+    struct stat open {
+    }, named{};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+EInOutError DraftError(const std::string& path, int error) {
+    return EInOutError(Sjis("下書き ") + path + Sjis(" を保存できません (") + std::strerror(error) +
+                       ")");
+}
+
+struct TFoundDrafts {
+    std::vector<std::string> drafts;  // oldest first
+    std::vector<std::string> lonelyLocks;
+};
+
+TFoundDrafts FindDrafts(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<fs::file_time_type, std::string>> drafts;
+    std::vector<std::string> locks;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+        const fs::path path = entry.path();
+        if (path.extension() == kDraftExtension)
+            drafts.emplace_back(entry.last_write_time(error), path.stem().string());
+        else if (path.extension() == kLockExtension)
+            locks.push_back(path.stem().string());
+    }
+    std::sort(drafts.begin(), drafts.end());
+    TFoundDrafts found;
+    for (auto& draft : drafts)
+        found.drafts.push_back(std::move(draft.second));
+    for (auto& lock : locks) {
+        if (!Exists(dir + lock + kDraftExtension))
+            found.lonelyLocks.push_back(std::move(lock));
+    }
+    return found;
+}
+
+}  // namespace
+
+std::string DraftText(const TDraft& draft) {
+    std::string text(kFirstLine);
+    text += "To: " + Escaped(draft.To) + "\n";
+    text += "Cc: " + Escaped(draft.Cc) + "\n";
+    text += "Bcc: " + Escaped(draft.Bcc) + "\n";
+    text += "Subject: " + Escaped(draft.Subject) + "\n\n";
+    return text + draft.Body;
+}
+
+std::optional<TDraft> ParseDraft(std::string_view text) {
+    if (!text.starts_with(kFirstLine))
+        return std::nullopt;
+    text.remove_prefix(kFirstLine.size());
+    TDraft draft;
+    if (!TakeField(text, "To", draft.To) || !TakeField(text, "Cc", draft.Cc) ||
+        !TakeField(text, "Bcc", draft.Bcc) || !TakeField(text, "Subject", draft.Subject) ||
+        !text.starts_with('\n')) {
+        return std::nullopt;
+    }
+    draft.Body = text.substr(1);
+    return draft;
+}
+
+TDraftFiles::TDraftFiles(std::string dir, TReplaceFile replaceFile)
+    : dir_(std::move(dir)), replaceFile_(std::move(replaceFile)) {}
+
+TDraftFiles::~TDraftFiles() {
+    Release();
+}
+
+std::string TDraftFiles::DraftPath() const {
+    return name_.empty() ? std::string() : dir_ + name_ + kDraftExtension;
+}
+
+// The oldest draft nobody holds; lock files that lost their draft go on the way.
+std::optional<TDraft> TDraftFiles::Adopt() {
+    if (lock_ >= 0)
+        return std::nullopt;
+    const TFoundDrafts found = FindDrafts(dir_);
+    for (const std::string& name : found.lonelyLocks) {
+        if (TryClaim(name))
+            Release();
+    }
+    for (const std::string& name : found.drafts) {
+        if (!TryClaim(name))
+            continue;
+        std::optional<TDraft> draft = ReadClaimed();
+        if (draft && !draft->Empty())
+            return draft;
+        // Not a draft this program can read: left where it is, for the user to look at.
+        Release();
+    }
+    return std::nullopt;
+}
+
+void TDraftFiles::Save(const TDraft& draft) {
+    if (lock_ < 0)
+        ClaimNew();
+    replaceFile_(DraftPath(), DraftText(draft));
+}
+
+void TDraftFiles::Remove() {
+    if (!name_.empty())
+        ::unlink(DraftPath().c_str());
+}
+
+bool TDraftFiles::TryClaim(const std::string& name) {
+    const std::string path = dir_ + name + kLockExtension;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !StillAt(fd, path)) {
+        ::close(fd);
+        return false;
+    }
+    lock_ = fd;
+    name_ = name;
+    return true;
+}
+
+// A name nobody has used: the lock file is made exclusively.
+void TDraftFiles::ClaimNew() {
+    std::error_code ignored;
+    std::filesystem::create_directories(dir_, ignored);
+    const std::string stem =
+        std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = stem + std::to_string(attempt);
+        const std::string path = dir_ + name + kLockExtension;
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            if (fd >= 0)
+                ::close(fd);
+            throw DraftError(dir_ + name + kDraftExtension, error);
+        }
+        lock_ = fd;
+        name_ = name;
+        return;
+    }
+    throw DraftError(dir_ + stem + "*", EEXIST);
+}
+
+// The lock file goes with the lock when there is no draft left to guard.
+void TDraftFiles::Release() {
+    if (lock_ < 0)
+        return;
+    if (!Exists(DraftPath()))
+        ::unlink((dir_ + name_ + kLockExtension).c_str());
+    ::close(lock_);
+    lock_ = -1;
+    name_.clear();
+}
+
+std::optional<TDraft> TDraftFiles::ReadClaimed() {
+    std::ifstream file(DraftPath(), std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return ParseDraft(text);
+}
+
+}  // namespace platform

@@ -1,0 +1,232 @@
+// Drafts: the compose window keeps what was typed on disk, gives a draft left behind back at
+// the next start, and never lets two windows (or two programs) share one.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QThread>
+#include <QWindow>
+#include <filesystem>
+
+#include "FrmMainFixture.h"
+#include "app/DraftKeeper.h"
+#include "platform/DraftStore.h"
+#include "userdata/FileOps.h"
+
+namespace {
+
+using platform::TDraft;
+
+QString U(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QStringList DraftFiles(const QString& dataDir) {
+    return QDir(dataDir + "/drafts").entryList({"*.draft"}, QDir::Files, QDir::Name);
+}
+
+// Runs the event loop until done() or the time is up; the result of done().
+bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    return done();
+}
+
+// A disk that takes nothing.
+class FailingWrites : public userdata::TFileOps {
+  public:
+    ssize_t Write(int, const char*, size_t) override {
+        errno = ENOSPC;
+        return -1;
+    }
+};
+
+void Type(TFrmMain& form, const TDraft& draft) {
+    form.Drafts->Fill(draft);
+}
+
+TEST(DraftText, GivesBackEveryFieldAndRefusesWhatIsNoDraft) {
+    const TDraft drafts[] = {
+        {},
+        {"a@example.jp", "b@example.jp, c@example.jp", "d@example.jp", "会議", "本文\n二行目\n"},
+        {"", "", "", "line\nbreak\\n and \\ backslash\r", "Subject: not a header\n\nTo: x"},
+        {"😀@example.jp", "", "", "絵文字 😀", "😀\u00a0\u2028end"},
+    };
+    for (const TDraft& draft : drafts) {
+        SCOPED_TRACE(draft.Subject);
+        EXPECT_EQ(draft, platform::ParseDraft(platform::DraftText(draft)));
+    }
+    const std::string text = platform::DraftText(drafts[1]);
+    for (const std::string& broken :
+         {std::string(), std::string("To: a\n"), text.substr(0, text.find("Subject")),
+          text.substr(0, text.find("\n\n"))}) {
+        EXPECT_EQ(std::nullopt, platform::ParseDraft(broken)) << broken;
+    }
+}
+
+using Drafts = FrmMainFixture;
+
+// The close box's three answers, by each way of closing; a draft that cannot be saved keeps the
+// window open.
+TEST_F(Drafts, CloseWithUnsentTextAsksToSaveOrDiscard) {
+    using platform::MsgResult;
+    struct Case {
+        const char* name;
+        TDraft typed;
+        MsgResult answer;
+        std::function<void(TFrmMain&)> close;
+        bool saveFails;
+        bool closed;
+        bool draftKept;
+    };
+    const auto menu = [](TFrmMain& f) { f.Exit1->trigger(); };
+    const auto button = [](TFrmMain& f) { f.windowHandle()->close(); };
+    const auto call = [](TFrmMain& f) { f.close(); };
+    const TDraft typed{"hanako@example.jp", "", "", "件名", "書きかけ"};
+    const Case cases[] = {
+        {"save, menu", typed, MsgResult::Save, menu, false, true, true},
+        {"discard, menu", typed, MsgResult::Discard, menu, false, true, false},
+        {"cancel, menu", typed, MsgResult::Cancel, menu, false, false, false},
+        {"save, close button", typed, MsgResult::Save, button, false, true, true},
+        {"discard, close button", typed, MsgResult::Discard, button, false, true, false},
+        {"cancel, close button", typed, MsgResult::Cancel, button, false, false, false},
+        {"only a body, close", {"", "", "", "", " "}, MsgResult::Save, call, false, true, true},
+        {"save fails", typed, MsgResult::Save, menu, true, false, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString dir = this->dir.path() + "/" + QString::number(n++);
+        QDir().mkpath(dir);
+        boxes.boxes.clear();
+        auto form = Create(dir.toStdString() + "/");
+        form->show();
+        FailingWrites failingOps;
+        Type(*form, c.typed);
+        if (c.saveFails)
+            userdata::SetFileOps(&failingOps);
+        boxes.answers = {c.answer};
+        c.close(*form);
+        userdata::SetFileOps(nullptr);
+        QApplication::processEvents();
+
+        EXPECT_EQ(c.closed, !form->isVisible());
+        ASSERT_EQ(1u + c.saveFails, boxes.boxes.size());
+        EXPECT_EQ(platform::MsgButtons::SaveDiscardCancel, boxes.boxes[0].buttons);
+        EXPECT_NE(std::string::npos, boxes.boxes[0].text.find("保存"));
+        EXPECT_EQ(c.typed.Subject, form->Drafts->Fields().Subject) << "the fields keep the text";
+        EXPECT_EQ(c.draftKept ? 1 : 0, DraftFiles(dir).size());
+        if (c.draftKept) {
+            form.reset();
+            auto next = Create(dir.toStdString() + "/");
+            EXPECT_TRUE(next->Drafts->Restore());
+            EXPECT_EQ(c.typed, next->Drafts->Fields());
+            EXPECT_TRUE(next->StatusPanel->text().contains(U("下書き")));
+        }
+    }
+}
+
+// Typing is saved after a pause, an emoji and all; the send's success takes the draft away.
+TEST_F(Drafts, SavedAfterAPauseInUnicodeAndRemovedBySending) {
+    auto form = Create(Dir());
+    const TDraft typed{"hanako@example.jp", "", "", "絵文字 😀", "今日は🍣です\nまた明日"};
+    Type(*form, typed);
+    ASSERT_TRUE(WaitFor([&] { return DraftFiles(dir.path()).size() == 1; }));
+    const QString path = dir.path() + "/drafts/" + DraftFiles(dir.path()).front();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(typed, platform::ParseDraft(file.readAll().toStdString()));
+
+    form->ClearFields();  // what the send flow does once the server took the message
+    EXPECT_TRUE(DraftFiles(dir.path()).isEmpty());
+    QApplication::processEvents();
+    EXPECT_FALSE(
+        WaitFor([&] { return !DraftFiles(dir.path()).isEmpty(); }, 2 * TDraftKeeper::kSaveDelayMs));
+}
+
+// Two windows at once each keep their own draft; a third finds none to take while both live,
+// and takes the first one's once that window is gone.
+TEST_F(Drafts, TwoWindowsKeepTheirDraftsApart) {
+    const TDraft first{"a@example.jp", "", "", "一通目", "一"};
+    const TDraft second{"b@example.jp", "", "", "二通目", "二"};
+    auto one = Create(Dir());
+    auto two = Create(Dir());
+    EXPECT_FALSE(one->Drafts->Restore());
+    Type(*one, first);
+    Type(*two, second);
+    ASSERT_TRUE(WaitFor([&] { return DraftFiles(dir.path()).size() == 2; }));
+
+    auto third = Create(Dir());
+    EXPECT_FALSE(third->Drafts->Restore());
+    third.reset();
+    one.reset();
+    auto fourth = Create(Dir());
+    ASSERT_TRUE(fourth->Drafts->Restore());
+    EXPECT_EQ(first, fourth->Drafts->Fields());
+    Type(*fourth, {"a@example.jp", "", "", "一通目", "一、書き足し"});
+    fourth.reset();  // a pause not yet over is saved as the window goes
+    auto fifth = Create(Dir());
+    ASSERT_TRUE(fifth->Drafts->Restore());
+    EXPECT_EQ("一、書き足し", fifth->Drafts->Fields().Body);
+    EXPECT_EQ(2, DraftFiles(dir.path()).size());
+}
+
+// The real program, killed while a draft waits on disk: the next start brings it back, and a
+// program started while the first still runs leaves that draft alone.
+TEST(DraftOfAKilledProgram, ComesBackAtTheNextStart) {
+    QTemporaryDir home;
+    // Outside its build tree the program keeps its data in the per-user data directory.
+    const QString program = home.filePath("bin/tidemark");
+    QDir().mkpath(home.filePath("bin"));
+    std::filesystem::copy_file(TIDEMARK_EXECUTABLE, program.toStdString());
+    QFile body(home.filePath("body.txt"));
+    ASSERT_TRUE(body.open(QIODevice::WriteOnly));
+    body.write("お疲れさまです。\r\n絵文字 😀 も入ります。\r\n");
+    body.close();
+    const QString dataDir = home.filePath("xdg/Orvane/Tidemark");
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.filePath("xdg"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    const auto printed = [&](const QString& name) {
+        QProcess run;
+        QProcessEnvironment printing = env;
+        printing.insert("TIDEMARK_PRINT_FIELDS", home.filePath(name));
+        run.setProcessEnvironment(printing);
+        run.start(program, {});
+        EXPECT_TRUE(run.waitForFinished(60000)) << name.toStdString();
+        QFile out(home.filePath(name));
+        EXPECT_TRUE(out.open(QIODevice::ReadOnly)) << run.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(out.readAll()).object();
+    };
+
+    QProcess typing;
+    typing.setProcessEnvironment(env);
+    typing.start(program, {"--to", "hanako@example.jp", "--subject", U("会議 😀"), "--body-file",
+                           body.fileName()});
+    ASSERT_TRUE(typing.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor([&] { return DraftFiles(dataDir).size() == 1; }, 60000))
+        << typing.readAllStandardError().toStdString();
+
+    const QJsonObject meanwhile = printed("meanwhile.json");
+    EXPECT_EQ("", meanwhile["to"].toString());
+    EXPECT_EQ("", meanwhile["body"].toString());
+
+    typing.kill();
+    ASSERT_TRUE(typing.waitForFinished(10000));
+    const QJsonObject restored = printed("restored.json");
+    EXPECT_EQ("hanako@example.jp", restored["to"].toString());
+    EXPECT_EQ(U("会議 😀"), restored["subject"].toString());
+    EXPECT_EQ(U("お疲れさまです。\n絵文字 😀 も入ります。\n"), restored["body"].toString());
+    EXPECT_EQ(U("前回の下書きを戻しました。"), restored["status"].toString());
+}
+
+}  // namespace
