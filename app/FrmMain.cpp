@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -28,6 +29,7 @@
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/DataDir.h"
+#include "platform/InputMethod.h"
 #include "platform/MessageLoop.h"
 #include "platform/Shell.h"
 #include "smtp/Zelsmtp.h"
@@ -102,6 +104,21 @@ class TSpeedButton : public QToolButton {
         const QRect textArea(left + iconSize().width() + kSpacing, 0, textWidth, height());
         p.drawItemText(textArea.translated(shift), Qt::AlignLeft | Qt::AlignVCenter, palette(),
                        isEnabled(), text(), QPalette::ButtonText);
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = rect().adjusted(1, 1, -1, -1);
+            p.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+    // Reached by Tab, a button is pressed with Enter as well as with the space bar.
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+            click();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
     }
 };
 
@@ -118,19 +135,10 @@ QToolButton* SpeedButton(QWidget* parent, const QRect& place, const char* captio
     return button;
 }
 
-// Qt cannot switch an input method on or off by itself; the hints ask the input method for
-// Latin input in the address fields and leave it free in the subject and body.
-void SetInputMethod(QWidget* widget, bool open) {
-    widget->setAttribute(Qt::WA_InputMethodEnabled, true);
-    widget->setInputMethodHints(open ? Qt::ImhNone
-                                     : Qt::ImhLatinOnly | Qt::ImhNoAutoUppercase |
-                                           Qt::ImhNoPredictiveText | Qt::ImhPreferLatin);
-}
-
 QLineEdit* Edit(QWidget* parent, const QRect& place, bool inputMethodOpen) {
     auto* edit = new QLineEdit(parent);
     edit->setGeometry(place);
-    SetInputMethod(edit, inputMethodOpen);
+    platform::FollowInputMethod(edit, inputMethodOpen);
     return edit;
 }
 
@@ -226,7 +234,7 @@ void TFrmMain::CreateControls(QWidget* client) {
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setTabChangesFocus(true);
-    SetInputMethod(Memo1, true);
+    platform::FollowInputMethod(Memo1, true);
 
     StatusBar1 = new QStatusBar(client);
     StatusBar1->setGeometry(0, 341, kClientWidth, 18);
@@ -259,6 +267,9 @@ void TFrmMain::CreatePanel(QWidget* client) {
     SpeedButton3 =
         SpeedButton(Panel1, QRect(2, 2, 111, 21), "メール送信", glyphs::EnvelopeWithStamp());
     SpeedButton2 = SpeedButton(Panel1, QRect(114, 2, 79, 21), "短文入力", glyphs::SpiralNotepad());
+    // The send and phrase buttons follow the body in the Tab order.
+    SpeedButton3->setFocusPolicy(Qt::TabFocus);
+    SpeedButton2->setFocusPolicy(Qt::TabFocus);
     Bevel2 = new TBevel(TBevel::bsLeftLine, Panel1);
     Bevel2->setGeometry(196, 4, 5, 18);
     Bevel2->hide();
@@ -272,7 +283,10 @@ void TFrmMain::CreateMenus() {
     };
     QMenuBar* MainMenu1 = menuBar();
     File1 = MainMenu1->addMenu(FromSjis(Sjis("ファイル(&F)")));
+    Action_Send = action("メール送信(&S)");
     Exit1 = action("終了(&E)");
+    File1->addAction(Action_Send);
+    File1->addSeparator();
     File1->addAction(Exit1);
 
     Tool1 = MainMenu1->addMenu(FromSjis(Sjis("ツール(&T)")));
@@ -290,6 +304,7 @@ void TFrmMain::CreateMenus() {
     Help1->addAction(Help2);
     Help1->addSeparator();
     Help1->addAction(N3);
+    CreateShortcuts();
 }
 
 void TFrmMain::SetTabOrder() {
@@ -297,7 +312,8 @@ void TFrmMain::SetTabOrder() {
     setTabOrder(Edit_ToCarbonCopy, Edit_ToBlindCarbonCopy);
     setTabOrder(Edit_ToBlindCarbonCopy, Edit_kenmei);
     setTabOrder(Edit_kenmei, Memo1);
-    setTabOrder(Memo1, Panel1);
+    setTabOrder(Memo1, SpeedButton3);
+    setTabOrder(SpeedButton3, SpeedButton2);
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -309,12 +325,14 @@ void TFrmMain::ConnectHandlers() {
             Guarded(this, &TFrmMain::Action_Tanbun_openExecute));
     connect(SpeedButton1, &QToolButton::clicked, this, Guarded(this, &TFrmMain::SpeedButton1Click));
     connect(Exit1, &QAction::triggered, this, Guarded(this, &TFrmMain::Exit1Click));
-    connect(Action_addless, &QAction::triggered, this,
-            Guarded(this, &TFrmMain::Action_addlessExecute));
+    connect(Action_addless, &QAction::triggered, this, Guarded(this, &TFrmMain::A1Click));
     connect(Action_Tanbun_open, &QAction::triggered, this,
             Guarded(this, &TFrmMain::Action_Tanbun_openExecute));
     connect(Action_Option_open, &QAction::triggered, this,
             Guarded(this, &TFrmMain::Action_Option_openExecute));
+    connect(Action_Send, &QAction::triggered, SpeedButton3, &QToolButton::click);
+    connect(Help2, &QAction::triggered, this, Guarded(this, &TFrmMain::Help2Click));
+    connect(N3, &QAction::triggered, this, Guarded(this, &TFrmMain::N3Click));
 }
 
 void TFrmMain::CenterOnScreen() {

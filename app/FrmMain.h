@@ -58,6 +58,10 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void Action_Option_openExecute();
     void SpeedButton1Click();
     void Exit1Click();
+    // The address book from the menu: the pick goes to the focused address field, else To.
+    void A1Click();
+    void Help2Click();  // the user guide
+    void N3Click();     // the version box
 
     // The compose fields as the send flow reads them (Shift_JIS).
     bool ToAddressEmpty() const override;
@@ -95,6 +99,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
 
     // Menus and actions.
     QMenu* File1;
+    QAction* Action_Send;  // "メール送信(&S)", Ctrl+Enter: the send button
     QAction* Exit1;
     QMenu* Tool1;
     QAction* Action_addless;
@@ -117,6 +122,8 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
                           QLineEdit*& edit);
     void CreatePanel(QWidget* client);
     void CreateMenus();
+    void CreateShortcuts();
+    QLineEdit* FocusedAddressField() const;
     void SetTabOrder();
     void ConnectHandlers();
 

@@ -4,6 +4,7 @@
 #include "app/SentCopy.h"
 
 #include <fstream>
+#include <optional>
 
 #include "jconvert/HeaderWords.h"
 #include "jconvert/LongLines.h"
@@ -16,6 +17,7 @@
 #include "platform/HostName.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
+#include "platform/Secret.h"
 #include "smtp/Zelsmtp.h"
 
 struct TSendFlow::TMessageFields {
@@ -72,21 +74,6 @@ TSecurity SecurityOf(const std::string& text) {
     throw Exception(platform::Sjis("接続の保護 \"") + text +
                     platform::Sjis("\" は none、starttls、tls のどれでもありません"));
 }
-
-// The password lives only as long as the send.
-class TPasswordScope {
-  public:
-    explicit TPasswordScope(std::string& password) : password_(password) {}
-    ~TPasswordScope() {
-        password_.assign(password_.size(), '\0');
-        password_.clear();
-    }
-    TPasswordScope(const TPasswordScope&) = delete;
-    TPasswordScope& operator=(const TPasswordScope&) = delete;
-
-  private:
-    std::string& password_;
-};
 
 }  // namespace
 
@@ -156,7 +143,11 @@ void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides
 }
 
 void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
+    passwordGiven_ = password.has_value();
     passwordOverride_ = std::move(password);
+    // A short string's bytes stay behind in the one it was moved from.
+    if (password)
+        platform::WipeSecret(*password);
 }
 
 void TSendFlow::SpeedButton3Click() {
@@ -185,7 +176,11 @@ void TSendFlow::SpeedButton3Click() {
     ApplySettings(settings);
     if (!PassesChecks(settings, message) || !SettleCharacters(settings, message))
         return;
-    TPasswordScope password(ZelSMTP1.AuthPassword);
+    // The password lives only as long as the send, out of reach of a core dump.
+    platform::SecretScope password(ZelSMTP1.AuthPassword);
+    std::optional<platform::NonDumpableScope> noDump;
+    if (!settings.AuthUser.empty())
+        noDump.emplace();
     if (!TakePassword(settings))
         return;
     try {
@@ -301,14 +296,20 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
         return false;
     }
     ZelSMTP1.AuthPassword = std::move(*password);
+    platform::WipeSecret(*password);
     return true;
 }
 
 // The one given for this run first, then the keyring's for the user and server, then the user's
 // answer.
 std::optional<std::string> TSendFlow::Password(const std::string& user, const std::string& host) {
-    if (passwordOverride_)
-        return passwordOverride_;
+    // Handed over, not copied: one copy of the password at a time.
+    if (passwordOverride_) {
+        std::optional<std::string> given = std::move(passwordOverride_);
+        platform::WipeSecret(*passwordOverride_);
+        passwordOverride_.reset();
+        return given;
+    }
     platform::CredentialStore& store = platform::CurrentCredentialStore();
     if (store.Available()) {
         // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.
@@ -459,7 +460,10 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
                              nullptr,
                              nullptr};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
+    // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {
+        if (passwordGiven_ && !passwordOverride_)
+            return std::optional<std::string>(ZelSMTP1.AuthPassword);
         return Password(user, host);
     };
     Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しています"));

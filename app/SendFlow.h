@@ -121,6 +121,7 @@ class TSendFlow {
     TComposeFields& Fields;
     std::map<std::string, std::string> overrides_;
     std::optional<std::string> passwordOverride_;
+    bool passwordGiven_ = false;
     Outcome lastOutcome_ = Outcome::None;
     std::string lastError_;
     std::string copyWarning_;

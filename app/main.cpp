@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "platform/ExceptionHook.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/QtTranslations.h"
 #include "platform/Version.h"
 #include "userdata/WindowFont.h"
 
@@ -155,6 +157,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TApplication app(argc, argv);
+    platform::LoadQtTranslations(QLocale());
     platform::UseQtMessageBoxes();
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName("jp.orvane.tidemark");

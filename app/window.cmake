@@ -1,6 +1,8 @@
 # The compose window (library tm_app) and the program (executable tidemark).
 add_library(tm_app STATIC
     FrmMain.cpp
+    FrmMainCommands.cpp
+    HelpMenu.cpp
     DraftKeeper.cpp
     MailtoLink.cpp
     StartOptions.cpp

@@ -1,7 +1,7 @@
 #include "cli/ConsoleFields.h"
 
 #include "app/SendFlowText.h"
-#include "platform/CodePage.h"
+#include "cli/TerminalText.h"
 
 void TConsoleFields::ClearFields() {
     To.clear();
@@ -19,7 +19,7 @@ void TConsoleFields::SetAddressFields(const std::string& to, const std::string& 
 }
 
 void TConsoleFields::SetStatusText(const std::string& text) {
-    status_ << platform::SjisToUtf8(text) << std::endl;
+    status_ << TerminalText(text) << std::endl;
 }
 
 void TConsoleFields::SetProgressText(const std::string& text) {
@@ -28,12 +28,12 @@ void TConsoleFields::SetProgressText(const std::string& text) {
 }
 
 bool TConsoleFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
-    status_ << platform::SjisToUtf8(MachineDependentWarning(characters)) << std::endl;
+    status_ << TerminalText(MachineDependentWarning(characters)) << std::endl;
     if (Strict)
         status_ << "tidemark-send: --strict: 送信しませんでした。" << std::endl;
     return !Strict;
 }
 
 void TConsoleFields::OfferOptions(const std::string& missing) {
-    status_ << "tidemark-send: " << platform::SjisToUtf8(MissingSettingsText(missing)) << std::endl;
+    status_ << "tidemark-send: " << TerminalText(MissingSettingsText(missing)) << std::endl;
 }

@@ -1,6 +1,6 @@
 #include "cli/ConsoleMessageBoxes.h"
 
-#include "platform/CodePage.h"
+#include "cli/TerminalText.h"
 
 TConsoleMessageBoxes::TConsoleMessageBoxes(std::ostream& out) : out_(out) {
     platform::SetMessageBoxes(this);
@@ -12,6 +12,6 @@ TConsoleMessageBoxes::~TConsoleMessageBoxes() {
 
 platform::MsgResult TConsoleMessageBoxes::Show(const std::string&, const std::string& text,
                                                platform::MsgIcon, platform::MsgButtons) {
-    out_ << platform::SjisToUtf8(text) << std::endl;
+    out_ << TerminalText(text) << std::endl;
     return platform::MsgResult::Ok;
 }

@@ -1,8 +1,23 @@
 #pragma once
 // The AUTH password from a command the user names, as scripts keep it in a password manager.
-#include <optional>
+#include <chrono>
+#include <cstddef>
 #include <string>
 
-// The first line (without its line end) that `/bin/sh -c Command` prints on standard output;
-// nullopt when the command fails or prints nothing.
-std::optional<std::string> RunPasswordCommand(const std::string& Command);
+#include "platform/Exception.h"
+
+// The command failed, took too long or printed no usable password; the message says which.
+class EPasswordCommandError : public Exception {
+    using Exception::Exception;
+};
+
+constexpr std::chrono::milliseconds kPasswordCommandTimeOut{30000};
+// The first line may hold this many bytes with its line end.
+constexpr size_t kPasswordCommandMaxBytes = 4096;
+
+// The first line (without its line end) that `/bin/sh -c Command` prints on standard output.
+// Reading stops at the first line end, so a background child that keeps the output open does
+// not hold the sender; the command itself must end within TimeOut, or it is killed. A line
+// holding a NUL or CR is refused, as no server could be given it whole.
+std::string RunPasswordCommand(const std::string& Command,
+                               std::chrono::milliseconds TimeOut = kPasswordCommandTimeOut);

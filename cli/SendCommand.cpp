@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "app/SendFlow.h"
@@ -10,7 +11,9 @@
 #include "cli/MessageText.h"
 #include "cli/PasswordCommand.h"
 #include "cli/SendOptions.h"
+#include "cli/TerminalText.h"
 #include "platform/CodePage.h"
+#include "platform/Secret.h"
 #include "platform/Version.h"
 #include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
@@ -59,7 +62,7 @@ std::string MessageOf(const std::exception& e) {
 
 // A server's reply line comes with its line end.
 std::string Line(const std::string& text) {
-    return platform::SjisToUtf8(WithoutLineEnd(text));
+    return TerminalText(WithoutLineEnd(text));
 }
 
 int StatusOf(const TSendFlow& flow, std::ostream& err) {
@@ -96,13 +99,18 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
     flow.SetSettingOverrides(SjisOverrides(options));
+    // Out of reach of a core dump from the moment the password is read.
+    std::optional<platform::NonDumpableScope> noDump;
     if (options.PasswordCommand) {
-        std::optional<std::string> password = RunPasswordCommand(*options.PasswordCommand);
-        if (!password) {
-            err << "tidemark-send: --password-command failed or printed no password" << std::endl;
+        noDump.emplace();
+        try {
+            std::string password = RunPasswordCommand(*options.PasswordCommand);
+            platform::SecretScope wipe(password);
+            flow.SetPasswordOverride(std::move(password));
+        } catch (const EPasswordCommandError& e) {
+            err << "tidemark-send: --password-command failed: " << e.Message() << std::endl;
             return ssUsage;
         }
-        flow.SetPasswordOverride(std::move(password));
     }
     if (options.Verbose)
         ZelSMTP1.ReportLevel = 8;
@@ -113,7 +121,7 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
         flow.SpeedButton3Click();
     } catch (const std::exception& e) {
         // What the window's general error display would show: an unusable setting.
-        err << platform::SjisToUtf8(MessageOf(e)) << std::endl;
+        err << TerminalText(MessageOf(e)) << std::endl;
         return ssUsage;
     }
     return StatusOf(flow, err);

@@ -41,6 +41,9 @@ foreach(page tidemark tidemark-send)
 endforeach()
 add_custom_target(manual_pages ALL DEPENDS ${manual_pages})
 install(FILES ${manual_pages} DESTINATION share/man/man1)
+# The user guide of the help menu, where the program looks for it (platform/DataDir.h).
+install(FILES ${TIDEMARK_GUIDE_DIR}/tidemark-guide.md DESTINATION share/tidemark)
+install(FILES ${TIDEMARK_GUIDE_DIR}/docs/compose-window.png DESTINATION share/tidemark/docs)
 install(FILES ${CMAKE_SOURCE_DIR}/completion/tidemark-send.bash
         DESTINATION share/bash-completion/completions RENAME tidemark-send)
 
@@ -58,9 +61,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so invisible to dpkg-shlibdeps: the window needs a platform plugin, and
-# a Japanese font to draw its texts.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+# Loaded at run time, so invisible to dpkg-shlibdeps: the window needs a platform plugin and
+# Qt's own Japanese texts (file dialog, context menus), and a Japanese font to draw its texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

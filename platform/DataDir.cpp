@@ -15,6 +15,10 @@ bool IsBuildTree(const std::string& executableDir) {
     return std::filesystem::exists(executableDir + "CMakeCache.txt", ignored);
 }
 
+std::string ExecutableDir() {
+    return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";
+}
+
 }  // namespace
 
 std::string DataDirFor(const std::string& executableDir, const std::string& xdgDataHome,
@@ -30,13 +34,20 @@ std::string DataDirFor(const std::string& executableDir, const std::string& xdgD
 }
 
 std::string DataDir() {
-    const std::string executableDir =
-        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";
-    const std::string dir = DataDirFor(executableDir, qgetenv("XDG_DATA_HOME").toStdString(),
+    const std::string dir = DataDirFor(ExecutableDir(), qgetenv("XDG_DATA_HOME").toStdString(),
                                        QFile::encodeName(QDir::homePath()).toStdString());
     std::error_code ignored;
     std::filesystem::create_directories(dir, ignored);
     return dir;
+}
+
+std::string UserGuideFor(const std::string& executableDir) {
+    return executableDir + (IsBuildTree(executableDir) ? "guide/" : "../share/tidemark/") +
+           "tidemark-guide.md";
+}
+
+std::string UserGuide() {
+    return UserGuideFor(ExecutableDir());
 }
 
 }  // namespace platform

@@ -16,4 +16,9 @@ std::string DataDirFor(const std::string& executableDir, const std::string& xdgD
 // directory that cannot be made shows up when the data files are opened.
 std::string DataDir();
 
+// The user guide shipped with the program, by the same rule: guide/tidemark-guide.md in the
+// build tree, ../share/tidemark/tidemark-guide.md from the installed program's bin/.
+std::string UserGuideFor(const std::string& executableDir);
+std::string UserGuide();
+
 }  // namespace platform

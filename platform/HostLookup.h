@@ -6,22 +6,32 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/Winsock.h"
 
 namespace platform {
 
 class NotifyWindow;
 
-// What the lookup writes into the caller's buffer.
+constexpr int kMaxHostAddresses = 16;
+
+// What the lookup writes into the caller's buffer: the host's addresses, IPv6 and IPv4, in the
+// order they are to be tried.
 struct HostEntry {
     uint16_t addressCount;
-    uint8_t firstAddress[4];  // network order
+    HostAddress addresses[kMaxHostAddresses];
 };
 
 // Completes a lookup on the GUI thread: an error number (0 on success) and, on success, the
-// first IPv4 address in network order (as inet_addr gives it). It may be called at once,
-// later, or never.
-using LookupDone = std::function<void(int error, uint32_t address)>;
+// addresses (the first kMaxHostAddresses are kept). It may be called at once, later, or never.
+using LookupDone = std::function<void(int error, std::vector<HostAddress> addresses)>;
 using HostResolver = std::function<void(const std::string& name, LookupDone done)>;
+
+// The IPv4 address in network order (as inet_addr gives it) as a host address.
+HostAddress HostAddressV4(uint32_t networkOrder);
+// A numeric address, IPv4 as inet_addr reads it or IPv6; false for anything else (a name).
+bool ParseHostAddress(const char* text, HostAddress& address);
 
 // An empty resolver puts the system's back.
 void SetHostResolver(HostResolver resolver);

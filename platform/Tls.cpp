@@ -97,6 +97,9 @@ TlsVerifyFailure VerifyFailureOf(long result) {
     }
 }
 
+constexpr const char* kForwardSecretCiphers =
+    "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:ECDHE+AES:DHE+AES:!aNULL:!eNULL";
+
 // The trusted set and the minimum protocol: verification is never optional.
 SSL_CTX* NewContext(const TlsPeer& peer, std::string& error) {
     SSL_CTX* context = SSL_CTX_new(TLS_client_method());
@@ -105,6 +108,9 @@ SSL_CTX* NewContext(const TlsPeer& peer, std::string& error) {
         return nullptr;
     }
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    // TLS 1.2 only with key exchanges that keep past sessions secret should the server's key
+    // leak later (TLS 1.3 has no others).
+    SSL_CTX_set_cipher_list(context, kForwardSecretCiphers);
     // Many servers close without the closing alert. SMTP replies frame themselves, so such a
     // close ends the stream like an orderly one instead of failing the read after QUIT.
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -128,7 +134,10 @@ bool SetPeerName(SSL* ssl, const std::string& host) {
     X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
     if (IsAddressLiteral(host))
         return X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) == 1;
-    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    // The name must be among the certificate's subjectAltNames: a certificate with a common
+    // name alone is refused, as clients have long done.
+    X509_VERIFY_PARAM_set_hostflags(
+        param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
     return X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) == 1 &&
            SSL_set_tlsext_host_name(ssl, host.c_str()) == 1;
 }

@@ -320,12 +320,13 @@ void WSASetLastError(int error) {
 SOCKET socket(int af, int type, int protocol) {
     if (startups == 0)
         return FailSocket(WSANOTINITIALISED);
-    if (af != ws::AfInet)
+    if (af != ws::AfInet && af != ws::AfInet6)
         return FailSocket(WSAEAFNOSUPPORT);
     if (type != ws::SockStream || (protocol != 0 && protocol != ws::IpprotoTcp)) {
         return FailSocket(WinsockError(EPROTONOSUPPORT));
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    const int fd =
+        ::socket(af == ws::AfInet ? AF_INET : AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0)
         return FailSocket(WinsockError(errno));
     // Commands go out as several small writes; without this the last one of a message waits
@@ -372,6 +373,31 @@ int WSAAsyncSelect(SOCKET s, NotifyWindow* window, unsigned message, long events
     return 0;
 }
 
+namespace {
+
+// The common part of both address families' connect.
+int ConnectNative(AsyncSocket& socket, const sockaddr* address, socklen_t length) {
+    if (::connect(socket.fd, address, length) == 0) {
+        ConnectCompleted(socket, 0);
+        return 0;
+    }
+    const int error = errno;
+    if (error == EINPROGRESS || error == EINTR) {
+        socket.connecting = true;
+        if (socket.writable)
+            socket.writable->setEnabled((socket.events & ws::FdConnect) != 0);
+        return Fail(WSAEWOULDBLOCK);
+    }
+    // A refusal is the connect's outcome, which a non-blocking connect reports as an event.
+    if (error == ECONNREFUSED) {
+        ConnectCompleted(socket, error);
+        return Fail(WSAEWOULDBLOCK);
+    }
+    return Fail(WinsockError(error));
+}
+
+}  // namespace
+
 int connect(SOCKET s, const sockaddr_in_w* name, int namelen) {
     AsyncSocket* socket = Find(s);
     if (socket == nullptr)
@@ -385,23 +411,25 @@ int connect(SOCKET s, const sockaddr_in_w* name, int namelen) {
     address.sin_family = AF_INET;
     address.sin_port = name->sin_port;
     std::memcpy(&address.sin_addr, name->sin_addr, 4);
-    if (::connect(socket->fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ConnectCompleted(*socket, 0);
-        return 0;
+    return ConnectNative(*socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
+
+int connect(SOCKET s, const sockaddr_in6_w* name, int namelen) {
+    AsyncSocket* socket = Find(s);
+    if (socket == nullptr)
+        return Fail(WSAENOTSOCK);
+    if (name == nullptr || namelen < static_cast<int>(sizeof(sockaddr_in6_w))) {
+        return Fail(WinsockError(EFAULT));
     }
-    const int error = errno;
-    if (error == EINPROGRESS || error == EINTR) {
-        socket->connecting = true;
-        if (socket->writable)
-            socket->writable->setEnabled((socket->events & ws::FdConnect) != 0);
-        return Fail(WSAEWOULDBLOCK);
-    }
-    // A refusal is the connect's outcome, which a non-blocking connect reports as an event.
-    if (error == ECONNREFUSED) {
-        ConnectCompleted(*socket, error);
-        return Fail(WSAEWOULDBLOCK);
-    }
-    return Fail(WinsockError(error));
+    if (name->sin6_family != ws::AfInet6)
+        return Fail(WSAEAFNOSUPPORT);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = name->sin6_port;
+    address.sin6_flowinfo = name->sin6_flowinfo;
+    address.sin6_scope_id = name->sin6_scope_id;
+    std::memcpy(&address.sin6_addr, name->sin6_addr, 16);
+    return ConnectNative(*socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 
 int send(SOCKET s, const char* buf, int len, int flags) {

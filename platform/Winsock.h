@@ -1,8 +1,8 @@
 #pragma once
-// The socket library as the socket component sees it: IPv4 TCP sockets made non-blocking by
-// WSAAsyncSelect, whose events arrive as a numbered message to a hidden window on the GUI
-// thread (wParam the socket, lParam the event in the low 16 bits and the error in the high
-// 16 bits). Failures leave a 10000-range error number for WSAGetLastError.
+// The socket library as the socket component sees it: IPv4 and IPv6 TCP sockets made
+// non-blocking by WSAAsyncSelect, whose events arrive as a numbered message to a hidden window
+// on the GUI thread (wParam the socket, lParam the event in the low 16 bits and the error in the
+// high 16 bits). Failures leave a 10000-range error number for WSAGetLastError.
 //
 // Events keep the desktop platform's edge semantics: FD_READ is not repeated until the
 // program calls recv again; FD_CONNECT comes once; FD_CLOSE comes once, when the peer has
@@ -31,6 +31,7 @@ constexpr int SOCKET_ERROR = -1;
 // The desktop platform's constant values (several differ from Linux).
 namespace ws {
 constexpr int AfInet = 2;
+constexpr int AfInet6 = 23;
 constexpr int SockStream = 1;
 constexpr int IpprotoTcp = 6;
 constexpr int SolSocket = 0xFFFF;
@@ -74,6 +75,23 @@ struct sockaddr_in_w {
 };
 static_assert(sizeof(sockaddr_in_w) == 16);
 
+// The 28-byte IPv6 address record: family, port in network order, flow, address, scope.
+struct sockaddr_in6_w {
+    uint16_t sin6_family;
+    uint16_t sin6_port;
+    uint32_t sin6_flowinfo;
+    uint8_t sin6_addr[16];
+    uint32_t sin6_scope_id;
+};
+static_assert(sizeof(sockaddr_in6_w) == 28);
+
+// One address of a host: ws::AfInet (the first 4 bytes, in network order) or ws::AfInet6.
+struct HostAddress {
+    int family = ws::AfInet;
+    uint8_t bytes[16] = {};
+    bool operator==(const HostAddress&) const = default;
+};
+
 struct linger_w {
     uint16_t l_onoff;
     uint16_t l_linger;
@@ -88,6 +106,7 @@ SOCKET socket(int af, int type, int protocol);
 int setsockopt(SOCKET s, int level, int optname, const void* optval, int optlen);
 int WSAAsyncSelect(SOCKET s, NotifyWindow* window, unsigned message, long events);
 int connect(SOCKET s, const sockaddr_in_w* name, int namelen);
+int connect(SOCKET s, const sockaddr_in6_w* name, int namelen);
 int send(SOCKET s, const char* buf, int len, int flags);
 int recv(SOCKET s, char* buf, int len, int flags);
 int closesocket(SOCKET s);

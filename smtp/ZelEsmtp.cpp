@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "jconvert/jconvert.h"
+#include "platform/Secret.h"
 #include "smtp/ZelLines.h"
 
 namespace {
@@ -53,7 +54,11 @@ std::string ChooseAuthMechanism(const TEhloKeywords& Offered) {
 }
 
 std::string AuthPlainResponse(const std::string& User, const std::string& Password) {
-    return Base64Encode(std::string(1, '\0') + User + std::string(1, '\0') + Password);
+    std::string fields;
+    platform::SecretScope wipe(fields);
+    fields.reserve(User.size() + Password.size() + 2);
+    fields.append(1, '\0').append(User).append(1, '\0').append(Password);
+    return Base64Encode(fields);
 }
 
 std::string AuthLoginResponse(const std::string& Text) {

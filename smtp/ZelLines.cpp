@@ -139,8 +139,11 @@ int ReplyCodeOf(const std::string& Line) {
     return static_cast<int>(value);
 }
 
-bool IsContinuationLine(std::string_view Reply) {
-    return !Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'));
+bool IsReplyLine(std::string_view Line) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (Line.size() < 3 || !std::all_of(Line.begin(), Line.begin() + 3, isDigit))
+        return false;
+    return Line.size() == 3 || std::string_view(" -\r\n").find(Line[3]) != std::string_view::npos;
 }
 
 std::string WithoutLineEnd(std::string Line) {

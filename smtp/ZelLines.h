@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Stream.h"
+#include "sock/ReplyLines.h"
 
 // Raises Exception naming What when Text holds a CR, LF or NUL byte.
 void RequireSingleLine(std::string_view What, std::string_view Text);
@@ -28,8 +29,8 @@ std::string WithoutDotStuffing(std::string_view Lines);
 // none or they overflow; raises ERangeError above what ReplyCode holds.
 int ReplyCodeOf(const std::string& Line);
 
-// A reply line that more lines of the same reply follow ("250-..." or a leading blank).
-bool IsContinuationLine(std::string_view Reply);
+// A line that is a reply: three digits, then a blank, a "-" or the line end.
+bool IsReplyLine(std::string_view Line);
 
 // Line without the CR and LF bytes that end it.
 std::string WithoutLineEnd(std::string Line);

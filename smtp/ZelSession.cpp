@@ -1,6 +1,11 @@
 // TZelSMTP: the extended session, used only when Security or AuthUser is set: EHLO, STARTTLS
 // with EHLO again, and AUTH. The plain HELO dialogue stays in Zelsmtp.cpp.
+#include <algorithm>
+
+#include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Secret.h"
+#include "platform/ValueScope.h"
 #include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
 
@@ -24,27 +29,23 @@ void TZelSMTP::OpenExtendedSession() {
     }
     if (!AuthUser.empty())
         Authenticate(offered);
+    Pipelining = offered.Has("PIPELINING");
 }
 
 TEhloKeywords TZelSMTP::SayEhlo() {
     RequireSingleLine("UserID", UserID);
-    std::vector<std::string> lines{Transaction("EHLO " + (UserID.empty() ? "localhost" : UserID))};
-    const int16_t code = ReplyCode;
-    while (IsContinuationLine(lines.back()))
-        lines.push_back(ReadLn());
-    if (code != 250)
-        throw Exception(lines.back().empty() ? lines.front() : lines.back());
-    return ParseEhloReply(lines);
+    const std::string reply = Transaction("EHLO " + (UserID.empty() ? "localhost" : UserID));
+    if (ReplyCode != 250)
+        throw Exception(reply);
+    return ParseEhloReply(LastReplyLines);
 }
 
 // Never falls back to the plain session: a refusal ends the send.
 void TZelSMTP::SayStartTls(const TEhloKeywords& Offered) {
     if (!Offered.Has("STARTTLS"))
         throw Exception("The server does not offer STARTTLS");
-    std::string reply = Transaction("STARTTLS");
-    const int16_t code = ReplyCode;
-    SkipContinuationLines(reply);
-    if (code != 220)
+    const std::string reply = Transaction("STARTTLS");
+    if (ReplyCode != 220)
         throw Exception(reply.empty() ? "No reply to STARTTLS" : reply);
     // Bytes sent before the handshake would otherwise be read as replies of the secured session.
     if (DataAvailable())
@@ -52,16 +53,19 @@ void TZelSMTP::SayStartTls(const TEhloKeywords& Offered) {
     StartTls();
 }
 
+// The password is needed for this one exchange: it is wiped however the exchange ends.
 void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
+    platform::SecretScope password(AuthPassword);
     RequireSingleLine("AuthUser", AuthUser);
     // A NUL would cut PLAIN's fields elsewhere than the user meant.
     RequireSingleLine("AuthPassword", AuthPassword);
     const std::string mechanism = ChooseAuthMechanism(Offered);
     if (mechanism.empty())
         throw EAuthError("The server offers no AUTH PLAIN or LOGIN");
+    const ValueScope patient(TimeOut, std::max(TimeOut, AuthTimeOut));
     std::string reply;
     if (mechanism == "PLAIN") {
-        reply = SecretTransaction("AUTH PLAIN ", AuthPlainResponse(AuthUser, AuthPassword));
+        reply = SecretTransaction("AUTH PLAIN ", AuthPlainResponse(AuthUserUtf8(), AuthPassword));
     } else {
         AuthLogin();
         reply = LastReply;
@@ -71,31 +75,35 @@ void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
     ReportStatus(4, "Authenticated");
 }
 
+// The user name as AUTH carries it: UTF-8, whatever the settings hold it in.
+std::string TZelSMTP::AuthUserUtf8() const {
+    return platform::SjisToUtf8(AuthUser);
+}
+
 // AUTH LOGIN: the server asks for the user name, then for the password (334 each time).
 void TZelSMTP::AuthLogin() {
     std::string reply = Transaction("AUTH LOGIN");
-    SkipContinuationLines(reply);
     if (ReplyCode != 334)
         throw EAuthError(reply.empty() ? "No reply to AUTH" : reply);
-    reply = SecretTransaction("", AuthLoginResponse(AuthUser));
+    reply = SecretTransaction("", AuthLoginResponse(AuthUserUtf8()));
     if (ReplyCode != 334)
         throw EAuthError(reply.empty() ? "No reply to AUTH" : reply);
     SecretTransaction("", AuthLoginResponse(AuthPassword));
 }
 
 // A command carrying credentials. The command is never reported, and a server that quotes it
-// in its reply does not get it into a status text or an error message either.
-std::string TZelSMTP::SecretTransaction(const std::string& Prefix, const std::string& Secret) {
-    ReplyCode = 0;
-    Writeln(Prefix + Secret);
-    std::string reply = ReadLn();
-    const auto code = static_cast<int16_t>(ReplyCodeOf(reply));
-    SkipContinuationLines(reply);
-    Redact(reply, Secret);
-    Redact(reply, AuthPassword);
-    LastReply = reply;
-    ReplyCode = code;
-    if (!reply.empty())
-        ReportStatus(1, reply);
-    return reply;
+// in its reply does not get it into a status text or an error message either. Every copy of
+// the secret made here is wiped before it is given back.
+std::string TZelSMTP::SecretTransaction(const std::string& Prefix, std::string Secret) {
+    platform::SecretScope secret(Secret);
+    std::string command;
+    platform::SecretScope wipeCommand(command);
+    command.reserve(Prefix.size() + Secret.size() + 2);
+    command.append(Prefix).append(Secret).append("\r\n");
+    ReportStatus(8, "Transaction");
+    Write(command);
+    return TakeReply([this, &Secret](std::string& line) {
+        Redact(line, Secret);
+        Redact(line, AuthPassword);
+    });
 }

@@ -46,6 +46,8 @@ void TZelSMTP::Connect() {
         if (!AuthUser.empty() && Security == secNone)
             throw EAuthError("Authentication needs a secured connection");
         RequireSingleLine("AuthUser", AuthUser);
+        Pipelining = false;
+        QuitPending = false;
         TPowersock::Connect();
         try {
             OpenSession();
@@ -74,18 +76,15 @@ void TZelSMTP::OpenSession() {
 }
 
 void TZelSMTP::ReadGreeting() {
-    std::string reply = ReadLn();
-    const int code = ReplyCodeOf(reply);
-    SkipContinuationLines(reply);
-    if (code >= 400)
+    const std::string reply = TakeReply();
+    if (ReplyCode >= 400)
         throw Exception(reply);
 }
 
 void TZelSMTP::SayHelo() {
     for (int retry = 0;; ++retry) {
         RequireSingleLine("UserID", UserID);
-        std::string reply = Transaction("HELO " + UserID);
-        SkipContinuationLines(reply);
+        const std::string reply = Transaction("HELO " + UserID);
         if (ReplyCode < 300)
             return;
         if (retry > 0 || !OnAuthenticationFailed)
@@ -97,11 +96,6 @@ void TZelSMTP::SayHelo() {
     }
 }
 
-void TZelSMTP::SkipContinuationLines(std::string& Reply) {
-    while (IsContinuationLine(Reply))
-        Reply = ReadLn();
-}
-
 void TZelSMTP::Send() {
     if (Busy)
         return;
@@ -110,17 +104,24 @@ void TZelSMTP::Send() {
         RefusedRecipients.clear();
         BuildMessage();
         CheckConnection();
+        // The server closes the session once it has answered that QUIT.
+        if (QuitPending)
+            throw Exception("The session has ended: connect again");
         CheckHeaderComplete();
         Fire(OnSendStart, this);
         CheckEnvelope();
-        Command("RSET", 400);
-        Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
-        const int accepted = SendRecipients(PostMessage.ToAddress) +
-                             SendRecipients(PostMessage.ToCarbonCopy) +
-                             SendRecipients(PostMessage.ToBlindCarbonCopy);
-        if (accepted == 0)
-            RefuseMessage();
-        SendData();
+        if (Pipelining) {
+            SendPipelined();
+        } else {
+            Command("RSET", 400);
+            Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
+            const int accepted = SendRecipients(PostMessage.ToAddress) +
+                                 SendRecipients(PostMessage.ToCarbonCopy) +
+                                 SendRecipients(PostMessage.ToBlindCarbonCopy);
+            if (accepted == 0)
+                RefuseMessage();
+            SendData();
+        }
         if (ClearParams)
             ClearLists();
     }
@@ -173,18 +174,20 @@ int TZelSMTP::SendRecipients(const TStringList& List) {
             if (address.empty())
                 continue;
             RequireSingleLine("Recipient address", address);
-            std::string reply = Transaction("RCPT TO:<" + address + ">");
-            const int16_t code = ReplyCode;
-            SkipContinuationLines(reply);
-            if (code <= 300) {
+            const std::string reply = Transaction("RCPT TO:<" + address + ">");
+            if (ReplyCode <= 300) {
                 ++accepted;
                 continue;
             }
-            RefusedRecipients.push_back({piece, WithoutLineEnd(reply)});
-            Fire(OnRecipientNotFound, piece);
+            RefuseRecipient(piece, reply);
         }
     }
     return accepted;
+}
+
+void TZelSMTP::RefuseRecipient(const std::string& Piece, const std::string& Reply) {
+    RefusedRecipients.push_back({Piece, WithoutLineEnd(Reply)});
+    Fire(OnRecipientNotFound, Piece);
 }
 
 // Ends the transaction without content: DATA with no recipient would be refused anyway, and a
@@ -198,11 +201,7 @@ void TZelSMTP::RefuseMessage() {
 }
 
 void TZelSMTP::WriteHeaderText() {
-    // Write takes at most 65535 bytes at a time; a long header goes out in pieces.
-    constexpr size_t kPiece = 65535;
-    const std::string text = HeaderText("");
-    for (size_t at = 0; at < text.size(); at += kPiece)
-        Write(text.substr(at, kPiece));
+    WriteInPieces(HeaderText(""));
 }
 
 // The list keeps one line per header, so that it can be searched and checked; a line too long
@@ -216,15 +215,32 @@ std::string TZelSMTP::HeaderText(const std::string& ExtraLine) const {
     return text + "\r\n\r\n";
 }
 
+// Write takes at most 65535 bytes at a time.
+void TZelSMTP::WriteInPieces(const std::string& Text) {
+    constexpr size_t kPiece = 65535;
+    for (size_t at = 0; at < Text.size(); at += kPiece)
+        Write(Text.substr(at, kPiece));
+}
+
 // Header lines are checked only now, since event handlers may add lines up to here, and before
 // DATA, since a refusal after it would leave the server inside the message.
 void TZelSMTP::SendData() {
+    CheckHeaderLines();
+    Command("DATA", 400);
+    SendContent(false);
+}
+
+void TZelSMTP::CheckHeaderLines() const {
     for (const std::string& line : FinalHeader)
         RequireSingleLine("Header line", line);
-    Command("DATA", 400);
+}
+
+// The content and its final "."; with WithQuit, QUIT in the same write, so that its reply comes
+// with the reply to the message.
+void TZelSMTP::SendContent(bool WithQuit) {
     WriteHeaderText();
     SendStream(ContentStream);
-    const std::string reply = EndMessage();
+    const std::string reply = EndMessage(WithQuit);
     if (ReplyCode >= 400) {
         Fire(OnFailure, this);
         throw Exception(reply);
@@ -233,23 +249,27 @@ void TZelSMTP::SendData() {
 
 // The transaction of the final ".". Once the server reads it, it holds the whole message and
 // may take minutes over it (scanning it, say): the reply gets DataTimeOut, and a wait that ends
-// without a reply is told apart from a refusal.
-std::string TZelSMTP::EndMessage() {
+// without a proper reply is told apart from a refusal. With WithQuit, QUIT goes in the same write.
+std::string TZelSMTP::EndMessage(bool WithQuit) {
     if (DataTimeOut < 0)
         throw ERangeError("Range check error");
     ReportStatus(8, "Transaction");
-    ReplyCode = 0;
-    Writeln(".");
-    LastReply = AwaitMessageReply();
+    if (WithQuit)
+        Write(".\r\nQUIT\r\n");
+    else
+        Writeln(".");
+    QuitPending = WithQuit;
+    AwaitMessageReply();
     // An orderly close reads as an empty line.
     if (LastReply.empty())
         throw ENoReplyError("No reply to the end of the message: the connection was closed");
-    ReportStatus(1, LastReply);
-    ReplyCode = static_cast<int16_t>(ReplyCodeOf(LastReply));
+    if (!IsReplyLine(LastReplyLines.front()))
+        throw ENoReplyError("No proper reply to the end of the message: " +
+                            WithoutLineEnd(LastReply));
     return LastReply;
 }
 
-std::string TZelSMTP::AwaitMessageReply() {
+void TZelSMTP::AwaitMessageReply() {
     const int32_t usualWait = TimeOut;
     const auto started = std::chrono::steady_clock::now();
     TThreadTimer ticker(nullptr);
@@ -263,9 +283,11 @@ std::string TZelSMTP::AwaitMessageReply() {
     });
     ValueScope longer(TimeOut, DataTimeOut);
     try {
-        return ReadLn();
+        TakeReply();
     } catch (const ESockError& e) {
         throw ENoReplyError("No reply to the end of the message: " + e.Message());
+    } catch (const ERangeError&) {
+        // A number too large for a reply code: the line is told apart as no reply below.
     }
 }
 
@@ -273,7 +295,12 @@ void TZelSMTP::Disconnect() {
     Canceled = false;
     std::string reply;
     try {
-        reply = Transaction("QUIT");
+        if (QuitPending) {
+            QuitPending = false;
+            reply = TakeReply();
+        } else {
+            reply = Transaction("QUIT");
+        }
     } catch (...) {
         TPowersock::Disconnect();
         throw;

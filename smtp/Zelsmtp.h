@@ -35,7 +35,8 @@ using TMailListReturn = std::function<void(const std::string& MailAddress)>;
 // Seconds waited so far for the reply to the end of the message.
 using TReplyWaitEvent = std::function<void(int Seconds)>;
 
-// The wait for the reply to the end of the message ended without one (time-out, reset, close).
+// The wait for the reply to the end of the message ended without a proper one (time-out, reset,
+// close, or a line that is no reply).
 // The server had the whole message by then and may deliver it: this is no refusal, and
 // sending again could deliver it twice.
 class ENoReplyError : public Exception {
@@ -93,9 +94,12 @@ class TZelSMTP : public TPowersock {
     void Connect() override;
     // Sends PostMessage over the open session. Returns at once while Busy. Recipients the server
     // refuses are collected in RefusedRecipients; when it accepts none, no content goes out
-    // (RSET instead of DATA) and Send raises ERecipientsRefused.
+    // (RSET instead of DATA) and Send raises ERecipientsRefused. When the server offers
+    // PIPELINING, the envelope goes out as one group and the content with QUIT: the session
+    // then ends with the next Disconnect.
     void Send();
-    // Says "QUIT" and closes the connection in every case.
+    // Says "QUIT" (or reads the reply to the QUIT that Send already wrote) and closes the
+    // connection in every case.
     void Disconnect() override;
     void Abort() override;
 
@@ -105,8 +109,6 @@ class TZelSMTP : public TPowersock {
     void BuildMessage();
     // Appends the part of attachment Index (from 1) to ContentStream.
     void WriteAttachmentPart(int Index);
-    // Reads past continuation lines ("250-..." or a leading blank); Reply ends as the last line.
-    void SkipContinuationLines(std::string& Reply);
     // The address inside "<" ">", after a ":", or the entry itself.
     static std::string ExtractAddress(const std::string& Entry);
     // The pieces of a recipient entry between commas or semicolons that stand outside double
@@ -131,11 +133,15 @@ class TZelSMTP : public TPowersock {
     bool ClearParams = true;
     TSubType SubType = mtPlain;
     std::string Charset = "us-ascii";
-    // Milliseconds to wait for the reply to the end of the message; every other wait is TimeOut.
+    // Milliseconds to wait for the reply to the end of the message.
     int32_t DataTimeOut = 600000;
+    // Milliseconds to wait for the replies to AUTH, at least TimeOut: servers hold their answer
+    // for seconds after failed logins. Every other wait is TimeOut.
+    int32_t AuthTimeOut = 30000;
     TSecurity Security = secNone;
-    std::string AuthUser;      // empty: no AUTH; never sent without TLS
-    std::string AuthPassword;  // UTF-8; never reported, only sent over TLS inside AUTH
+    std::string AuthUser;  // empty: no AUTH; never sent without TLS; sent in UTF-8
+    // UTF-8; never reported, only sent over TLS inside AUTH, and wiped once AUTH is over.
+    std::string AuthPassword;
 
     // Hides the socket-level OnConnect: raised once the SMTP session is open.
     TNotifyEvent OnConnect;
@@ -159,6 +165,20 @@ class TZelSMTP : public TPowersock {
     TMemoryStream ContentStream;
 
   private:
+    // One command of a pipelined group and the recipient entry it names.
+    struct TGroupCommand {
+        enum TKind { Reset, Mail, Recipient, Data } Kind;
+        std::string Text;
+        std::string Piece;  // the recipient as written, for OnRecipientNotFound
+    };
+    // What the replies to a group decided.
+    struct TGroupOutcome {
+        std::string Refusal;  // the first refused RSET or MAIL, or the closed connection
+        int Accepted = 0;     // recipients accepted
+        std::string DataReply;
+        bool DataAccepted = false;
+    };
+
     void OpenSession();
     void ReadGreeting();
     void SayHelo();
@@ -167,17 +187,27 @@ class TZelSMTP : public TPowersock {
     void SayStartTls(const TEhloKeywords& Offered);
     void Authenticate(const TEhloKeywords& Offered);
     void AuthLogin();
-    std::string SecretTransaction(const std::string& Prefix, const std::string& Secret);
+    std::string AuthUserUtf8() const;
+    std::string SecretTransaction(const std::string& Prefix, std::string Secret);
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
     int SendRecipients(const TStringList& List);
+    void RefuseRecipient(const std::string& Piece, const std::string& Reply);
     void RefuseMessage();
     void SendData();
-    std::string EndMessage();
-    std::string AwaitMessageReply();
+    void CheckHeaderLines() const;
+    void SendContent(bool WithQuit);
+    std::string EndMessage(bool WithQuit);
+    void AwaitMessageReply();
     void WriteHeaderText();
     std::string HeaderText(const std::string& ExtraLine) const;
+    void WriteInPieces(const std::string& Text);
+    void SendPipelined();
+    std::vector<TGroupCommand> GroupCommands() const;
+    size_t WriteGroup(const std::vector<TGroupCommand>& Commands, size_t From, size_t To);
+    void JudgeReply(const TGroupCommand& Command, const std::string& Reply, TGroupOutcome& Outcome);
+    void SettleGroup(const TGroupOutcome& Outcome);
 
     void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);
@@ -187,6 +217,11 @@ class TZelSMTP : public TPowersock {
     bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
     void WriteContent(const std::string& Text);
+
+    // The last EHLO reply listed PIPELINING.
+    bool Pipelining = false;
+    // Send wrote QUIT after the message; Disconnect reads its reply.
+    bool QuitPending = false;
 
   protected:
     // Draws the boundary letters; seeded afresh for every component.

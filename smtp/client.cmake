@@ -7,6 +7,7 @@ add_library(tm_smtp STATIC
     ZelPostMessage.cpp
     ZelRecipients.cpp
     ZelSession.cpp
+    ZelPipeline.cpp
     ZelEsmtp.cpp
 )
 target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_jconvert tm_platform_core)

@@ -198,9 +198,8 @@ void TPowersock::ReleaseWinsock() {
 }
 
 // A handle that does not fit the 16-bit field is no socket to this component.
-bool TPowersock::CreateSocket(int Protocol) {
-    const platform::SOCKET s =
-        platform::socket(platform::ws::AfInet, platform::ws::SockStream, Protocol);
+bool TPowersock::CreateSocket(int Protocol, int Family) {
+    const platform::SOCKET s = platform::socket(Family, platform::ws::SockStream, Protocol);
     if (s == platform::INVALID_SOCKET)
         return false;
     if (s >= 0xFFFF) {
@@ -208,6 +207,7 @@ bool TPowersock::CreateSocket(int Protocol) {
         return false;
     }
     SocketHandle = static_cast<uint16_t>(s);
+    SocketFamily = Family;
     return true;
 }
 

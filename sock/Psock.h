@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Events.h"
 #include "platform/Exception.h"
 #include "platform/Stream.h"
 #include "platform/StringList.h"
 #include "platform/Winsock.h"
+#include "sock/ReplyLines.h"
 
 namespace platform {
 class NotifyWindow;
@@ -86,6 +88,14 @@ class TPowersock : public QObject {
     void Write(const std::string& Text);
     void Writeln(const std::string& Text);
     std::string ReadLn();
+    // One whole reply: its lines, each with its line end, up to the first that no more lines of
+    // the reply follow ("" last when the peer closed first). One time-out (TimeOut) bounds the
+    // whole reply, and at most kReplyMaxLines lines of kReplyMaxBytes bytes in all are taken;
+    // past them ESockError("Reply too long").
+    std::vector<std::string> ReadReply();
+    // Reads a reply into LastReplyLines, LastReply (its last line) and ReplyCode (its number).
+    // Scrub, when given, edits every line before it is kept or reported.
+    std::string TakeReply(const std::function<void(std::string&)>& Scrub = {});
     void SendStream(TStream& Stream);
     void ClearInput();
 
@@ -111,6 +121,7 @@ class TPowersock : public QObject {
     int32_t LastError = 0;
     std::string LastStatus;
     std::string LastReply;
+    std::vector<std::string> LastReplyLines;
     int16_t ReplyCode = 0;
     int32_t SentBytes = 0;
     int32_t TotalBytes = 0;
@@ -147,25 +158,33 @@ class TPowersock : public QObject {
     // The error carried by the close notification that ended the last connection.
     int32_t CloseError = 0;
 
+  public:
+    static constexpr size_t kReplyMaxLines = 100;
+    static constexpr size_t kReplyMaxBytes = 65536;
+
+  protected:
     static constexpr int kBufferSize = 65536;
     static constexpr int kHostEntrySize = 1024;
     char ReceiveBuffer[kBufferSize + 1] = {};
     char* HostEntryBuffer = nullptr;
-    uint8_t RemoteAddress[16] = {};
+    // The server's addresses, tried in turn by Connect.
+    std::vector<platform::HostAddress> RemoteAddresses;
 
   private:
     void FillWinsockInfo();
-    bool CreateSocket(int Protocol);
+    bool CreateSocket(int Protocol, int Family = platform::ws::AfInet);
     bool RegisterSocket();
     void ReleaseWinsock();
     void ReleaseResources();
     void CancelLookup();
     void ResolveRemoteAddress();
-    uint32_t RemoteAddressValue() const;
-    void SetRemoteAddress(uint32_t Address, uint16_t PortNumber);
+    bool ConnectTo(const platform::HostAddress& Address, bool FirstTry, bool LastTry);
+    void KeepRemoteAddresses(const std::vector<platform::HostAddress>& Addresses);
+    int SocketFamily = platform::ws::AfInet;
     void WaitUntil(const std::function<bool()>& Done);
     [[noreturn]] void ThrowTlsFailure();
     void ReplaceSocket();
+    std::string ReadLine();
     std::string ReadLnNotConnected(bool WasConnected);
     void SendChunk(const char* Data, int64_t Length, bool& PeerStopped);
 };

@@ -1,4 +1,5 @@
 // TPowersock: host resolution, connecting, closing and the reaction to notifications.
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -17,22 +18,6 @@ uint16_t HighWord(intptr_t value) {
 
 }  // namespace
 
-uint32_t TPowersock::RemoteAddressValue() const {
-    platform::sockaddr_in_w address;
-    std::memcpy(&address, RemoteAddress, sizeof address);
-    uint32_t value;
-    std::memcpy(&value, address.sin_addr, sizeof value);
-    return value;
-}
-
-void TPowersock::SetRemoteAddress(uint32_t Address, uint16_t PortNumber) {
-    platform::sockaddr_in_w address{};
-    address.sin_family = platform::ws::AfInet;
-    address.sin_port = PortNumber;
-    std::memcpy(address.sin_addr, &Address, sizeof address.sin_addr);
-    std::memcpy(RemoteAddress, &address, sizeof address);
-}
-
 void TPowersock::ResolveHost() {
     ReportStatus(8, "Resolve Host");
     // A name must fit the buffer whole: a zero byte would cut it short and resolve another name.
@@ -41,12 +26,12 @@ void TPowersock::ResolveHost() {
     }
     std::memcpy(ReceiveBuffer, Host.data(), Host.size());
     ReceiveBuffer[Host.size()] = '\0';
-    const uint32_t address = platform::inet_addr(ReceiveBuffer);
-    if (address != platform::ws::InaddrNone) {
-        SetRemoteAddress(address, 0);
+    RemoteAddresses.clear();
+    platform::HostAddress literal;
+    if (platform::ParseHostAddress(ReceiveBuffer, literal)) {
+        KeepRemoteAddresses({literal});
         return;
     }
-    SetRemoteAddress(0, 0);
     TimerOn();
     LookupDone = false;
     LookupHandle = platform::WSAAsyncGetHostByName(WindowHandle, WM_LOOKUPDONE, ReceiveBuffer,
@@ -66,9 +51,9 @@ void TPowersock::ResolveHost() {
         throw ESockError("Host Lookup Failed");
     platform::HostEntry entry;
     std::memcpy(&entry, HostEntryBuffer, sizeof entry);
-    uint32_t first;
-    std::memcpy(&first, entry.firstAddress, sizeof first);
-    SetRemoteAddress(first, 0);
+    KeepRemoteAddresses(std::vector<platform::HostAddress>(
+        entry.addresses,
+        entry.addresses + std::min<int>(entry.addressCount, platform::kMaxHostAddresses)));
     Fire(OnHostResolved, this);
 }
 
@@ -88,9 +73,9 @@ void TPowersock::ResolveRemoteAddress() {
             if (e.Message() == "Host Lookup Timed Out" || e.Message() == "Host Lookup Canceled") {
                 throw;
             }
-            SetRemoteAddress(0, 0);
+            RemoteAddresses.clear();
         }
-        if (RemoteAddressValue() != 0)
+        if (!RemoteAddresses.empty())
             return;
         if (retries > 0 || !OnInvalidHost)
             throw ESockError("Null Remote Address");
@@ -102,26 +87,28 @@ void TPowersock::ResolveRemoteAddress() {
     }
 }
 
+// Every address of the server in turn, under one time-out for them all, until one takes the
+// connection.
 void TPowersock::Connect() {
     ReportStatus(8, "Connecting");
     Canceled = false;
     if (IsConnected)
         throw ESockError("Already connected");
     ResolveRemoteAddress();
-    SetRemoteAddress(RemoteAddressValue(), platform::htons(static_cast<uint16_t>(Port & 0xFFFF)));
-    LookupDone = false;
-    LastEventOk = true;
-    CloseError = 0;
-    platform::sockaddr_in_w address;
-    std::memcpy(&address, RemoteAddress, sizeof address);
-    if (platform::connect(SocketHandle, &address, sizeof address) == platform::SOCKET_ERROR) {
-        std::string text;
-        CheckSocketError(platform::WSAEWOULDBLOCK, text);
-    }
     TimerOn();
-    WaitUntil([this] { return IsConnected || TimedOut || Canceled || !LastEventOk; });
+    try {
+        for (size_t i = 0; i < RemoteAddresses.size(); ++i) {
+            if (ConnectTo(RemoteAddresses[i], i == 0, i + 1 == RemoteAddresses.size()) ||
+                TimedOut || Canceled) {
+                break;
+            }
+        }
+    } catch (...) {
+        TimerOff();
+        throw;
+    }
     TimerOff();
-    if (!TimedOut && !Canceled && LastEventOk)
+    if (IsConnected && !TimedOut && !Canceled)
         return;
     Fire(OnConnectionFailed, this);
     if (TimedOut)
@@ -129,6 +116,49 @@ void TPowersock::Connect() {
     if (Canceled)
         throw ESockError("Connection Canceled");
     throw ESockError("Connection Failed");
+}
+
+// One attempt; false when this address did not take the connection. The socket made at the
+// start serves the first attempt when its family fits; every other attempt gets a fresh one.
+// A connect the socket library refuses at once raises its error on the last attempt.
+bool TPowersock::ConnectTo(const platform::HostAddress& Address, bool FirstTry, bool LastTry) {
+    if (!FirstTry || Address.family != SocketFamily) {
+        platform::closesocket(SocketHandle);
+        SocketHandle = 0xFFFF;
+        if (!CreateSocket(0, Address.family) || !RegisterSocket())
+            return false;
+    }
+    LookupDone = false;
+    LastEventOk = true;
+    CloseError = 0;
+    const uint16_t port = platform::htons(static_cast<uint16_t>(Port & 0xFFFF));
+    int result;
+    if (Address.family == platform::ws::AfInet6) {
+        platform::sockaddr_in6_w address{platform::ws::AfInet6, port, 0, {}, 0};
+        std::memcpy(address.sin6_addr, Address.bytes, sizeof address.sin6_addr);
+        result = platform::connect(SocketHandle, &address, sizeof address);
+    } else {
+        platform::sockaddr_in_w address{platform::ws::AfInet, port, {}, {}};
+        std::memcpy(address.sin_addr, Address.bytes, sizeof address.sin_addr);
+        result = platform::connect(SocketHandle, &address, sizeof address);
+    }
+    if (result == platform::SOCKET_ERROR) {
+        LastError = platform::WSAGetLastError();
+        if (LastError != platform::WSAEWOULDBLOCK && !LastTry)
+            return false;
+        std::string text;
+        CheckSocketError(platform::WSAEWOULDBLOCK, text);
+    }
+    WaitUntil([this] { return IsConnected || TimedOut || Canceled || !LastEventOk; });
+    return IsConnected;
+}
+
+// An all-zero address is no address to connect to.
+void TPowersock::KeepRemoteAddresses(const std::vector<platform::HostAddress>& Addresses) {
+    for (const platform::HostAddress& address : Addresses) {
+        if (address != platform::HostAddress{address.family, {}})
+            RemoteAddresses.push_back(address);
+    }
 }
 
 void TPowersock::Disconnect() {

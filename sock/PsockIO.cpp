@@ -85,6 +85,12 @@ void TPowersock::Write(const std::string& Text) {
     const size_t length = std::min(Text.size(), static_cast<size_t>(kBufferSize));
     std::memcpy(ReceiveBuffer, Text.data(), length);
     ReceiveBuffer[length] = '\0';
+    // The copy may hold credentials: it does not outlive the write.
+    struct Wipe {
+        char* bytes;
+        size_t length;
+        ~Wipe() { explicit_bzero(bytes, length); }
+    } wipe{ReceiveBuffer, length};
     SendBuffer(ReceiveBuffer, 0);
 }
 
@@ -95,12 +101,35 @@ void TPowersock::Writeln(const std::string& Text) {
 
 std::string TPowersock::ReadLn() {
     ReportStatus(8, "ReadLn");
+    TimerGuard timer(*this);
+    return ReadLine();
+}
+
+// Every line counts against the bounds of the reply before the next is read, so a server can
+// neither grow the client's memory nor hold it past one time-out by adding lines.
+std::vector<std::string> TPowersock::ReadReply() {
+    ReportStatus(8, "ReadReply");
+    TimerGuard timer(*this);
+    std::vector<std::string> lines;
+    size_t bytes = 0;
+    do {
+        if (lines.size() == kReplyMaxLines)
+            throw ESockError("Reply too long");
+        lines.push_back(ReadLine());
+        bytes += lines.back().size();
+        if (bytes > kReplyMaxBytes)
+            throw ESockError("Reply too long");
+    } while (IsContinuationLine(lines.back()));
+    return lines;
+}
+
+// One line under the time-out its caller runs.
+std::string TPowersock::ReadLine() {
     const bool wasConnected = IsConnected;
     std::string line;
     size_t taken = 0;
     const char* lineFeed = nullptr;
     bool notConnected = false;
-    TimerGuard timer(*this);
     do {
         // The buffer holds one line at most; a longer one cannot be returned whole.
         if (taken == static_cast<size_t>(kBufferSize))
@@ -168,14 +197,31 @@ std::string TPowersock::ReadLnNotConnected(bool WasConnected) {
 
 std::string TPowersock::Transaction(const std::string& Command) {
     ReportStatus(8, "Transaction");
-    ReplyCode = 0;
     Writeln(Command);
-    LastReply = ReadLn();
+    return TakeReply();
+}
+
+std::string TPowersock::TakeReply(const std::function<void(std::string&)>& Scrub) {
+    ReplyCode = 0;
+    LastReplyLines.clear();
+    std::vector<std::string> lines = ReadReply();
+    const std::string first = lines.front();
+    if (Scrub) {
+        for (std::string& line : lines)
+            Scrub(line);
+    }
+    LastReplyLines = std::move(lines);
+    // A reply cut short by a close keeps the lines that came.
+    LastReply = LastReplyLines.back().empty() ? LastReplyLines.front() : LastReplyLines.back();
     if (!LastReply.empty()) {
         ReportStatus(1, LastReply);
-        ReplyCode = ReplyNumber(LastReply);
+        ReplyCode = ReplyNumber(first);
     }
     return LastReply;
+}
+
+bool IsContinuationLine(std::string_view Reply) {
+    return !Reply.empty() && (Reply[0] == ' ' || (Reply.size() >= 4 && Reply[3] == '-'));
 }
 
 void TPowersock::SendStream(TStream& Stream) {

@@ -8,6 +8,7 @@
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
 #include "userdata/ButtonIcons.h"
+#include "userdata/EnterKey.h"
 #include "userdata/FrmAddAddless.h"
 #include "userdata/WindowFont.h"
 
@@ -91,6 +92,7 @@ void TFrmAddress::CreateControls() {
     connect(Spb_edit, &QToolButton::clicked, this, &TFrmAddress::Spb_editClick);
     connect(Spb_Del, &QToolButton::clicked, this, &TFrmAddress::Spb_DelClick);
     connect(ListView_Main, &QTreeWidget::itemDoubleClicked, this, &TFrmAddress::Spb_MailClick);
+    userdata::OnEnter(ListView_Main, [this] { Spb_MailClick(); });
     connect(ListView_Main, &QTreeWidget::itemSelectionChanged, this,
             &TFrmAddress::ListView_MainSelectItem);
 }

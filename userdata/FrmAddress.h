@@ -28,7 +28,7 @@ class TFrmAddress : public QDialog {
     void SpeedButton1Click();  // "アドレスの追加"
     void Spb_editClick();      // "アドレスの編集"
     void Spb_DelClick();       // "アドレスの削除"
-    void Spb_MailClick();      // "メールへ入力", and a double click on a row
+    void Spb_MailClick();      // "メールへ入力", a double click on a row, Enter in the list
     void ListView_MainSelectItem();
 
     // Carry an entry to and from the add/edit dialog (Shift_JIS).

@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "userdata/EnterKey.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -78,6 +79,13 @@ void TFrmTanbun::CreateControls() {
     ListBox_Tanbun->viewport()->installEventFilter(this);
 
     connect(Spb_add_tanbun, &QToolButton::clicked, this, &TFrmTanbun::Spb_add_tanbunClick);
+    userdata::OnEnter(Edit1, [this] { Spb_add_tanbunClick(); });
+    // Enter chooses the selected phrase; with none selected it does nothing (a double click
+    // beside the rows reports the missing choice, a key press need not).
+    userdata::OnEnter(ListBox_Tanbun, [this] {
+        if (ItemIndex() >= 0)
+            ListBox_TanbunDblClick();
+    });
     connect(Spb_del_tanbun, &QToolButton::clicked, this, &TFrmTanbun::Spb_del_tanbunClick);
 }
 

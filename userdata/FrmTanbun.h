@@ -20,9 +20,9 @@ class TFrmTanbun : public QDialog {
     void FormCreate();
     // Saves; false when the file could not be written (the window must stay open).
     bool FormClose();
-    void Spb_add_tanbunClick();  // "追加(&A)"
-    void Spb_del_tanbunClick();  // "削除(&D)"
-    void ListBox_TanbunDblClick();
+    void Spb_add_tanbunClick();     // "追加(&A)", and Enter in the phrase input
+    void Spb_del_tanbunClick();     // "削除(&D)"
+    void ListBox_TanbunDblClick();  // also Enter in the list, on a selected phrase
 
     QWidget* Panel1;
     QToolButton* Spb_add_tanbun;

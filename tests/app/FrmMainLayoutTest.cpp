@@ -124,12 +124,14 @@ TEST_F(FrmMainLayout, JapaneseFontOfTwelvePixelsInEveryControl) {
     EXPECT_TRUE(QFontMetrics(form->font()).inFont(U("便").at(0)));
 }
 
-TEST_F(FrmMainLayout, SpeedButtonsAreFlatWithGlyphsAndNeverTakeFocus) {
+// The send and phrase buttons are reached by Tab; the address buttons by their shortcuts.
+TEST_F(FrmMainLayout, SpeedButtonsAreFlatWithGlyphsAndOnlySendAndPhraseTakeTheTabFocus) {
     for (QToolButton* b : {form->Spb_Addless, form->Spb_CC, form->Spb_BCC, form->SpeedButton3,
                            form->SpeedButton2, form->SpeedButton1}) {
         SCOPED_TRACE(b->text().toStdString());
         EXPECT_TRUE(b->autoRaise());
-        EXPECT_EQ(Qt::NoFocus, b->focusPolicy());
+        const bool tab = b == form->SpeedButton3 || b == form->SpeedButton2;
+        EXPECT_EQ(tab ? Qt::TabFocus : Qt::NoFocus, b->focusPolicy());
         EXPECT_EQ(QSize(16, 16), b->iconSize());
         EXPECT_FALSE(b->icon().isNull());
         EXPECT_EQ(Qt::ToolButtonTextBesideIcon, b->toolButtonStyle());
@@ -154,6 +156,8 @@ TEST_F(FrmMainLayout, InputMethodAskedForLatinOnlyInTheAddressFields) {
         SCOPED_TRACE(row.field->metaObject()->className());
         EXPECT_TRUE(row.field->testAttribute(Qt::WA_InputMethodEnabled));
         EXPECT_EQ(row.latin, bool(row.field->inputMethodHints() & Qt::ImhLatinOnly));
+        // Hidden text would shut the input method out: no Japanese display name at all.
+        EXPECT_FALSE(row.field->inputMethodHints() & (Qt::ImhHiddenText | Qt::ImhSensitiveData));
     }
 }
 
@@ -172,11 +176,12 @@ TEST_F(FrmMainLayout, StatusBarHasOnePanelAcrossTheWholeBar) {
     EXPECT_FALSE(form->StatusBar1->isSizeGripEnabled());
 }
 
-TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndNoShortcuts) {
+// Items as "caption|shortcut"; an empty caption is a separator.
+TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndShortcuts) {
     const QList<QAction*> menus = form->menuBar()->actions();
     const std::vector<std::vector<const char*>> expected = {
-        {"ファイル(&F)", "終了(&E)"},
-        {"ツール(&T)", "アドレス帳(&A)...", "短文入力(&N)", "", "オプション設定(&O)"},
+        {"ファイル(&F)", "メール送信(&S)|Ctrl+Return", "", "終了(&E)"},
+        {"ツール(&T)", "アドレス帳(&A)...", "短文入力(&N)|Ctrl+T", "", "オプション設定(&O)"},
         {"ヘルプ(&H)", "ヘルプ(&H)", "", "バージョン情報(&A)"},
     };
     ASSERT_EQ(expected.size(), size_t(menus.size()));
@@ -186,12 +191,10 @@ TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndNoShortcuts) {
         const QList<QAction*> items = menus[m]->menu()->actions();
         ASSERT_EQ(expected[m].size() - 1, size_t(items.size()));
         for (qsizetype i = 0; i < items.size(); ++i) {
-            const bool separator = *expected[m][i + 1] == '\0';
-            EXPECT_EQ(separator, items[i]->isSeparator());
-            if (!separator) {
-                EXPECT_EQ(U(expected[m][i + 1]), items[i]->text());
-            }
-            EXPECT_TRUE(items[i]->shortcut().isEmpty());
+            const QStringList item = U(expected[m][i + 1]).split('|');
+            EXPECT_EQ(item[0].isEmpty(), items[i]->isSeparator());
+            EXPECT_EQ(item[0], items[i]->text());
+            EXPECT_EQ(item.value(1), items[i]->shortcut().toString());
         }
     }
     // Menu items linked to an action are that action.
@@ -199,13 +202,14 @@ TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndNoShortcuts) {
     EXPECT_EQ(form->Action_addless, tools[0]);
     EXPECT_EQ(form->Action_Tanbun_open, tools[1]);
     EXPECT_EQ(form->Action_Option_open, tools[3]);
+    EXPECT_EQ(form->Action_Send, menus[0]->menu()->actions()[0]);
 }
 
-TEST_F(FrmMainLayout, TabVisitsTheFiveFieldsInOrderAndWrapsAround) {
+TEST_F(FrmMainLayout, TabVisitsTheFiveFieldsAndTheTwoButtonsInOrderAndWrapsAround) {
     QApplication::setActiveWindow(form.get());
     form->Edit_ToAddress->setFocus();
     std::vector<QWidget*> visited;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         visited.push_back(QApplication::focusWidget());
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QApplication::sendEvent(QApplication::focusWidget(), &tab);
@@ -215,6 +219,8 @@ TEST_F(FrmMainLayout, TabVisitsTheFiveFieldsInOrderAndWrapsAround) {
                                             form->Edit_ToBlindCarbonCopy,
                                             form->Edit_kenmei,
                                             form->Memo1,
+                                            form->SpeedButton3,
+                                            form->SpeedButton2,
                                             form->Edit_ToAddress};
     EXPECT_EQ(expected, visited);
 }

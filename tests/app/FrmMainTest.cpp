@@ -170,16 +170,6 @@ TEST_F(ComposeWindow, AddressButtonsReplaceTheirFieldOnlyWithAChosenAddress) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(ComposeWindow, AddressBookFromTheMenuFillsNoField) {
-    standIns.choose = [](THandOverFields* f) { f->SelectedAddless = "x@example.com"; };
-    form->Action_addless->trigger();
-    ASSERT_EQ(1u, standIns.openings.size());
-    EXPECT_EQ("Address", standIns.openings[0].kind);
-    EXPECT_EQ("", form->Edit_ToAddress->text());
-    EXPECT_EQ("", form->Edit_ToCarbonCopy->text());
-    EXPECT_EQ("", form->Edit_ToBlindCarbonCopy->text());
-}
-
 TEST_F(ComposeWindow, ChosenPhraseBecomesTheLastLineOfTheBody) {
     struct Case {
         const char* name;

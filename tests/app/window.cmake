@@ -7,10 +7,22 @@ tidemark_add_test(window_tests
         HandOverTest.cpp
         ProgramTest.cpp
         PasswordBoxTest.cpp
+        KeyboardTest.cpp
+        HelpMenuTest.cpp
         DraftTest.cpp
         MailtoLinkTest.cpp
         WindowSizeTest.cpp
-    LIBS tm_app
+    LIBS tm_app Qt6::Test
 )
 target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")
 add_dependencies(window_tests tidemark)
+
+# The input method under a real fcitx5 with mozc (input-method-check.sh sets up X, the session
+# bus and an unprivileged user); skipped only when those packages are not installed.
+add_executable(input_method_check InputMethodCheck.cpp)
+target_link_libraries(input_method_check PRIVATE tm_app tm_test_support GTest::gtest Qt6::Test
+                      Qt6::DBus)
+add_test(NAME input_method
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/input-method-check.sh $<TARGET_FILE:input_method_check>
+            ${TIDEMARK_LSAN_SUPPRESSIONS})
+set_tests_properties(input_method PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/MessageLoop.h"
+#include "platform/MessageWait.h"
 
 namespace platform {
 
@@ -11,5 +12,10 @@ void ProcessMessages() {
 }
 
 void Sleep(unsigned) {}
+
+// The fake sockets post their notifications at once, so there is never anything to wait for.
+void WaitForMessages(unsigned) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 }  // namespace platform

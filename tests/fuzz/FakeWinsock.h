@@ -22,7 +22,9 @@ struct Arrival {
 void SetPeer(std::vector<Arrival> arrivals, bool refuse = false);
 
 // Reads a peer script from fuzzer bytes: each piece starts with a byte b; 0xFF is a reset,
-// 0xFE one would-block answer, anything else is followed by b % 64 + 1 bytes of data.
+// 0xFE one would-block answer, 0xFD n m repeats the next m % 64 + 1 bytes 1 + 4 n times (up to
+// 256 KiB in all, as one arrival, so a short input can reach every bound of a reply), anything
+// else is followed by b % 64 + 1 bytes of data.
 std::vector<Arrival> ParseArrivals(std::string_view data);
 
 // Everything the program sent since SetPeer.

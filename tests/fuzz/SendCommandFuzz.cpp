@@ -26,8 +26,9 @@ void StartApplication() {
     static QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-    platform::SetHostResolver(
-        [](const std::string&, platform::LookupDone done) { done(0, 0x0100007F); });
+    platform::SetHostResolver([](const std::string&, platform::LookupDone done) {
+        done(0, {platform::HostAddressV4(0x0100007F)});
+    });
     // Nor is the machine's own name looked up for HELO.
     platform::SetHostNameSource([] { return std::string(); });
 }

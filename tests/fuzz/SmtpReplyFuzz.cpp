@@ -1,7 +1,7 @@
 // libFuzzer target: bytes from the peer, arriving in arbitrary pieces (with would-block answers
-// and resets), through ReadLn, Transaction, the skipping of continuation lines, the reading of
-// EHLO keywords and a whole session, plain or with STARTTLS, TLS and AUTH. The first byte picks
-// the mode; the rest is the peer's script.
+// and resets), through ReadReply, Transaction, the reading of EHLO keywords and a whole session,
+// plain or with STARTTLS, TLS and AUTH. The first byte picks the mode; the rest is the peer's
+// script.
 #include <QCoreApplication>
 #include <cstdint>
 #include <cstdlib>
@@ -24,7 +24,8 @@ void Prepare(TPowersock& socket) {
     socket.TimeOut = 2000;
 }
 
-// Every line ReadLn gives is one line of the stream, in order, with its line feed.
+// Every line ReadReply gives is one line of the stream, in order, with its line feed; only the
+// last line of a reply is no continuation line, and no reply passes the bounds.
 void ReadLines(const std::string& stream) {
     TPowersock socket(nullptr);
     Prepare(socket);
@@ -32,14 +33,22 @@ void ReadLines(const std::string& stream) {
     try {
         socket.Connect();
         for (int i = 0; i < 100000; ++i) {
-            const std::string line = socket.ReadLn();
-            if (line.empty())
+            const std::vector<std::string> lines = socket.ReadReply();
+            Require(lines.size() <= TPowersock::kReplyMaxLines);
+            size_t bytes = 0;
+            for (size_t n = 0; n < lines.size(); ++n) {
+                const std::string& line = lines[n];
+                Require(line.empty() || line.find('\n') == line.size() - 1);
+                Require(IsContinuationLine(line) == (n + 1 < lines.size()));
+                bytes += line.size();
+                read += line;
+            }
+            Require(bytes <= TPowersock::kReplyMaxBytes);
+            if (lines.back().empty())
                 break;
-            Require(line.find('\n') == line.size() - 1);
-            read += line;
         }
     } catch (const Exception&) {
-        // A reset or a line too long: reported, not a crash.
+        // A reset, a line or a reply too long: reported, not a crash.
     }
     Require(stream.compare(0, read.size(), read) == 0);
 }

@@ -23,7 +23,8 @@ for target in "${targets[@]}"; do
     "$build/$target" -max_total_time="$seconds" -max_len=4096 -timeout=20 -print_final_stats=1 \
         -artifact_prefix="$build/$target-" "$found" "$here/corpus/$target" >"$log" 2>&1 || status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    summary+=("$(printf '%-20s %12s executions  %s' "$target" "${runs:-?}" \
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    summary+=("$(printf '%-20s %12s executions %8s/s  %s' "$target" "${runs:-?}" "${rate:-?}" \
         "$([ $status -eq 0 ] && echo ok || echo "FAILED (see $log)")")")
     [ $status -eq 0 ] || tail -n 40 "$log" >&2
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build tree into a temporary prefix and checks one side of what an installed
-# program brings. usage: check-install.sh validators|data-dir|version|mailto BUILD_DIR VERSION
+# program brings. usage: check-install.sh validators|data-dir|guide|version|mailto BUILD_DIR VERSION
 set -euo pipefail
 check=$1 build=$2 version=$3
 work=$(mktemp -d)
@@ -62,6 +62,15 @@ data_dir() {
     XDG_DATA_HOME=$work/xdg "$build/tidemark" --screenshot "$work/build-tree.png"
     [ -f "$build/Address.dat" ] && [ -f "$build/tanbun.dat" ] || fail "build tree: no data files in $build"
     [ ! -e "$work/xdg" ] || fail "build tree: the per-user data directory was made"
+}
+
+# The help menu's guide, with the picture it shows, lies where the installed program looks for it
+# (bin/../share/tidemark/), and holds the README's user part only.
+guide() {
+    local guide=$prefix/share/tidemark/tidemark-guide.md
+    [ -f "$guide" ] && [ -f "$prefix/share/tidemark/docs/compose-window.png" ] || fail "no guide in $prefix/share/tidemark"
+    grep -q '^## The compose window' "$guide" || fail "the guide lacks the compose window"
+    ! grep -q '^## Running one test' "$guide" || fail "the guide holds the developer part"
 }
 
 # Both programs answer --version with one line, name and project version, without a display.

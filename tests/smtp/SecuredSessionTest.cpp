@@ -105,6 +105,7 @@ TEST(SecuredSessionTest, RefusedCredentialsAndCertificates) {
         std::string certificate;
         std::string password;
         TlsVerifyFailure reason;  // None: the credentials were refused
+        const char* host = "127.0.0.1";
     } cases[] = {
         {"wrong password", "good", "not-the-password", TlsVerifyFailure::None},
         {"unknown CA", "stranger", kAuthPassword, TlsVerifyFailure::UnknownIssuer},
@@ -112,11 +113,13 @@ TEST(SecuredSessionTest, RefusedCredentialsAndCertificates) {
         {"expired", "expired", kAuthPassword, TlsVerifyFailure::Expired},
         {"not yet valid", "future", kAuthPassword, TlsVerifyFailure::NotYetValid},
         {"self-signed", "selfsigned", kAuthPassword, TlsVerifyFailure::SelfSigned},
+        {"name as common name only", "cnonly", kAuthPassword, TlsVerifyFailure::NameMismatch,
+         "localhost"},
     };
     for (const auto& c : cases) {
         SinkProcess sink(TestCertificates::SinkOptions(c.certificate, "starttls", "PLAIN"));
         ASSERT_NE(sink.Port, 0) << c.name;
-        Client client("127.0.0.1", sink.Port, secStartTls);
+        Client client(c.host, sink.Port, secStartTls);
         client.smtp.AuthPassword = c.password;
         const std::exception_ptr error = client.SendOnce();
         ASSERT_TRUE(error) << c.name;

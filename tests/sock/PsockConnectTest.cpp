@@ -24,13 +24,17 @@ namespace {
 platform::HostResolver NoLookup(int& calls) {
     return [&calls](const std::string&, platform::LookupDone done) {
         ++calls;
-        done(platform::WSAHOST_NOT_FOUND, 0);
+        done(platform::WSAHOST_NOT_FOUND, {});
     };
 }
 
 platform::HostResolver Answer(int error, const char* address) {
     return [=](const std::string&, platform::LookupDone done) {
-        done(error, error == 0 ? platform::inet_addr(address) : 0);
+        std::vector<platform::HostAddress> addresses;
+        platform::HostAddress parsed;
+        if (error == 0 && platform::ParseHostAddress(address, parsed))
+            addresses.push_back(parsed);
+        done(error, addresses);
     };
 }
 
@@ -244,14 +248,14 @@ TEST(PsockConnect, LateLookupAnswerIsDropped) {
     sock->TimeOut = 100;
     EXPECT_EQ(SockErrorOf([&] { sock->ResolveHost(); }), "Host Lookup Timed Out");
     ASSERT_EQ(pending.size(), 1u);
-    pending[0](0, platform::inet_addr("127.0.0.1"));
+    pending[0](0, {platform::HostAddressV4(platform::inet_addr("127.0.0.1"))});
     sock->Canceled = false;  // as Connect does
     sock->TimeOut = 300;
     EXPECT_EQ(SockErrorOf([&] { sock->ResolveHost(); }), "Host Lookup Timed Out");
     // And one answering after its socket is gone writes into nothing.
     ASSERT_EQ(pending.size(), 2u);
     sock.reset();
-    pending[1](0, platform::inet_addr("127.0.0.1"));
+    pending[1](0, {platform::HostAddressV4(platform::inet_addr("127.0.0.1"))});
     PumpUntil([] { return false; }, 50ms);
 }
 
@@ -309,7 +313,7 @@ TEST(PsockConnect, ReportLevelFiltersStatusTexts) {
         {4, {"250 ok\r\n", "Sending Buffer", "Request Close Socket"}, {"Connecting", "Timer On"}},
         {8,
          {"250 ok\r\n", "Sending Buffer", "Request Close Socket", "Connecting", "Resolve Host",
-          "Timer On", "Timer Off", "Transaction", "Writeln", "Write", "ReadLn", "Disconnecting"},
+          "Timer On", "Timer Off", "Transaction", "Writeln", "Write", "ReadReply", "Disconnecting"},
          {}},
     };
     for (const Case& c : cases) {
@@ -417,4 +421,53 @@ TEST(PsockConnect, ErrorNumbersBecomeTheirTexts) {
 TEST(PsockConnect, AcceptIsRefused) {
     TPowersock sock(nullptr);
     EXPECT_EQ(SockErrorOf([&] { sock.Accept(); }), "Accept not supported");
+}
+
+// A name with several addresses: each is tried in turn, IPv6 and IPv4 alike, all under the one
+// connect time-out.
+TEST(PsockConnect, EveryAddressInTurnWithinOneTimeOut) {
+    ScriptedPeer peer;  // listens on 127.0.0.1 only
+    peer.Start();
+    RefusingPort refusing;
+    FullListener full;
+    struct Case {
+        const char* name;
+        std::vector<const char*> addresses;
+        uint16_t port;
+        const char* error;
+        int failedEvents;
+    };
+    const Case cases[] = {
+        {"IPv6 refused, then IPv4", {"::1", "127.0.0.1"}, peer.Port(), "", 0},
+        {"all refused", {"::1", "127.0.0.1"}, refusing.Port(), "Connection Failed", 1},
+        {"two silent addresses share the time-out",
+         {"127.0.0.1", "127.0.0.1"},
+         full.Port(),
+         "Connection Timed out",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.port == full.Port() && !full.Full())
+            continue;
+        ResolverScope resolver([&](const std::string&, platform::LookupDone done) {
+            std::vector<platform::HostAddress> addresses;
+            for (const char* text : c.addresses) {
+                addresses.emplace_back();
+                ASSERT_TRUE(platform::ParseHostAddress(text, addresses.back()));
+            }
+            done(0, addresses);
+        });
+        TPowersock sock(nullptr);
+        sock.Host = "mail.example.test";
+        sock.Port = c.port;
+        sock.TimeOut = 400;
+        int failed = 0;
+        sock.OnConnectionFailed = [&](TObject*) { ++failed; };
+        const auto start = Clock::now();
+        EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), c.error);
+        EXPECT_LT(Clock::now() - start, 700ms);
+        EXPECT_EQ(sock.IsConnected, *c.error == '\0');
+        EXPECT_EQ(failed, c.failedEvents);
+    }
 }

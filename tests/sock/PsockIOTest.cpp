@@ -101,6 +101,51 @@ TEST(PsockIO, BrokenPeersEndInAClearError) {
     }
 }
 
+std::string Lines(size_t count, const std::string& line) {
+    std::string lines;
+    for (size_t i = 0; i < count; ++i)
+        lines += line;
+    return lines;
+}
+
+// A reply is bounded as a whole: its lines, its bytes and its time; a server adding lines can
+// neither grow the client's memory nor hold it past one time-out.
+TEST(PsockIO, ReadReplyBoundsTheWholeReply) {
+    struct Case {
+        const char* name;
+        std::function<void(ScriptedPeer&)> script;
+        size_t lines;       // read, when no error
+        std::string error;  // expected ESockError message, "" for none
+    };
+    const std::string filler = "250-" + Bytes(700) + "\r\n";
+    const Case cases[] = {
+        {"one line", [](ScriptedPeer& p) { p.Send("250 ok\r\n"); }, 1, ""},
+        {"continued with dash and blank",
+         [](ScriptedPeer& p) { p.Send("250-a\r\n b\r\n250 c\r\n250 next\r\n"); }, 3, ""},
+        {"closed inside", [](ScriptedPeer& p) { p.Send("250-a\r\n").Close(); }, 2, ""},
+        {"100 lines", [](ScriptedPeer& p) { p.Send(Lines(99, "250-x\r\n") + "250 x\r\n"); }, 100,
+         ""},
+        {"101 lines", [](ScriptedPeer& p) { p.Send(Lines(100, "250-x\r\n") + "250 x\r\n"); }, 0,
+         "Reply too long"},
+        {"over 64 KiB in short lines",
+         [&](ScriptedPeer& p) { p.Send(Lines(99, filler) + "250 x\r\n"); }, 0, "Reply too long"},
+        {"a line every 150 ms past the time-out",
+         [](ScriptedPeer& p) { p.SendPieces(std::vector<std::string>(8, "250-x\r\n"), 150ms); }, 0,
+         "Socket readln aborted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        c.script(peer);
+        Session session(peer, 500);
+        const auto start = Clock::now();
+        std::vector<std::string> lines;
+        EXPECT_EQ(SockErrorOf([&] { lines = session.sock.ReadReply(); }), c.error);
+        EXPECT_EQ(lines.size(), c.lines);
+        EXPECT_LT(Clock::now() - start, 900ms);
+    }
+}
+
 TEST(PsockIO, TransactionTakesTheReplyNumber) {
     struct Case {
         const char* reply;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,6 +51,15 @@ void CloseAbortively(int fd) {
 }
 
 }  // namespace
+
+struct ScriptedPeer::Tls {
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    SSL* ssl = nullptr;
+    ~Tls() {
+        SSL_free(ssl);
+        SSL_CTX_free(context);
+    }
+};
 
 ScriptedPeer::ScriptedPeer() {
     listener_ = LoopbackSocket(port_);
@@ -170,6 +180,47 @@ ScriptedPeer& ScriptedPeer::ReceiveBytes(size_t total) {
     return *this;
 }
 
+ScriptedPeer& ScriptedPeer::StartTls(std::string certificate, std::string key) {
+    steps_.push_back([this, certificate, key] {
+        if (Handshake(certificate, key))
+            return true;
+        Fail("the TLS handshake did not complete");
+        return false;
+    });
+    return *this;
+}
+
+bool ScriptedPeer::Handshake(const std::string& certificate, const std::string& key) {
+    tls_ = std::make_unique<Tls>();
+    if (SSL_CTX_use_certificate_chain_file(tls_->context, certificate.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tls_->context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
+        return false;
+    }
+    tls_->ssl = SSL_new(tls_->context);
+    ::fcntl(connection_, F_SETFL, ::fcntl(connection_, F_GETFL) | O_NONBLOCK);
+    SSL_set_fd(tls_->ssl, connection_);
+    const auto deadline = Deadline();
+    for (;;) {
+        const int result = SSL_accept(tls_->ssl);
+        if (result == 1)
+            return true;
+        if (!WaitForTls(result, deadline))
+            return false;
+    }
+}
+
+bool ScriptedPeer::WaitForTls(int result, Clock::time_point deadline) {
+    const int error = SSL_get_error(tls_->ssl, result);
+    const short events = error == SSL_ERROR_WANT_READ    ? POLLIN
+                         : error == SSL_ERROR_WANT_WRITE ? POLLOUT
+                                                         : 0;
+    while (events != 0 && !stop_ && Clock::now() < deadline) {
+        if (PollFor(connection_, events, deadline) > 0)
+            return true;
+    }
+    return false;
+}
+
 ScriptedPeer& ScriptedPeer::Close() {
     steps_.push_back([this] {
         CloseConnection(false);
@@ -214,6 +265,11 @@ std::vector<std::string> ScriptedPeer::ReceivedLines() const {
     return lines;
 }
 
+std::vector<std::string> ScriptedPeer::Reads() const {
+    std::lock_guard lock(mutex_);
+    return reads_;
+}
+
 std::vector<std::string> ScriptedPeer::Failures() const {
     std::lock_guard lock(mutex_);
     return failures_;
@@ -254,8 +310,7 @@ bool ScriptedPeer::SendAll(const std::string& bytes) {
         }
         if (PollFor(connection_, POLLOUT, deadline) <= 0)
             continue;
-        const ssize_t n = ::send(connection_, bytes.data() + sent, bytes.size() - sent,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        const int n = SendSome(bytes.data() + sent, bytes.size() - sent);
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             Fail("send failed: " + std::to_string(errno));
             return false;
@@ -266,23 +321,52 @@ bool ScriptedPeer::SendAll(const std::string& bytes) {
     return true;
 }
 
+// Bytes sent, or -1 with errno EAGAIN when the connection cannot take them yet.
+int ScriptedPeer::SendSome(const char* bytes, size_t length) {
+    if (!tls_)
+        return static_cast<int>(::send(connection_, bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT));
+    const int n = SSL_write(tls_->ssl, bytes, static_cast<int>(length));
+    if (n > 0)
+        return n;
+    const int error = SSL_get_error(tls_->ssl, n);
+    errno = error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ? EAGAIN : EPIPE;
+    return -1;
+}
+
 bool ScriptedPeer::ReadMore(Clock::time_point deadline) {
     while (!stop_ && !peerClosed_ && connection_ >= 0) {
-        if (PollFor(connection_, POLLIN, deadline) > 0) {
+        // Decrypted bytes waiting inside the TLS layer do not wake poll.
+        const bool pending = tls_ && SSL_pending(tls_->ssl) > 0;
+        if (pending || PollFor(connection_, POLLIN, deadline) > 0) {
             char buffer[65536];
-            const ssize_t n = ::recv(connection_, buffer, sizeof buffer, 0);
-            if (n <= 0) {
+            const int n = ReceiveSome(buffer, sizeof buffer);
+            if (n == 0) {
                 peerClosed_ = true;
                 return false;
             }
-            std::lock_guard lock(mutex_);
-            received_.append(buffer, static_cast<size_t>(n));
-            return true;
+            if (n > 0) {
+                std::lock_guard lock(mutex_);
+                received_.append(buffer, static_cast<size_t>(n));
+                reads_.emplace_back(buffer, static_cast<size_t>(n));
+                return true;
+            }
         }
         if (Clock::now() >= deadline)
             return false;
     }
     return false;
+}
+
+// Bytes read; 0 when the client closed (or the read failed); -1 when a TLS record has come
+// only in part.
+int ScriptedPeer::ReceiveSome(char* buffer, size_t length) {
+    if (!tls_)
+        return static_cast<int>(std::max<ssize_t>(::recv(connection_, buffer, length, 0), 0));
+    const int n = SSL_read(tls_->ssl, buffer, static_cast<int>(length));
+    if (n > 0)
+        return n;
+    const int error = SSL_get_error(tls_->ssl, n);
+    return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ? -1 : 0;
 }
 
 bool ScriptedPeer::NextLine(std::string& line, Clock::time_point deadline) {

@@ -3,7 +3,8 @@
 // port, accepts one connection and plays its script on a thread of its own with blocking
 // sockets and bounded waits, so the test's GUI thread can pump messages meanwhile. It records
 // every byte it receives. After the script it keeps reading (and recording) until the client
-// closes or the peer is destroyed.
+// closes or the peer is destroyed. StartTls turns the connection into a TLS server side; over
+// TLS each read returns one record, so Reads() shows what the client wrote in each write.
 //
 //   ScriptedPeer peer;
 //   peer.Send("220 ready\r\n").Replies({{"HELO", "250 hi\r\n"}, {"QUIT", "221 bye\r\n"}}).Close();
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,6 +55,9 @@ class ScriptedPeer {
     ScriptedPeer& ReplyUntil(std::string last, LineReply reply);
     // Waits until this many bytes have been received in all.
     ScriptedPeer& ReceiveBytes(size_t total);
+    // The server side of a TLS handshake with the given PEM certificate and key; from then on
+    // the script sends and reads through TLS.
+    ScriptedPeer& StartTls(std::string certificate, std::string key);
     ScriptedPeer& Close();  // orderly close: the client reads the end of the stream
     ScriptedPeer& Reset();  // abortive close: the client sees a reset
 
@@ -62,6 +67,8 @@ class ScriptedPeer {
 
     std::string Received() const;
     std::vector<std::string> ReceivedLines() const;
+    // The bytes of each read, in order (after StartTls: one TLS record each).
+    std::vector<std::string> Reads() const;
     // Expectations not met and waits that ran out, in order.
     std::vector<std::string> Failures() const;
 
@@ -71,7 +78,12 @@ class ScriptedPeer {
     void Run();
     bool Accept();
     bool SendAll(const std::string& bytes);
+    int SendSome(const char* bytes, size_t length);
     bool ReadMore(std::chrono::steady_clock::time_point deadline);
+    int ReceiveSome(char* buffer, size_t length);
+    bool Handshake(const std::string& certificate, const std::string& key);
+    // Waits for the readiness a TLS call asked for after it returned result.
+    bool WaitForTls(int result, std::chrono::steady_clock::time_point deadline);
     bool NextLine(std::string& line, std::chrono::steady_clock::time_point deadline);
     void CloseConnection(bool reset);
     void Drain();
@@ -87,9 +99,13 @@ class ScriptedPeer {
     std::atomic<bool> stop_{false};
     std::atomic<bool> scriptDone_{false};
     std::atomic<bool> peerClosed_{false};
+    // Used by the script's thread only.
+    struct Tls;
+    std::unique_ptr<Tls> tls_;
 
     mutable std::mutex mutex_;
     std::string received_;
+    std::vector<std::string> reads_;
     size_t lineStart_ = 0;  // first byte not yet handed out as a line
     std::vector<std::string> failures_;
 };

@@ -7,6 +7,7 @@
 #   future.pem/.key         127.0.0.1, valid from 2099 only
 #   selfsigned.pem/.key     127.0.0.1, valid now, signed by its own key
 #   stranger.pem/.key       127.0.0.1, valid now, from a CA nobody trusts
+#   cnonly.pem/.key         valid now, the name localhost as common name, no subjectAltName
 set -eu
 cd "$1"
 
@@ -27,6 +28,10 @@ basicConstraints = CA:FALSE
 keyUsage = digitalSignature
 extendedKeyUsage = serverAuth
 subjectAltName = $ENV::SAN
+[cnonly]
+basicConstraints = CA:FALSE
+keyUsage = digitalSignature
+extendedKeyUsage = serverAuth
 CNF
 
 key() {
@@ -41,13 +46,14 @@ authority() {
     echo 01 > "$1.serial"
 }
 
-# leaf NAME CA SAN DATES...
+# leaf NAME CA SAN DATES... (SAN "none": the name as common name, no subjectAltName)
 leaf() {
-    name=$1 ca=$2 san=$3
+    name=$1 ca=$2 san=$3 extensions=leaf subject=$1
     shift 3
+    [ "$san" != none ] || { extensions=cnonly subject=localhost; }
     key "$name"
-    openssl req -new -key "$name.key" -subj "/CN=$name" -out "$name.csr"
-    SAN=$san CA_NAME=$ca openssl ca -batch -notext -config ca.cnf -extensions leaf \
+    openssl req -new -key "$name.key" -subj "/CN=$subject" -out "$name.csr"
+    SAN=$san CA_NAME=$ca openssl ca -batch -notext -config ca.cnf -extensions $extensions \
         -cert "$ca.pem" -keyfile "$ca.key" -in "$name.csr" -out "$name.pem" "$@" 2>/dev/null
 }
 
@@ -57,6 +63,7 @@ leaf good ca "DNS:localhost,IP:127.0.0.1" -days 30
 leaf wrongname ca "DNS:someone-else.test" -days 30
 leaf expired ca "IP:127.0.0.1" -startdate 20200101000000Z -enddate 20201231000000Z
 leaf stranger otherca "IP:127.0.0.1" -days 30
+leaf cnonly ca none -days 30
 leaf future ca "IP:127.0.0.1" -startdate 20990101000000Z -enddate 20991231000000Z
 key selfsigned
 openssl req -x509 -new -key selfsigned.key -subj "/CN=selfsigned" -days 30 -out selfsigned.pem \

@@ -12,6 +12,7 @@ With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the
 only --user with the password read from the first line of --password-file; every attempt adds
 "MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials). Each TLS
 handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.log.
+With --pipelining its reply to EHLO lists PIPELINING as well.
 """
 import argparse
 import asyncio
@@ -49,6 +50,13 @@ class StoreHandler:
         os.replace(stem + ".env.tmp", stem + ".env")
         os.replace(stem + ".eml.tmp", stem + ".eml")
         return "250 Message accepted for delivery"
+
+
+class PipeliningHandler(StoreHandler):
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        # The server leaves the name to a handler that answers EHLO itself.
+        session.host_name = hostname
+        return responses[:-1] + ["250-PIPELINING", responses[-1]]
 
 
 class Authenticator:
@@ -93,7 +101,7 @@ def server_options(args):
 
 async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = StoreHandler(args.directory)
+    handler = (PipeliningHandler if args.pipelining else StoreHandler)(args.directory)
     options, implicit = server_options(args)
     server = await loop.create_server(
         lambda: SMTP(handler, **options),
@@ -119,6 +127,7 @@ def main():
     parser.add_argument("--auth")
     parser.add_argument("--user", default="")
     parser.add_argument("--password-file")
+    parser.add_argument("--pipelining", action="store_true")
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     asyncio.run(serve(args))

@@ -1,0 +1,35 @@
+#pragma once
+// Keeping a secret (the AUTH password) short-lived: its bytes are overwritten before their
+// memory is given back, and no core dump or same-user debugger can read the process meanwhile.
+#include <string>
+
+namespace platform {
+
+// Overwrites every byte Text owns, its spare capacity too, and empties it.
+void WipeSecret(std::string& Text);
+
+// Wipes the string when the scope ends, however it ends.
+class SecretScope {
+  public:
+    explicit SecretScope(std::string& Secret) : secret_(Secret) {}
+    ~SecretScope() { WipeSecret(secret_); }
+    SecretScope(const SecretScope&) = delete;
+    SecretScope& operator=(const SecretScope&) = delete;
+
+  private:
+    std::string& secret_;
+};
+
+// Marks the process non-dumpable while it lives, and puts the earlier state back after.
+class NonDumpableScope {
+  public:
+    NonDumpableScope();
+    ~NonDumpableScope();
+    NonDumpableScope(const NonDumpableScope&) = delete;
+    NonDumpableScope& operator=(const NonDumpableScope&) = delete;
+
+  private:
+    int previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,106 @@
+// Enter in the address book and the phrase window does what the mouse does: it picks the
+// selected entry, chooses the selected phrase, or adds the typed phrase.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTreeWidget>
+
+#include "platform/CodePage.h"
+#include "tests/userdata/DataDir.h"
+#include "userdata/FrmAddress.h"
+#include "userdata/FrmTanbun.h"
+
+using platform::Sjis;
+
+namespace {
+
+struct Key {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+};
+constexpr Key kReturn{Qt::Key_Return, Qt::NoModifier};
+constexpr Key kKeypadEnter{Qt::Key_Enter, Qt::KeypadModifier};
+constexpr Key kCtrlReturn{Qt::Key_Return, Qt::ControlModifier};
+constexpr Key kSpace{Qt::Key_Space, Qt::NoModifier};
+
+void Press(QWidget* widget, Key key) {
+    QKeyEvent press(QEvent::KeyPress, key.key, key.modifiers);
+    QApplication::sendEvent(widget, &press);
+}
+
+using EnterKey = DataDirTest;
+
+TEST_F(EnterKey, InTheAddressBookPicksTheSelectedEntry) {
+    struct Case {
+        const char* what;
+        int row;  // -1: none selected
+        Key key;
+        const char* picked;  // nullptr: nothing picked, the book stays open
+    };
+    const Case cases[] = {
+        {"Return", 1, kReturn, "hanako@example.jp"},
+        {"keypad Enter", 0, kKeypadEnter, "taro@example.jp"},
+        {"nothing selected", -1, kReturn, nullptr},
+        {"Ctrl+Return is no pick", 0, kCtrlReturn, nullptr},
+        {"another key", 0, kSpace, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes("Address.dat", Sjis("太郎\r\ntaro@example.jp\r\n花子\r\nhanako@example.jp\r\n"));
+        FrmMain.SelectedAddless = "left over";
+        TFrmAddress book(FrmMain);
+        book.show();
+        if (c.row >= 0)
+            book.ListView_Main->topLevelItem(c.row)->setSelected(true);
+
+        Press(book.ListView_Main, c.key);
+
+        EXPECT_EQ(c.picked ? c.picked : "left over", FrmMain.SelectedAddless);
+        EXPECT_EQ(c.picked == nullptr, book.isVisible());
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(EnterKey, InThePhraseWindowChoosesFromTheListAndAddsFromTheInput) {
+    struct Case {
+        const char* what;
+        bool inList;  // else in the phrase input
+        int row;      // -1: none selected
+        const char* typed;
+        Key key;
+        const char* chosen;  // nullptr: none, the window stays open
+        std::vector<std::string> items;
+    };
+    const std::vector<std::string> two = {"拝啓", "敬具"};
+    const Case cases[] = {
+        {"Return on a phrase", true, 1, "", kReturn, "敬具", two},
+        {"keypad Enter on a phrase", true, 0, "", kKeypadEnter, "拝啓", two},
+        {"nothing selected: no choice, no error", true, -1, "", kReturn, nullptr, two},
+        {"Return in the input adds", false, -1, "草々", kReturn, nullptr, {"拝啓", "敬具", "草々"}},
+        {"blank input adds nothing", false, -1, "  ", kReturn, nullptr, two},
+        {"Ctrl+Return in the input adds nothing", false, -1, "草々", kCtrlReturn, nullptr, two},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes("tanbun.dat", Sjis("拝啓\r\n敬具\r\n"));
+        FrmMain.SelectedTanbun.clear();
+        TFrmTanbun window(FrmMain);
+        window.show();
+        if (c.row >= 0)
+            window.ListBox_Tanbun->item(c.row)->setSelected(true);
+        window.Edit1->setText(QString::fromUtf8(c.typed));
+
+        Press(c.inList ? static_cast<QWidget*>(window.ListBox_Tanbun) : window.Edit1, c.key);
+
+        EXPECT_EQ(c.chosen ? Sjis(c.chosen) : "", FrmMain.SelectedTanbun);
+        EXPECT_EQ(c.chosen == nullptr, window.isVisible());
+        std::vector<std::string> items;
+        for (int i = 0; i < window.ListBox_Tanbun->count(); ++i)
+            items.push_back(window.ListBox_Tanbun->item(i)->text().toStdString());
+        EXPECT_EQ(c.items, items);
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+}  // namespace
