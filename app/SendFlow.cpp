@@ -178,6 +178,7 @@ void TSendFlow::SpeedButton3Click() {
         return;
     // The password lives only as long as the send, out of reach of a core dump.
     platform::SecretScope password(ZelSMTP1.AuthPassword);
+    platform::SecretScope copyPassword(copyPassword_);
     std::optional<platform::NonDumpableScope> noDump;
     if (!settings.AuthUser.empty())
         noDump.emplace();
@@ -297,6 +298,9 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
     }
     ZelSMTP1.AuthPassword = std::move(*password);
     platform::WipeSecret(*password);
+    // AUTH wipes its password as soon as it is over; the copy for the Sent mailbox comes later.
+    if (settings.Copy.Wanted())
+        copyPassword_ = ZelSMTP1.AuthPassword;
     return true;
 }
 
@@ -453,7 +457,7 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
     pendingCopy_.reset();
     TSentCopyContext context{settings.Smtp,
                              settings.AuthUser,
-                             ZelSMTP1.AuthPassword,
+                             copyPassword_,
                              ZelSMTP1.CAFile,
                              ZelSMTP1.TimeOut,
                              ZelSMTP1.ReportLevel,
@@ -463,7 +467,7 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
     // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {
         if (passwordGiven_ && !passwordOverride_)
-            return std::optional<std::string>(ZelSMTP1.AuthPassword);
+            return std::optional<std::string>(copyPassword_);
         return Password(user, host);
     };
     Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しています"));

@@ -127,6 +127,8 @@ class TSendFlow {
     std::string copyWarning_;
     // The copy of the message the server accepted, until it is kept.
     std::optional<std::string> pendingCopy_;
+    // The password for the Sent copy, kept past AUTH only while a copy is wanted.
+    std::string copyPassword_;
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;
