@@ -1,6 +1,7 @@
 #include "app/SendFlow.h"
 #include "app/SendChecks.h"
 #include "app/SendFlowText.h"
+#include "app/SentCopy.h"
 
 #include <fstream>
 #include <optional>
@@ -30,6 +31,7 @@ struct TSendFlow::TSendSettings {
     std::string Security;
     std::string AuthUser;
     std::string CAFile;
+    TSentCopySettings Copy;
 };
 
 namespace {
@@ -56,18 +58,6 @@ std::string FromName(const std::string& name, const TWordCharset& charset) {
 
 void ShowBox(const char* utf8Text) {
     platform::ShowMessage(platform::Sjis(utf8Text));
-}
-
-// A socket port: the conversion takes any 32-bit value, but the socket would use only its low
-// 16 bits and connect somewhere the user never named. A port never stored is the 25 that the
-// options dialog shows.
-int32_t PortNumber(const std::string& text) {
-    const int32_t port = text.empty() ? 25 : StrToInt(text);
-    if (port < 1 || port > 65535) {
-        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
-                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
-    }
-    return port;
 }
 
 TSecurity SecurityOf(const std::string& text) {
@@ -176,6 +166,7 @@ void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides
 }
 
 void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
+    passwordGiven_ = password.has_value();
     passwordOverride_ = std::move(password);
     // A short string's bytes stay behind in the one it was moved from.
     if (password)
@@ -191,6 +182,7 @@ void TSendFlow::SpeedButton3Click() {
     TFlagScope sending(sending_);
     lastOutcome_ = Outcome::None;
     lastError_.clear();
+    copyWarning_.clear();
     connectionFailed_ = false;
 
     if (Fields.ToAddressEmpty()) {
@@ -216,6 +208,7 @@ void TSendFlow::SpeedButton3Click() {
         Fields.SetStatusText(Utf8Notice(unencodable_));
     // The password lives only as long as the send, out of reach of a core dump.
     platform::SecretScope password(ZelSMTP1.AuthPassword);
+    platform::SecretScope copyPassword(copyPassword_);
     std::optional<platform::NonDumpableScope> noDump;
     if (!settings.AuthUser.empty())
         noDump.emplace();
@@ -231,6 +224,14 @@ void TSendFlow::SpeedButton3Click() {
         return;
     }
     Report(message);
+    SaveCopy(settings);
+}
+
+TStringList TSendFlow::BlindCopies(const std::string& field) {
+    TStringList list;
+    if (!field.empty())
+        list.Add(field);
+    return list;
 }
 
 std::string TSendFlow::ReadSetting(const char* ident) {
@@ -301,6 +302,8 @@ TSendFlow::TSendSettings TSendFlow::ReadSettings() {
     values.Security = read("Security");
     values.AuthUser = read("AuthUser");
     values.CAFile = read("CAFile");
+    values.Copy = {read("SaveSent"),     read("ImapHost"), read("ImapPort"),
+                   read("ImapSecurity"), read("ImapUser"), read("SentFolder")};
     return values;
 }
 
@@ -330,6 +333,8 @@ void TSendFlow::ApplySettings(const TSendSettings& settings) {
                            "（パスワードは暗号化しない接続では送りません）"));
     }
     ZelSMTP1.AuthUser = settings.AuthUser;
+    if (settings.Copy.Wanted())
+        CheckSentCopySettings(settings.Copy);
     ZelSMTP1.CAFile = platform::SjisToUtf8(settings.CAFile);
     if (!ZelSMTP1.CAFile.empty() && !std::ifstream(ZelSMTP1.CAFile).is_open()) {
         throw Exception(platform::Sjis("証明書ファイル ") + settings.CAFile +
@@ -358,7 +363,7 @@ bool TSendFlow::SettleName(TCharset charset, TSendSettings& settings, TMessageTe
 bool TSendFlow::TakePassword(const TSendSettings& settings) {
     if (settings.AuthUser.empty())
         return true;
-    std::optional<std::string> password = Password(settings);
+    std::optional<std::string> password = Password(settings.AuthUser, settings.Smtp);
     if (!password || password->empty()) {
         lastOutcome_ = Outcome::NoPassword;
         ShowBox("パスワードがないので、送信をやめたよ。");
@@ -366,11 +371,15 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
     }
     ZelSMTP1.AuthPassword = std::move(*password);
     platform::WipeSecret(*password);
+    // AUTH wipes its password as soon as it is over; the copy for the Sent mailbox comes later.
+    if (settings.Copy.Wanted())
+        copyPassword_ = ZelSMTP1.AuthPassword;
     return true;
 }
 
-// The one given for this run first, then the keyring's, then the user's answer.
-std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
+// The one given for this run first, then the keyring's for the user and server, then the user's
+// answer.
+std::optional<std::string> TSendFlow::Password(const std::string& user, const std::string& host) {
     // Handed over, not copied: one copy of the password at a time.
     if (passwordOverride_) {
         std::optional<std::string> given = std::move(passwordOverride_);
@@ -381,11 +390,11 @@ std::optional<std::string> TSendFlow::Password(const TSendSettings& settings) {
     platform::CredentialStore& store = platform::CurrentCredentialStore();
     if (store.Available()) {
         // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.
-        const std::string key = platform::CredentialKey(settings.AuthUser, settings.Smtp);
-        if (std::optional<std::string> stored = store.ReadPassword(key))
+        if (std::optional<std::string> stored =
+                store.ReadPassword(platform::CredentialKey(user, host)))
             return stored;
     }
-    return Fields.AskPassword(settings.AuthUser);
+    return Fields.AskPassword(user);
 }
 
 // The addresses go to the checks in UTF-8 whatever the message's set, so that one outside ASCII
@@ -478,6 +487,8 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& messa
     // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
     if (!accepted_)
         throw Exception("Send did not complete");
+    if (settings.Copy.Wanted())
+        pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(EncodeAddressList(message.ToBlindCarbonCopy)));
     CloseAfterAcceptance();
 }
 
@@ -552,6 +563,38 @@ void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessag
     post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy, Utf8Words));
     for (const auto& line : message.Body)
         post.Body.Add(line);
+}
+
+// Only a message the server accepted has a copy waiting; the send stays a success whatever
+// becomes of it.
+void TSendFlow::SaveCopy(const TSendSettings& settings) {
+    if (!pendingCopy_)
+        return;
+    const std::string copy = std::move(*pendingCopy_);
+    pendingCopy_.reset();
+    TSentCopyContext context{settings.Smtp,
+                             settings.AuthUser,
+                             copyPassword_,
+                             ZelSMTP1.CAFile,
+                             ZelSMTP1.TimeOut,
+                             ZelSMTP1.ReportLevel,
+                             nullptr,
+                             nullptr};
+    context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
+    // The password given for the run serves the IMAP user too, though AUTH took it first.
+    context.PasswordOf = [this](const std::string& user, const std::string& host) {
+        if (passwordGiven_ && !passwordOverride_)
+            return std::optional<std::string>(copyPassword_);
+        return Password(user, host);
+    };
+    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しています"));
+    copyWarning_ = SaveSentCopy(settings.Copy, context, copy);
+    if (copyWarning_.empty()) {
+        Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しました。"));
+        return;
+    }
+    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存できませんでした。"));
+    platform::ShowMessage(CopyNotSavedText(copyWarning_));
 }
 
 void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {

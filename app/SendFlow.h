@@ -9,6 +9,7 @@
 
 #include "app/MessageCharset.h"
 #include "app/SendOutcome.h"
+#include "platform/StringList.h"
 
 class ECodePageError;
 class TZelSMTP;
@@ -88,10 +89,12 @@ class TSendFlow {
     void ZelSMTP1AuthenticationFailed(bool& Handled);
 
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
-    // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset") at every send; the stored
-    // values are then neither read nor changed. Values are UTF-8, as the store holds them.
+    // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset", and those of the Sent copy:
+    // "SaveSent", "ImapHost", "ImapPort", "ImapSecurity", "ImapUser", "SentFolder") at every send;
+    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds them.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
-    // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer.
+    // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer; it serves
+    // the IMAP user of the Sent copy too.
     void SetPasswordOverride(std::optional<std::string> password);
 
     // How the last send ended, for callers that report it (the command-line sender).
@@ -99,6 +102,9 @@ class TSendFlow {
     Outcome LastOutcome() const { return lastOutcome_; }
     // The message of the exception that ended the last send, empty when there was none.
     const std::string& LastError() const { return lastError_; }
+    // Why the copy of the last sent message was not kept in the Sent mailbox (Shift_JIS); empty
+    // when it was, or when none was asked for. The send stays a success either way.
+    const std::string& SentCopyWarning() const { return copyWarning_; }
 
   private:
     struct TSendSettings;
@@ -115,12 +121,14 @@ class TSendFlow {
     bool SettleCharacters(TSendSettings& settings, TMessageText& message);
     bool SettleUnicodeCharacters(const TSendSettings& settings, const TMessageText& message);
     bool TakePassword(const TSendSettings& settings);
-    std::optional<std::string> Password(const TSendSettings& settings);
+    std::optional<std::string> Password(const std::string& user, const std::string& host);
+    static TStringList BlindCopies(const std::string& field);
     bool HasServerAndSender(const TSendSettings& settings);
     bool PassesChecks(const TSendSettings& settings, const TMessageText& message);
     void Deliver(const TSendSettings& settings, const TMessageText& message);
     void FillPostMessage(const TSendSettings& settings, const TMessageText& message);
     void FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message);
+    void SaveCopy(const TSendSettings& settings);
     void CloseAfterAcceptance();
     void Report(const TMessageText& message);
     void RecordFailure(const std::exception& e, TSendOutcome outcome);
@@ -133,8 +141,14 @@ class TSendFlow {
     TComposeFields& Fields;
     std::map<std::string, std::string> overrides_;
     std::optional<std::string> passwordOverride_;
+    bool passwordGiven_ = false;
     Outcome lastOutcome_ = Outcome::None;
     std::string lastError_;
+    std::string copyWarning_;
+    // The copy of the message the server accepted, until it is kept.
+    std::optional<std::string> pendingCopy_;
+    // The password for the Sent copy, kept past AUTH only while a copy is wanted.
+    std::string copyPassword_;
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;

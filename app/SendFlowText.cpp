@@ -156,3 +156,12 @@ std::string MissingSettingsText(const std::string& missing) {
 std::string MissingSettingsQuestion(const std::string& missing) {
     return MissingSettingsText(missing) + platform::Sjis("\nオプション設定を開きますか?");
 }
+
+int32_t PortNumber(const std::string& text) {
+    const int32_t port = text.empty() ? 25 : StrToInt(text);
+    if (port < 1 || port > 65535) {
+        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
+                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
+    }
+    return port;
+}

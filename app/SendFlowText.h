@@ -39,3 +39,8 @@ std::string MachineDependentWarning(const std::vector<std::string>& characters);
 // question that offers the options dialog.
 std::string MissingSettingsText(const std::string& missing);
 std::string MissingSettingsQuestion(const std::string& missing);
+
+// A socket port from its setting: StrToInt's value, refused (ERangeError) outside 1 to 65535,
+// where the socket would use only the low 16 bits and connect somewhere the user never named.
+// A port never stored is the 25 that the options dialog shows.
+int32_t PortNumber(const std::string& text);

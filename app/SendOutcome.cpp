@@ -1,5 +1,6 @@
 #include "app/SendOutcome.h"
 
+#include "imap/ImapClient.h"
 #include "platform/CodePage.h"
 #include "smtp/ZelLines.h"
 #include "sock/Psock.h"
@@ -25,23 +26,6 @@ std::string RefusedList(const std::vector<TRefusedRecipient>& refused) {
     for (const TRefusedRecipient& r : refused)
         text += "\n" + r.Address + Sjis(" … ") + r.Reply;
     return text;
-}
-
-const char* CertificateReason(platform::TlsVerifyFailure reason) {
-    switch (reason) {
-        case platform::TlsVerifyFailure::UnknownIssuer:
-            return "証明書の発行元が信頼されていません";
-        case platform::TlsVerifyFailure::SelfSigned:
-            return "自己署名の証明書です";
-        case platform::TlsVerifyFailure::NameMismatch:
-            return "証明書の名前がサーバー名と一致しません";
-        case platform::TlsVerifyFailure::Expired:
-            return "証明書の有効期限が切れています";
-        case platform::TlsVerifyFailure::NotYetValid:
-            return "証明書はまだ有効になっていません";
-        default:
-            return "証明書を検証できません";
-    }
 }
 
 // The protection a well-known submission port goes with, secNone when the port has none.
@@ -129,7 +113,51 @@ const TCauseRow kCauses[] = {
      }},
 };
 
+// The rows of the Sent copy's causes: the first whose test holds gives the text.
+struct TCopyCauseRow {
+    bool (*Holds)(const std::exception& e);
+    std::string (*Text)(const std::exception& e, const std::string& folder);
+};
+
+const TCopyCauseRow kCopyCauses[] = {
+    {[](const std::exception& e) { return Is<EImapLoginError>(e); },
+     [](const std::exception& e, const std::string&) {
+         return Sjis("IMAP サーバーがログインを拒否しました（") + MessageOf(e) + Sjis("）");
+     }},
+    {[](const std::exception& e) { return Is<EImapAppendError>(e); },
+     [](const std::exception& e, const std::string& folder) {
+         return Sjis("フォルダー \"") + (folder.empty() ? std::string("Sent") : folder) +
+                Sjis("\" に保存できませんでした（") + MessageOf(e) + Sjis("）");
+     }},
+    {[](const std::exception& e) { return Is<ECertificateError>(e); },
+     [](const std::exception& e, const std::string&) {
+         return Sjis("IMAP サーバーの証明書を確かめられませんでした: ") +
+                Sjis(CertificateReason(dynamic_cast<const ECertificateError&>(e).Reason));
+     }},
+    {[](const std::exception& e) { return Is<EImapNoAnswer>(e); },
+     [](const std::exception&, const std::string&) {
+         return Sjis("IMAP サーバーから応答がありませんでした");
+     }},
+};
+
 }  // namespace
+
+const char* CertificateReason(platform::TlsVerifyFailure reason) {
+    switch (reason) {
+        case platform::TlsVerifyFailure::UnknownIssuer:
+            return "証明書の発行元が信頼されていません";
+        case platform::TlsVerifyFailure::SelfSigned:
+            return "自己署名の証明書です";
+        case platform::TlsVerifyFailure::NameMismatch:
+            return "証明書の名前がサーバー名と一致しません";
+        case platform::TlsVerifyFailure::Expired:
+            return "証明書の有効期限が切れています";
+        case platform::TlsVerifyFailure::NotYetValid:
+            return "証明書はまだ有効になっていません";
+        default:
+            return "証明書を検証できません";
+    }
+}
 
 std::string FailureCause(const std::exception& e, const TFailureScene& scene) {
     for (const TCauseRow& row : kCauses) {
@@ -155,4 +183,17 @@ std::string WithCause(const char* firstLineUtf8, const std::string& cause) {
 std::string Utf8Notice(char32_t character) {
     return platform::Sjis("ISO-2022-JP で表せない文字 ") + platform::CodePointName(character) +
            platform::Sjis(" があるので、UTF-8 で送ります");
+}
+
+std::string SentCopyCause(const std::exception& e, const std::string& folder) {
+    for (const TCopyCauseRow& row : kCopyCauses) {
+        if (row.Holds(e))
+            return row.Text(e, folder);
+    }
+    return MessageOf(e);
+}
+
+std::string CopyNotSavedText(const std::string& cause) {
+    return Sjis("メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: ") +
+           cause;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Tls.h"
 #include "smtp/Zelsmtp.h"
 
 enum class TSendOutcome {
@@ -17,7 +18,7 @@ enum class TSendOutcome {
     Unencodable,      // a character ISO-2022-JP cannot carry
     Declined,         // the user chose not to send
     NoPassword,       // AUTH needed a password and none was to be had
-    Sent,             // accepted for every recipient
+    Sent,             // accepted for every recipient (its Sent copy may still have failed)
     SentToSome,       // accepted for some recipients, refused for the others
     Failed,           // not sent
     NoReply           // the reply to the end of the message never came: it may have arrived
@@ -50,3 +51,11 @@ std::string WithCause(const char* firstLineUtf8, const std::string& cause);
 // The note in the status panel that the message goes out in UTF-8, naming the character
 // ISO-2022-JP could not carry.
 std::string Utf8Notice(char32_t character);
+
+// Why a server's certificate was not accepted (UTF-8).
+const char* CertificateReason(platform::TlsVerifyFailure reason);
+
+// Why the copy of a sent message was not kept in the mailbox folder (Shift_JIS; empty: "Sent"),
+// and the box that tells it: the message went out all the same.
+std::string SentCopyCause(const std::exception& e, const std::string& folder);
+std::string CopyNotSavedText(const std::string& cause);

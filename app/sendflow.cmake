@@ -6,5 +6,6 @@ add_library(tm_sendflow STATIC
     MessageCharset.cpp
     SendOutcome.cpp
     SendChecks.cpp
+    SentCopy.cpp
 )
-target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_jconvert tm_platform_core)
+target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_imap tm_jconvert tm_platform_core)

@@ -88,6 +88,11 @@ std::string Line(const std::string& text) {
 }
 
 int StatusOf(const TSendFlow& flow, std::ostream& err) {
+    if (!flow.SentCopyWarning().empty()) {
+        err << "tidemark-send: warning: the message was sent, but its copy was not kept in the "
+               "Sent mailbox: "
+            << platform::SjisToUtf8(flow.SentCopyWarning()) << std::endl;
+    }
     switch (flow.LastOutcome()) {
         case TSendFlow::Outcome::Sent:
             return ssSent;

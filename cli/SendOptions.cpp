@@ -17,6 +17,11 @@ const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--ca-file", "CAFile"},
     {"--password-command", ""},
     {"--charset", "Charset"},
+    {"--imap-host", "ImapHost"},
+    {"--imap-port", "ImapPort"},
+    {"--imap-security", "ImapSecurity"},
+    {"--imap-user", "ImapUser"},
+    {"--sent-folder", "SentFolder"},
 };
 // clang-format on
 
@@ -27,6 +32,16 @@ const std::map<std::string_view, bool TSendOptions::*> kFlagOptions = {
     {"--help", &TSendOptions::Help},
     {"--version", &TSendOptions::Version},
 };
+
+// Options that take no value and turn a setting on ("1") for this run.
+const std::map<std::string_view, std::string_view> kSettingFlags = {
+    {"--save-sent", "SaveSent"},
+};
+
+void RequireNoValue(const std::string& name, const std::optional<std::string>& value) {
+    if (value)
+        throw EUsageError(name + " takes no value");
+}
 
 // Options that take a wait in whole seconds.
 const std::map<std::string_view, int32_t TSendOptions::*> kSecondsOptions = {
@@ -74,6 +89,7 @@ void Store(TSendOptions& options, const std::string& name, std::string value) {
         options.BodyFile = std::move(value);
     } else if (name == "--password-command") {
         options.PasswordCommand = std::move(value);
+
     } else if (value == "utf-8" || value == "cp932") {
         options.Encoding = std::move(value);
     } else {
@@ -97,9 +113,13 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         if (!seen.insert(name).second)
             throw EUsageError(name + " given more than once");
         if (const auto flag = kFlagOptions.find(name); flag != kFlagOptions.end()) {
-            if (value)
-                throw EUsageError(name + " takes no value");
+            RequireNoValue(name, value);
             options.*(flag->second) = true;
+            continue;
+        }
+        if (const auto setting = kSettingFlags.find(name); setting != kSettingFlags.end()) {
+            RequireNoValue(name, value);
+            options.Overrides[std::string(setting->second)] = "1";
             continue;
         }
         if (!kValueOptions.contains(name) && !kSecondsOptions.contains(name))
@@ -117,9 +137,11 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
 }
 
 std::string OptionForSetting(const std::string& setting) {
-    for (const auto& [option, overridden] : kValueOptions) {
-        if (overridden == setting)
-            return std::string(option);
+    for (const auto* options : {&kValueOptions, &kSettingFlags}) {
+        for (const auto& [option, overridden] : *options) {
+            if (overridden == setting)
+                return std::string(option);
+        }
     }
     return setting;
 }
@@ -133,6 +155,9 @@ std::string SendUsage() {
            "                     [--security none|starttls|tls] [--auth-user TEXT]\n"
            "                     [--password-command CMD] [--ca-file PATH]\n"
            "                     [--timeout SECONDS] [--data-timeout SECONDS]\n"
+           "                     [--save-sent] [--imap-host HOST] [--imap-port TEXT]\n"
+           "                     [--imap-security tls|starttls] [--imap-user TEXT]\n"
+           "                     [--sent-folder NAME]\n"
            "                     [--verbose] [--help] [--version]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
@@ -151,6 +176,13 @@ std::string SendUsage() {
            "of the system's.\n"
            "--timeout bounds each wait for the server in seconds (default 5), except the\n"
            "wait for its reply to the end of the message: --data-timeout (default 600).\n"
+           "--save-sent keeps a copy of the sent message, with a Bcc line, in the IMAP\n"
+           "mailbox marked \\Sent (else \"Sent\"; --sent-folder names another) at --imap-host\n"
+           "(default the SMTP server), over --imap-security tls (default, port 993) or\n"
+           "starttls (port 143), as --imap-user (default the AUTH user). Its password is the\n"
+           "AUTH password for the same user, else --password-command's or the keyring's.\n"
+           "A copy that cannot be kept leaves the send a success, with a warning on\n"
+           "standard error. These options replace stored settings like --smtp.\n"
            "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
            "included); 2 usage, an unusable setting, a missing server or sender, a field\n"
            "with a line break or NUL, text that cannot be converted, a --strict refusal,\n"

@@ -20,7 +20,11 @@ _tidemark_send() {
             COMPREPLY=($(compgen -W 'auto iso-2022-jp utf-8' -- "$cur"))
             return
             ;;
-        --smtp)
+        --imap-security)
+            COMPREPLY=($(compgen -W 'tls starttls' -- "$cur"))
+            return
+            ;;
+        --smtp | --imap-host)
             COMPREPLY=($(compgen -A hostname -- "$cur"))
             return
             ;;
@@ -29,12 +33,13 @@ _tidemark_send() {
             return
             ;;
         --to | --cc | --bcc | --subject | --port | --user-id | --name | --email | \
-            --auth-user | --timeout | --data-timeout)
+            --auth-user | --timeout | --data-timeout | --imap-port | --imap-user | --sent-folder)
             return
             ;;
     esac
     COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --smtp --port --user-id
-        --name --email --encoding --charset --security --auth-user --password-command --ca-file --strict
-        --timeout --data-timeout --verbose --help --version' -- "$cur"))
+        --name --email --encoding --charset --security --auth-user --password-command --ca-file
+        --strict --timeout --data-timeout --save-sent --imap-host --imap-port --imap-security
+        --imap-user --sent-folder --verbose --help --version' -- "$cur"))
 }
 complete -o filenames -F _tidemark_send tidemark-send

@@ -93,15 +93,23 @@ void TZelSMTP::CheckHeaderTexts() const {
 }
 
 void TZelSMTP::AddAddressLine(const char* Name, const TStringList& Entries) {
-    if (Entries.Empty())
-        return;
+    if (!Entries.Empty())
+        FinalHeader.Add(AddressLine(Name, Entries));
+}
+
+std::string TZelSMTP::AddressLine(const char* Name, const TStringList& Entries) {
     std::string line = Name;
     for (int i = 0; i < Entries.Count(); ++i) {
         if (i > 0)
             line += ',';
         line += Entries[i];
     }
-    FinalHeader.Add(line);
+    return line;
+}
+
+std::string TZelSMTP::SentCopy(const TStringList& BlindCopies) const {
+    const std::string bcc = BlindCopies.Empty() ? "" : AddressLine("Bcc: ", BlindCopies);
+    return HeaderText(bcc) + WithoutDotStuffing(ContentStream.Data());
 }
 
 void TZelSMTP::AddContentType(bool Multipart) {

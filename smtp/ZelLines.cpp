@@ -102,6 +102,21 @@ void WriteDotStuffed(TStream& Out, std::string_view Lines) {
     }
 }
 
+std::string WithoutDotStuffing(std::string_view Lines) {
+    std::string text;
+    text.reserve(Lines.size());
+    size_t start = 0;
+    while (start < Lines.size()) {
+        if (Lines[start] == '.')
+            ++start;
+        const size_t dotLine = Lines.find("\n.", start);
+        const size_t stop = dotLine == std::string_view::npos ? Lines.size() : dotLine + 1;
+        text.append(Lines.substr(start, stop - start));
+        start = stop;
+    }
+    return text;
+}
+
 std::string FoldHeaderLine(std::string_view Line, bool Everywhere) {
     if (Everywhere && Line.size() > kFoldWidth)
         return Fold(Line, FoldPoints(Line), kFoldWidth);

@@ -22,6 +22,9 @@ void AppendContentLine(std::string& Out, std::string_view Line);
 // Writes CR LF-terminated Lines to Out, doubling a "." at the start of each line.
 void WriteDotStuffed(TStream& Out, std::string_view Lines);
 
+// Lines as they were before WriteDotStuffed: one "." less at the start of each line.
+std::string WithoutDotStuffing(std::string_view Lines);
+
 // The code of a reply line as Transaction reads it: up to ten leading digits, 0 when there are
 // none or they overflow; raises ERangeError above what ReplyCode holds.
 int ReplyCodeOf(const std::string& Line);

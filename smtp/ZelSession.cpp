@@ -5,8 +5,8 @@
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Secret.h"
+#include "platform/ValueScope.h"
 #include "smtp/ZelLines.h"
-#include "smtp/ZelScope.h"
 #include "smtp/Zelsmtp.h"
 
 namespace {

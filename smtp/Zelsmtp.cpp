@@ -5,8 +5,8 @@
 
 #include "jconvert/LongLines.h"
 #include "platform/Exception.h"
+#include "platform/ValueScope.h"
 #include "smtp/ZelLines.h"
-#include "smtp/ZelScope.h"
 #include "smtp/ZelUtf8.h"
 
 namespace {
@@ -203,13 +203,18 @@ void TZelSMTP::RefuseMessage() {
 }
 
 void TZelSMTP::WriteHeaderText() {
-    // The list keeps one line per header, so that it can be searched and checked; a line too
-    // long for mail is folded only on its way out.
+    WriteInPieces(HeaderText(""));
+}
+
+// The list keeps one line per header, so that it can be searched and checked; a line too long
+// for mail is folded only on its way out. ExtraLine, when given, ends the header.
+std::string TZelSMTP::HeaderText(const std::string& ExtraLine) const {
     std::string text;
     for (const std::string& line : FinalHeader)
         text.append(FoldHeaderLine(line, TextIsUtf8)).append("\r\n");
-    text += "\r\n\r\n";
-    WriteInPieces(text);
+    if (!ExtraLine.empty())
+        text.append(FoldHeaderLine(ExtraLine, TextIsUtf8)).append("\r\n");
+    return text + "\r\n\r\n";
 }
 
 // Write takes at most 65535 bytes at a time.

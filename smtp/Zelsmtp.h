@@ -117,6 +117,11 @@ class TZelSMTP : public TPowersock {
     // Utf8: the entry is UTF-8, not Shift_JIS.
     static std::vector<std::string> SplitRecipients(const std::string& Entry, bool Utf8 = false);
 
+    // The message as the server received it in the last Send (the header text and the content
+    // without the dot-stuffing), with a "Bcc: " line naming BlindCopies at the end of the
+    // header when there are any: the sender's own copy.
+    std::string SentCopy(const TStringList& BlindCopies) const;
+
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
     // Published properties (Host, Port, TimeOut, ReportLevel, OnDisconnect, OnStatus,
@@ -202,6 +207,7 @@ class TZelSMTP : public TPowersock {
     std::string EndMessage(bool WithQuit);
     void AwaitMessageReply();
     void WriteHeaderText();
+    std::string HeaderText(const std::string& ExtraLine) const;
     void WriteInPieces(const std::string& Text);
     void SendPipelined();
     std::vector<TGroupCommand> GroupCommands() const;
@@ -211,6 +217,7 @@ class TZelSMTP : public TPowersock {
 
     void CheckHeaderTexts() const;
     void AddAddressLine(const char* Name, const TStringList& Entries);
+    static std::string AddressLine(const char* Name, const TStringList& Entries);
     void AddContentType(bool Multipart);
     void MakeBoundary();
     bool BodyHasLineStarting(const std::string& Prefix) const;

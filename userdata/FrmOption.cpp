@@ -1,5 +1,6 @@
 #include "userdata/FrmOption.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -7,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <span>
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -46,8 +48,31 @@ const char* const kUsualPorts[] = {"25", "587", "465"};
 // values ("" reads as automatic, too).
 constexpr Protection kCharsets[] = {
     {"自動", "auto"}, {"ISO-2022-JP", "iso-2022-jp"}, {"UTF-8", "utf-8"}};
+// The protections of the IMAP connection of the Sent copy (never none: it logs in), and theirs.
+constexpr Protection kImapProtections[] = {{"SSL/TLS", "tls"}, {"STARTTLS", "starttls"}};
+const char* const kUsualImapPorts[] = {"993", "143"};
 
 const char* const kNeedUser = "認証ユーザー名を入力してください。";
+
+// The caption at the left of a field, right-aligned against it.
+QLabel* CaptionFor(QWidget* field, const char* caption, int fieldLeft) {
+    auto* label = new QLabel(FromSjis(Sjis(caption)), field->parentWidget());
+    label->setGeometry(kLabelLeft, field->y(), fieldLeft - kLabelLeft - kLabelGap, kRowHeight);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setBuddy(field);
+    return label;
+}
+
+// The choice of a connection's protection, with its caption.
+QComboBox* AddProtectionRow(QWidget* group, QLabel*& label, int top,
+                            std::span<const Protection> protections) {
+    auto* box = new QComboBox(group);
+    box->setGeometry(kSecurityEditLeft, top, 121, kRowHeight);
+    for (const Protection& p : protections)
+        box->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
+    label = CaptionFor(box, "接続の保護：", kSecurityEditLeft);
+    return box;
+}
 
 QString AskForCaFile(QWidget* owner) {
     return QFileDialog::getOpenFileName(
@@ -94,25 +119,26 @@ void TFrmOption::CreateControls() {
     connect(Button2, &QPushButton::clicked, this, &TFrmOption::Button2Click);
     CreateSecurityPage();
     CreateCharsetPage();
+    CreateSentCopyPage();
 }
 
 void TFrmOption::CreateCharsetPage() {
-    TabSheet3 = new QWidget;
-    PageControl1->addTab(TabSheet3, FromSjis(Sjis("メール")));
-    GroupBox5 = new QGroupBox(FromSjis(Sjis("文字コード")), TabSheet3);
-    GroupBox5->setGeometry(8, 8, 343, 105);
-    ComboBox_charset = new QComboBox(GroupBox5);
+    TabSheet4 = new QWidget;
+    PageControl1->addTab(TabSheet4, FromSjis(Sjis("メール")));
+    GroupBox6 = new QGroupBox(FromSjis(Sjis("文字コード")), TabSheet4);
+    GroupBox6->setGeometry(8, 8, 343, 105);
+    ComboBox_charset = new QComboBox(GroupBox6);
     ComboBox_charset->setGeometry(kEditLeft, 20, 121, kRowHeight);
     for (const Protection& c : kCharsets)
         ComboBox_charset->addItem(FromSjis(Sjis(c.caption)), QString::fromLatin1(c.value));
-    Label10 = new QLabel(FromSjis(Sjis("文字コード：")), GroupBox5);
-    Label10->setGeometry(kLabelLeft, 20, kEditLeft - kLabelLeft - kLabelGap, kRowHeight);
-    Label10->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label10->setBuddy(ComboBox_charset);
+    Label16 = new QLabel(FromSjis(Sjis("文字コード：")), GroupBox6);
+    Label16->setGeometry(kLabelLeft, 20, kEditLeft - kLabelLeft - kLabelGap, kRowHeight);
+    Label16->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label16->setBuddy(ComboBox_charset);
     Label_charset =
         new QLabel(FromSjis(Sjis("自動: ふだんは ISO-2022-JP で送り、絵文字など ISO-2022-JP "
                                  "で表せない文字があるときだけ、メール全体を UTF-8 で送ります。")),
-                   GroupBox5);
+                   GroupBox6);
     Label_charset->setGeometry(kLabelLeft, 46, 331, 52);
     Label_charset->setWordWrap(true);
 }
@@ -123,14 +149,7 @@ void TFrmOption::CreateSecurityPage() {
 
     GroupBox3 = new QGroupBox(FromSjis(Sjis("サーバーとの接続")), TabSheet2);
     GroupBox3->setGeometry(8, 8, 343, 77);
-    ComboBox_security = new QComboBox(GroupBox3);
-    ComboBox_security->setGeometry(kSecurityEditLeft, 20, 121, kRowHeight);
-    for (const Protection& p : kProtections)
-        ComboBox_security->addItem(FromSjis(Sjis(p.caption)), QString::fromLatin1(p.value));
-    Label6 = new QLabel(FromSjis(Sjis("接続の保護：")), GroupBox3);
-    Label6->setGeometry(kLabelLeft, 20, kSecurityEditLeft - kLabelLeft - kLabelGap, kRowHeight);
-    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label6->setBuddy(ComboBox_security);
+    ComboBox_security = AddProtectionRow(GroupBox3, Label6, 20, kProtections);
     Edit_cafile = AddRow(GroupBox3, Label7, "証明書ファイル：", 46, kSecurityEditLeft, 197);
     Button_cafile = new QPushButton("...", GroupBox3);
     Button_cafile->setGeometry(309, 46, 26, kRowHeight);
@@ -151,10 +170,36 @@ void TFrmOption::CreateSecurityPage() {
     connect(Button_forget, &QPushButton::clicked, this, &TFrmOption::Button_forgetClick);
 }
 
+void TFrmOption::CreateSentCopyPage() {
+    TabSheet3 = new QWidget;
+    PageControl1->addTab(TabSheet3, FromSjis(Sjis("送信済み")));
+    GroupBox5 = new QGroupBox(FromSjis(Sjis("送信済みフォルダー（ＩＭＡＰ）")), TabSheet3);
+    GroupBox5->setGeometry(8, 8, 343, 190);
+    CheckBox_savesent =
+        new QCheckBox(FromSjis(Sjis("送信したメールのコピーを保存する")), GroupBox5);
+    CheckBox_savesent->setGeometry(kLabelLeft + 4, 18, 323, kRowHeight);
+    Edit_imaphost = AddRow(GroupBox5, Label10, "ＩＭＡＰサーバ：", 42, kSecurityEditLeft, 227);
+    Edit_imaphost->setPlaceholderText(FromSjis(Sjis("空欄ならＳＭＴＰサーバ")));
+    ComboBox_imapsecurity = AddProtectionRow(GroupBox5, Label11, 66, kImapProtections);
+    Edit_imapport = AddRow(GroupBox5, Label12, "ポート：", 90, kSecurityEditLeft, 45);
+    Edit_imapport->setPlaceholderText(kUsualImapPorts[0]);
+    Edit_imapuser = AddRow(GroupBox5, Label13, "ユーザー名：", 114, kSecurityEditLeft, 227);
+    Edit_imapuser->setPlaceholderText(FromSjis(Sjis("空欄なら認証ユーザー名")));
+    Edit_imappassword = AddRow(GroupBox5, Label14, "パスワード：", 138, kSecurityEditLeft, 227);
+    Edit_imappassword->setEchoMode(QLineEdit::Password);
+    Edit_imappassword->setPlaceholderText(FromSjis(Sjis("認証ユーザーと別のときだけ")));
+    Edit_sentfolder = AddRow(GroupBox5, Label15, "フォルダー：", 162, kSecurityEditLeft, 227);
+    Edit_sentfolder->setPlaceholderText(
+        FromSjis(Sjis("空欄なら \\Sent の印のもの、なければ Sent")));
+    connect(ComboBox_imapsecurity, &QComboBox::activated, this,
+            &TFrmOption::ComboBox_imapsecurityChange);
+}
+
 // Without a keyring there is nowhere to keep a password: the compose window asks at send time.
 void TFrmOption::ShowKeyringState() {
     const bool available = platform::CurrentCredentialStore().Available();
     Edit_password->setEnabled(available);
+    Edit_imappassword->setEnabled(available);
     Button_forget->setEnabled(available);
     Label_keyring->setText(FromSjis(Sjis(
         available
@@ -166,23 +211,28 @@ QLineEdit* TFrmOption::AddRow(QWidget* group, QLabel*& label, const char* captio
                               int editLeft, int editWidth) {
     auto* edit = new QLineEdit(group);
     edit->setGeometry(editLeft, top, editWidth, kRowHeight);
-    label = new QLabel(FromSjis(Sjis(caption)), group);
-    label->setGeometry(kLabelLeft, top, editLeft - kLabelLeft - kLabelGap, kRowHeight);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setBuddy(edit);
+    label = CaptionFor(edit, caption, editLeft);
     return edit;
 }
 
 std::vector<TFrmOption::Field> TFrmOption::Fields() const {
-    return {{"UserID", Edit_userid}, {"Smtp", Edit_smtp},   {"Port", Edit_port},
-            {"Name", Edit_name},     {"Email", Edit_email}, {"AuthUser", Edit_authuser},
-            {"CAFile", Edit_cafile}};
+    return {{"UserID", Edit_userid},
+            {"Smtp", Edit_smtp},
+            {"Port", Edit_port},
+            {"Name", Edit_name},
+            {"Email", Edit_email},
+            {"AuthUser", Edit_authuser},
+            {"CAFile", Edit_cafile},
+            {"ImapHost", Edit_imaphost},
+            {"ImapPort", Edit_imapport},
+            {"ImapUser", Edit_imapuser},
+            {"SentFolder", Edit_sentfolder}};
 }
 
 // A stored value the list does not know is shown, and kept, as it is; an empty one is the
-// first choice.
-void TFrmOption::ShowChoice(QComboBox* box, const std::string& value) {
-    const QString stored = value.empty() ? box->itemData(0).toString() : FromSjis(value);
+// list's value unset.
+void TFrmOption::ShowChoice(QComboBox* box, const std::string& value, const char* unset) {
+    const QString stored = FromSjis(value.empty() ? unset : value);
     int index = box->findData(stored);
     if (index < 0) {
         box->addItem(stored, stored);
@@ -191,7 +241,7 @@ void TFrmOption::ShowChoice(QComboBox* box, const std::string& value) {
     box->setCurrentIndex(index);
 }
 
-std::string TFrmOption::Choice(const QComboBox* box) {
+std::string TFrmOption::ChoiceValue(const QComboBox* box) {
     return platform::ToSjis(box->currentData().toString());
 }
 
@@ -201,19 +251,41 @@ std::string TFrmOption::PasswordKey() const {
 }
 
 bool TFrmOption::StorePassword() {
-    const QString password = Edit_password->text();
-    if (password.isEmpty())
+    if (Edit_password->text().isEmpty())
         return true;  // the kept one stays
     if (Edit_authuser->text().isEmpty()) {
         platform::ShowMessage(Sjis(kNeedUser));
         return false;
     }
-    if (!platform::CurrentCredentialStore().WritePassword(PasswordKey(),
-                                                          password.toUtf8().toStdString())) {
+    return KeepPassword(Edit_password, PasswordKey());
+}
+
+// The password of an IMAP user other than the AUTH user, under that user and the IMAP server
+// (the SMTP server when none is named), as the send looks it up. The AUTH user's own password
+// serves its IMAP login and is not stored twice.
+bool TFrmOption::StoreImapPassword() {
+    if (Edit_imappassword->text().isEmpty())
+        return true;
+    const QString user = Edit_imapuser->text();
+    if (user.isEmpty() || user == Edit_authuser->text()) {
+        platform::ShowMessage(
+            Sjis("ＩＭＡＰのユーザー名が認証ユーザー名と同じときは、認証の"
+                 "パスワードを使います。別のユーザー名を入力してください。"));
+        return false;
+    }
+    const QString host =
+        Edit_imaphost->text().isEmpty() ? Edit_smtp->text() : Edit_imaphost->text();
+    return KeepPassword(Edit_imappassword,
+                        platform::CredentialKey(platform::ToSjis(user), platform::ToSjis(host)));
+}
+
+bool TFrmOption::KeepPassword(QLineEdit* edit, const std::string& key) {
+    if (!platform::CurrentCredentialStore().WritePassword(key,
+                                                          edit->text().toUtf8().toStdString())) {
         platform::ShowMessage(Sjis("パスワードをキーリングに保存できませんでした。"));
         return false;
     }
-    Edit_password->clear();
+    edit->clear();
     return true;
 }
 
@@ -228,8 +300,10 @@ void TFrmOption::FormCreate() {
                     ? QString::fromStdString(reg.ReadUtf8String(kSection, field.name, fallback))
                     : FromSjis(reg.ReadString(kSection, field.name, fallback)));
         }
-        ShowChoice(ComboBox_security, reg.ReadString(kSection, "Security", ""));
-        ShowChoice(ComboBox_charset, reg.ReadString(kSection, "Charset", ""));
+        ShowChoice(ComboBox_security, reg.ReadString(kSection, "Security", ""), "none");
+        ShowChoice(ComboBox_imapsecurity, reg.ReadString(kSection, "ImapSecurity", ""), "tls");
+        ShowChoice(ComboBox_charset, reg.ReadString(kSection, "Charset", ""), "auto");
+        CheckBox_savesent->setChecked(reg.ReadString(kSection, "SaveSent", "") == "1");
     } catch (const std::exception& e) {
         platform::HandleException(e);
     }
@@ -237,13 +311,15 @@ void TFrmOption::FormCreate() {
 
 void TFrmOption::Button1Click() {
     try {
-        if (!StorePassword())
+        if (!StorePassword() || !StoreImapPassword())
             return;
         TRegIniFile reg;
         for (const Field& field : Fields())
             StoreField(reg, field);
-        reg.WriteString(kSection, "Security", Choice(ComboBox_security));
-        reg.WriteString(kSection, "Charset", Choice(ComboBox_charset));
+        reg.WriteString(kSection, "Security", ChoiceValue(ComboBox_security));
+        reg.WriteString(kSection, "Charset", ChoiceValue(ComboBox_charset));
+        reg.WriteString(kSection, "ImapSecurity", ChoiceValue(ComboBox_imapsecurity));
+        reg.WriteString(kSection, "SaveSent", CheckBox_savesent->isChecked() ? "1" : "");
     } catch (const std::exception& e) {
         platform::HandleException(e);
         return;
@@ -266,11 +342,22 @@ void TFrmOption::Button2Click() {
 
 void TFrmOption::ComboBox_securityChange() {
     const int chosen = ComboBox_security->currentIndex();
-    if (chosen < 1 || chosen >= static_cast<int>(std::size(kUsualPorts)))
-        return;  // no protection, or a value the list does not know
-    for (const char* port : kUsualPorts) {
-        if (Edit_port->text() == QLatin1String(port)) {
-            Edit_port->setText(kUsualPorts[chosen]);
+    if (chosen >= 1)  // not for no protection
+        OfferUsualPort(Edit_port, chosen, kUsualPorts);
+}
+
+void TFrmOption::ComboBox_imapsecurityChange() {
+    OfferUsualPort(Edit_imapport, ComboBox_imapsecurity->currentIndex(), kUsualImapPorts);
+}
+
+// The port of the chosen protection, while the field holds the usual port of another one; any
+// other port, and a value the list does not know, are the user's own choice.
+void TFrmOption::OfferUsualPort(QLineEdit* port, int chosen, std::span<const char* const> usual) {
+    if (chosen < 0 || chosen >= static_cast<int>(usual.size()))
+        return;
+    for (const char* candidate : usual) {
+        if (port->text() == QLatin1String(candidate)) {
+            port->setText(usual[chosen]);
             return;
         }
     }

@@ -2,12 +2,17 @@
 // The options dialog: the SMTP server, port, user id, sender name and sender address, read from
 // the settings store when the dialog is created and written back by OK. A second page holds the
 // connection's protection, the AUTH user name, its password (kept in the keyring, never in the
-// settings store) and an optional CA bundle; a third the character set messages go out in.
+// settings store) and an optional CA bundle. A third page holds the character set messages go out
+// in; a fourth the copy of each sent message in the Sent mailbox over IMAP: whether to keep it, the
+// server, protection, port, user, that user's password (in the keyring) and the mailbox.
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <span>
+#include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -32,6 +37,8 @@ class TFrmOption : public QDialog {
     void Button2Click();
     // A protection chosen while the port is that of another protection offers its usual port.
     void ComboBox_securityChange();
+    // The same for the protection of the Sent copy's IMAP connection (993 and 143).
+    void ComboBox_imapsecurityChange();
     // "...": puts the chosen CA bundle into the field.
     void Button_cafileClick();
     // "忘れる": deletes the password kept for the user and server as typed.
@@ -74,21 +81,40 @@ class TFrmOption : public QDialog {
 
     QWidget* TabSheet3;
     QGroupBox* GroupBox5;
-    QLabel* Label10;
+    QWidget* TabSheet4;
+    QGroupBox* GroupBox6;
+    QLabel* Label16;
     QLabel* Label_charset;  // what the automatic choice does
     QComboBox* ComboBox_charset;
+    QCheckBox* CheckBox_savesent;
+    QLabel* Label10;
+    QLabel* Label11;
+    QLabel* Label12;
+    QLabel* Label13;
+    QLabel* Label14;
+    QLabel* Label15;
+    QLineEdit* Edit_imaphost;
+    QComboBox* ComboBox_imapsecurity;
+    QLineEdit* Edit_imapport;
+    QLineEdit* Edit_imapuser;
+    QLineEdit* Edit_imappassword;
+    QLineEdit* Edit_sentfolder;
 
   private:
     void CreateControls();
     void CreateSecurityPage();
     void CreateCharsetPage();
+    void CreateSentCopyPage();
     QLineEdit* AddRow(QWidget* group, QLabel*& label, const char* caption, int top, int editLeft,
                       int editWidth);
     void ShowKeyringState();
-    static void ShowChoice(QComboBox* box, const std::string& value);
-    static std::string Choice(const QComboBox* box);
-    // Stores a typed password; false (after telling the user) when it could not be kept.
+    static void ShowChoice(QComboBox* box, const std::string& value, const char* unset);
+    static std::string ChoiceValue(const QComboBox* box);
+    static void OfferUsualPort(QLineEdit* port, int chosen, std::span<const char* const> usual);
+    // Store a typed password; false (after telling the user) when it could not be kept.
     bool StorePassword();
+    bool StoreImapPassword();
+    static bool KeepPassword(QLineEdit* edit, const std::string& key);
     std::string PasswordKey() const;
     // The fields in the order they are read and written, with their value names.
     struct Field {

@@ -1,5 +1,6 @@
 // The options dialog over a private settings store.
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -173,9 +174,9 @@ TEST_F(FrmOptionTest, CharsetIsShownAndStored) {
     }
     TFrmOption dialog;
     EXPECT_EQ(dialog.PageControl1->tabText(2).toStdString(), "メール");
-    EXPECT_EQ(dialog.GroupBox5->title().toStdString(), "文字コード");
-    EXPECT_EQ(dialog.Label10->text().toStdString(), "文字コード：");
-    EXPECT_EQ(dialog.Label10->buddy(), dialog.ComboBox_charset);
+    EXPECT_EQ(dialog.GroupBox6->title().toStdString(), "文字コード");
+    EXPECT_EQ(dialog.Label16->text().toStdString(), "文字コード：");
+    EXPECT_EQ(dialog.Label16->buddy(), dialog.ComboBox_charset);
 }
 
 TEST_F(FrmOptionTest, Layout) {
@@ -183,7 +184,7 @@ TEST_F(FrmOptionTest, Layout) {
     EXPECT_EQ(dialog.windowTitle().toStdString(), "オプション設定");
     EXPECT_EQ(dialog.size(), QSize(375, 304));
     EXPECT_EQ(dialog.PageControl1->height(), 239);
-    ASSERT_EQ(dialog.PageControl1->count(), 3);
+    ASSERT_EQ(dialog.PageControl1->count(), 4);
     EXPECT_EQ(dialog.PageControl1->tabText(0).toStdString(), "接続設定");
     EXPECT_EQ(dialog.GroupBox1->title().toStdString(), "サーバー情報");
     EXPECT_EQ(dialog.GroupBox1->size(), QSize(343, 105));
@@ -364,6 +365,67 @@ TEST_F(FrmOptionSecurityTest, ForgetDeletesOnlyThePasswordOfTheTypedUserAndServe
     EXPECT_EQ(boxes.Texts(),
               std::vector<std::string>{"パスワードをキーリングから消せませんでした。"});
     EXPECT_EQ(keyring.passwords.size(), 1u);
+}
+
+// The Sent page: its settings round trip; a password typed for another IMAP user is kept under
+// that user and the IMAP server (the SMTP server when none is named), never for the AUTH user.
+TEST_F(FrmOptionSecurityTest, SentCopyPageStoresItsSettingsAndAnotherUsersPassword) {
+    struct Step {
+        bool save;
+        int protection;
+        const char* host;
+        const char* port;
+        const char* user;
+        const char* typed;
+        std::map<std::string, std::string> kept;  // empty: the dialog refuses and stays open
+    };
+    const std::vector<Step> steps = {
+        {true, 0, "", "", "", "", {}},
+        {true, 1, "imap.invalid", "1143", "archive", "pw1", {{"archive@imap.invalid", "pw1"}}},
+        {false, 0, "", "993", "archive", "pw2", {{"archive@smtp.invalid", "pw2"}}},
+        {true, 0, "", "", "taro", "pw3", {}},  // the AUTH user's password serves the copy
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.port);
+        keyring.passwords.clear();
+        boxes.boxes.clear();
+        TFrmOption dialog;
+        dialog.show();
+        dialog.Edit_smtp->setText("smtp.invalid");
+        dialog.Edit_authuser->setText("taro");
+        dialog.CheckBox_savesent->setChecked(s.save);
+        dialog.ComboBox_imapsecurity->setCurrentIndex(s.protection);
+        dialog.Edit_imaphost->setText(s.host);
+        dialog.Edit_imapport->setText(s.port);
+        dialog.Edit_imapuser->setText(s.user);
+        dialog.Edit_imappassword->setText(s.typed);
+        dialog.Edit_sentfolder->setText("Gesendet");
+        dialog.Button1Click();
+        const bool refused = *s.typed != '\0' && s.kept.empty();
+        EXPECT_EQ(dialog.isVisible(), refused);
+        EXPECT_EQ(keyring.passwords, s.kept);
+        EXPECT_EQ(boxes.boxes.size(), refused ? 1u : 0u);
+        if (refused)
+            continue;
+        EXPECT_EQ(StoredValue("SaveSent"), s.save ? "1" : "");
+        EXPECT_EQ(StoredValue("ImapSecurity"), s.protection == 0 ? "tls" : "starttls");
+        TFrmOption again;
+        EXPECT_EQ(again.CheckBox_savesent->isChecked(), s.save);
+        EXPECT_EQ(again.ComboBox_imapsecurity->currentIndex(), s.protection);
+        EXPECT_EQ(again.Edit_imapport->text().toStdString(), s.port);
+        EXPECT_EQ(again.Edit_imapuser->text().toStdString(), s.user);
+        EXPECT_EQ(again.Edit_sentfolder->text().toStdString(), "Gesendet");
+        EXPECT_TRUE(again.Edit_imappassword->text().isEmpty());
+    }
+    for (const auto& [port, protection, offered] :
+         std::vector<std::tuple<const char*, int, const char*>>{
+             {"993", 1, "143"}, {"143", 0, "993"}, {"1993", 1, "1993"}}) {
+        TFrmOption dialog;
+        dialog.Edit_imapport->setText(port);
+        dialog.ComboBox_imapsecurity->setCurrentIndex(protection);
+        emit dialog.ComboBox_imapsecurity->activated(protection);
+        EXPECT_EQ(dialog.Edit_imapport->text().toStdString(), offered) << port;
+    }
 }
 
 TEST_F(FrmOptionSecurityTest, FileChooserFillsTheCaFieldUnlessCancelled) {

@@ -1,8 +1,8 @@
 #pragma once
-// A wait that runs longer than TimeOut for one reply, set back however the wait ends.
+// Gives a value another for the length of a scope, however the scope ends (a longer or shorter
+// wait, say).
 #include <cstdint>
 
-// Gives a value another for the length of a scope, however the scope ends.
 class ValueScope {
   public:
     ValueScope(int32_t& Value, int32_t During) : value_(Value), saved_(Value) { value_ = During; }

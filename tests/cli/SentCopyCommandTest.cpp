@@ -1,0 +1,95 @@
+// tidemark-send --save-sent against a real SMTP server and a real IMAP server: the copy lands in
+// the Sent mailbox, and a copy that cannot be kept leaves exit status 0 with a warning.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "tests/support/ImapServer.h"
+#include "tests/support/SinkProcess.h"
+#include "tests/support/TestCertificates.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(SentCopyCommandTest, CopiesAndWarnings) {
+    SinkProcess sink(TestCertificates::SinkOptions("good", "starttls", "PLAIN"));
+    ASSERT_NE(sink.Port, 0);
+    ImapServer imap;
+    ASSERT_TRUE(imap.Listening()) << imap.Log();
+    QTemporaryDir config;
+    const std::string fromFile = "cat '" + TestCertificates::Path("password") + "'";
+    const std::string warning =
+        "tidemark-send: warning: the message was sent, but its copy was "
+        "not kept in the Sent mailbox: ";
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        int status;
+        std::string err;  // "": no warning
+        int copies;       // in the Sent mailbox afterwards
+    } cases[] = {
+        {"STARTTLS",
+         {"--imap-security", "starttls", "--imap-port", std::to_string(imap.StartTlsPort)},
+         0,
+         "",
+         1},
+        {"SSL/TLS, the default", {"--imap-port", std::to_string(imap.TlsPort)}, 0, "", 2},
+        {"refused login",
+         {"--imap-port", std::to_string(imap.TlsPort), "--imap-user", "someone-else"},
+         0,
+         warning + "IMAP サーバーがログインを拒否しました",
+         2},
+        {"unusable IMAP port", {"--imap-port", "99999"}, 2, "ポート番号 99999", 2},
+        {"unknown IMAP protection", {"--imap-security", "none"}, 2, "IMAP の接続の保護", 2},
+    };
+    int accepted = 0;
+    for (const auto& c : cases) {
+        std::vector<std::string> args{TIDEMARK_SEND,
+                                      "--to",
+                                      "to@localhost",
+                                      "--bcc",
+                                      "hidden@localhost",
+                                      "--smtp",
+                                      "127.0.0.1",
+                                      "--port",
+                                      std::to_string(sink.Port),
+                                      "--email",
+                                      "me@localhost",
+                                      "--security",
+                                      "starttls",
+                                      "--auth-user",
+                                      kAuthUser,
+                                      "--ca-file",
+                                      TestCertificates::Path("ca.pem"),
+                                      "--password-command",
+                                      fromFile,
+                                      "--save-sent",
+                                      "--verbose"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ChildResult r =
+            RunChild(args, "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
+        EXPECT_EQ(r.status, c.status) << c.name << r.err;
+        if (c.status == 0) {
+            EXPECT_EQ(sink.StoredCount(), ++accepted) << c.name;
+        }
+        EXPECT_EQ(Contains(r.err, warning), c.status == 0 && !c.err.empty()) << c.name << r.err;
+        if (!c.err.empty()) {
+            EXPECT_TRUE(Contains(r.err, c.err)) << c.name << r.err;
+        }
+        EXPECT_EQ(imap.Stored("Sent").size(), c.copies) << c.name;
+        EXPECT_FALSE(Contains(r.out + r.err, kAuthPassword)) << c.name;
+    }
+    // The copy names the blind-copy recipient the header sent to the server leaves out.
+    QFile copy(imap.Stored("Sent").value(0));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copy.readAll().contains("\r\nBcc: hidden@localhost\r\n"));
+    EXPECT_FALSE(Contains(imap.Log(), kAuthPassword));
+}
+
+}  // namespace
