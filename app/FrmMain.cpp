@@ -353,7 +353,7 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::SpeedButton3Click() {
-    SendFlow->SpeedButton3Click();
+    SendFlow->Send();
 }
 
 void TFrmMain::Spb_AddlessClick() {

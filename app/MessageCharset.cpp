@@ -5,7 +5,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
-#include "smtp/Zelsmtp.h"
 
 namespace {
 
@@ -41,9 +40,9 @@ char32_t FindPrivateUseChar(std::string_view utf8) {
     return FirstOf(utf8, IsPrivateUse);
 }
 
-char32_t FindNonAsciiAddressChar(const std::string& entryUtf8) {
-    for (const std::string& piece : TZelSMTP::SplitRecipients(entryUtf8, true)) {
-        if (const char32_t c = FirstOf(TZelSMTP::ExtractAddress(piece), IsOutsideAscii))
+char32_t FindNonAsciiAddressChar(const std::vector<TMailbox>& mailboxes) {
+    for (const TMailbox& mailbox : mailboxes) {
+        if (const char32_t c = FirstOf(mailbox.Address, IsOutsideAscii))
             return c;
     }
     return 0;

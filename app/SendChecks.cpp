@@ -3,7 +3,8 @@
 #include "app/MessageCharset.h"
 #include "app/SendFlowText.h"
 #include "platform/CodePage.h"
-#include "smtp/Zelsmtp.h"
+#include "smtp/AddressList.h"
+#include "smtp/ZelUtf8.h"
 
 namespace {
 
@@ -18,25 +19,41 @@ bool IsControl(unsigned char c) {
 }
 
 std::string BadAddressMessage(const char* field, const std::string& address) {
-    return Sjis(field) + Sjis("のアドレス「") + address +
-           Sjis(
-               "」に、空白、< > や制御文字など、アドレスに使えない文字があります。"
-               "直してから送信してね。");
+    return Sjis(
+        "{1}のアドレス「{2}」に、空白、< > や制御文字など、アドレスに使えない文字があります。"
+        "直してから送信してね。",
+        {Sjis(field), address});
 }
 
-// The first address of the field that cannot go into the envelope, with its message. No server
-// without SMTPUTF8 takes an address outside ASCII, whatever the message's set.
+std::string UnreadableMessage(const char* field, const std::string& piece) {
+    return Sjis(
+        "{1}の「{2}」を、メールアドレスとして読めません。引用符 \" \"、かっこ ( )、< > "
+        "の閉じ忘れなどを直してから送信してね。",
+        {Sjis(field), piece});
+}
+
+// The first address of the field that cannot go into the envelope, with its message; the
+// field's addresses read as the client reads them. No server without SMTPUTF8 takes an address
+// outside ASCII, whatever the message's set.
 std::string CheckAddresses(const TCheckedField& field) {
-    if (const char32_t c = FindNonAsciiAddressChar(field.Value))
-        return NonAsciiAddressMessage(field.NameUtf8, c);
     if (field.Kind == TCheckedField::Sender) {
-        return IsEnvelopeAddress(field.Value) ? std::string()
-                                              : BadAddressMessage(field.NameUtf8, field.Value);
+        if (const char32_t c = FindNonAsciiAddressChar({{"", field.Value, field.Value}}))
+            return NonAsciiAddressMessage(field.NameUtf8, c);
+        return IsEnvelopeAddress(field.Value)
+                   ? std::string()
+                   : BadAddressMessage(field.NameUtf8, field.Value);
     }
-    for (const std::string& piece : TZelSMTP::SplitRecipients(field.Value, true)) {
-        const std::string address = TZelSMTP::ExtractAddress(piece);
-        if (!address.empty() && !IsEnvelopeAddress(address))
-            return BadAddressMessage(field.NameUtf8, address);
+    std::vector<TMailbox> mailboxes;
+    try {
+        mailboxes = ParseAddressList(field.Value, Utf8Words);
+    } catch (const EAddressSyntaxError& e) {
+        return UnreadableMessage(field.NameUtf8, platform::Utf8ToSjisShown(e.Piece));
+    }
+    if (const char32_t c = FindNonAsciiAddressChar(mailboxes))
+        return NonAsciiAddressMessage(field.NameUtf8, c);
+    for (const TMailbox& mailbox : mailboxes) {
+        if (!mailbox.Address.empty() && !IsEnvelopeAddress(mailbox.Address))
+            return BadAddressMessage(field.NameUtf8, mailbox.Address);
     }
     return std::string();
 }
@@ -49,7 +66,8 @@ bool IsEnvelopeAddress(const std::string& address) {
     bool domain = false;
     for (size_t i = 0; i < address.size(); ++i) {
         const auto c = static_cast<unsigned char>(address[i]);
-        if (IsControl(c))
+        // Not even quoted: a server that reads the path naively would end it there.
+        if (IsControl(c) || c == '<' || c == '>')
             return false;
         if (platform::IsDBCSLeadByte(c)) {
             ++i;  // its second byte may look like a backslash
@@ -63,7 +81,7 @@ bool IsEnvelopeAddress(const std::string& address) {
             if (domain)
                 return false;
             quoted = true;
-        } else if (c == ' ' || c == '<' || c == '>') {
+        } else if (c == ' ') {
             return false;
         } else if (c == '@') {
             domain = true;
@@ -76,8 +94,8 @@ std::string RefusalBeforeConnecting(const std::vector<TCheckedField>& fields,
                                     const std::vector<std::string>& body) {
     for (const TCheckedField& field : fields) {
         if (HasLineBreakOrNul(field.Value)) {
-            return Sjis(field.NameUtf8) +
-                   Sjis("に改行またはNUL文字が含まれています。直してから送信してね。");
+            return Sjis("{1}に改行またはNUL文字が含まれています。直してから送信してね。",
+                        {Sjis(field.NameUtf8)});
         }
     }
     for (const std::string& line : body) {

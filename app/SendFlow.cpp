@@ -1,42 +1,17 @@
 #include "app/SendFlow.h"
-#include "app/SendChecks.h"
+
+#include "app/FillMessage.h"
 #include "app/SendFlowText.h"
 #include "app/SentCopy.h"
-
-#include <fstream>
-#include <optional>
-
-#include "jconvert/HeaderWords.h"
-#include "jconvert/LongLines.h"
-#include "jconvert/jchars.h"
-#include "jconvert/jconvert.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
-#include "platform/Credentials.h"
 #include "platform/Exception.h"
-#include "platform/HostName.h"
 #include "platform/MessageBoxes.h"
-#include "platform/RegIniFile.h"
-#include "platform/Secret.h"
-#include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
-
-struct TSendFlow::TSendSettings {
-    std::string NameUtf8;
-    std::string Name;  // Shift_JIS, for a message in ISO-2022-JP
-    std::string Email;
-    std::string UserID;
-    std::string Smtp;
-    std::string Port;
-    std::string Security;
-    std::string AuthUser;
-    std::string CAFile;
-    TSentCopySettings Copy;
-};
 
 namespace {
 
-const char* const kLocalProgram = "もこちゃんのぴこぴこ便";
+using platform::Sjis;
 
 // Clears a flag when the scope ends, however it ends.
 class TFlagScope {
@@ -50,70 +25,26 @@ class TFlagScope {
     bool& flag_;
 };
 
-// What the From line holds before "<": the sender's name as a phrase and one blank, or nothing.
-std::string FromName(const std::string& name, const TWordCharset& charset) {
-    const std::string phrase = EncodePhrase(name, charset);
-    return phrase.empty() ? phrase : phrase + ' ';
+bool IsFailure(TSendOutcome outcome) {
+    return outcome == TSendOutcome::Failed || outcome == TSendOutcome::NoReply;
 }
 
-void ShowBox(const char* utf8Text) {
-    platform::ShowMessage(platform::Sjis(utf8Text));
+std::string MessageOf(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Message() : std::string(e.what());
 }
 
-TSecurity SecurityOf(const std::string& text) {
-    if (text.empty() || text == "none")
-        return secNone;
-    if (text == "starttls")
-        return secStartTls;
-    if (text == "tls")
-        return secTls;
-    throw Exception(platform::Sjis("接続の保護 \"") + text +
-                    platform::Sjis("\" は none、starttls、tls のどれでもありません"));
-}
-
-// What both forms of the message share: the sender, the date, the charset and the BCC entry;
-// the lists the texts go into are emptied.
-void FillEnvelope(TZelSMTP& client, const std::string& email, const TMessageText& message,
-                  const char* charset) {
-    client.Charset = charset;
-    client.TextIsUtf8 = std::string_view(charset) == "UTF-8";
-    TPostMessage& post = client.PostMessage;
-    post.FromAddress = email;
-    post.Date = Rfc5322Date(std::time(nullptr));
-    post.ToAddress.Clear();
-    post.ToCarbonCopy.Clear();
-    post.ToBlindCarbonCopy.Clear();
-    post.ToBlindCarbonCopy.Add(message.ToBlindCarbonCopy);
-    post.Body.Clear();
+// The refused entries of one field, as typed, for the field to keep.
+std::string RefusedOf(const std::vector<TRefusedRecipient>& refused, TRecipientField field) {
+    std::string kept;
+    for (const TRefusedRecipient& r : refused) {
+        if (r.Field == field)
+            kept += (kept.empty() ? "" : ", ") + r.Address;
+    }
+    return kept;
 }
 
 }  // namespace
-
-TMessageText TComposeFields::UnicodeText() const {
-    TMessageText text{platform::SjisToUtf8(ToAddress()),
-                      platform::SjisToUtf8(ToCarbonCopy()),
-                      platform::SjisToUtf8(ToBlindCarbonCopy()),
-                      platform::SjisToUtf8(Subject()),
-                      {}};
-    for (const std::string& line : BodyLines())
-        text.Body.push_back(platform::SjisToUtf8(line));
-    return text;
-}
-
-bool TComposeFields::ConfirmMachineDependent(const std::vector<std::string>& characters) {
-    return platform::CurrentMessageBoxes().Show(
-               platform::Sjis("確認"), MachineDependentQuestion(characters),
-               platform::MsgIcon::Question,
-               platform::MsgButtons::OkCancel) == platform::MsgResult::Ok;
-}
-
-void TComposeFields::OfferOptions(const std::string& missing) {
-    const auto answer = platform::CurrentMessageBoxes().Show(
-        platform::Sjis("確認"), MissingSettingsQuestion(missing), platform::MsgIcon::Question,
-        platform::MsgButtons::OkCancel);
-    if (answer == platform::MsgResult::Ok)
-        OpenOptions();
-}
 
 TSendFlow::TSendFlow(TZelSMTP& ZelSMTP1, TComposeFields& Fields)
     : ZelSMTP1(ZelSMTP1), Fields(Fields) {
@@ -143,7 +74,7 @@ void TSendFlow::SetInstanceProperties() {
     ZelSMTP1.ClearParams = true;
     ZelSMTP1.SubType = mtPlain;
     ZelSMTP1.Charset = "iso-2022-jp";
-    ZelSMTP1.PostMessage.LocalProgram = platform::Sjis(kLocalProgram);
+    ZelSMTP1.PostMessage.LocalProgram = Sjis(kLocalProgram);
 }
 
 void TSendFlow::BindEvents() {
@@ -162,334 +93,87 @@ void TSendFlow::BindEvents() {
 }
 
 void TSendFlow::SetSettingOverrides(std::map<std::string, std::string> overrides) {
-    overrides_ = std::move(overrides);
+    settings_.SetOverrides(std::move(overrides));
 }
 
 void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
-    passwordGiven_ = password.has_value();
-    passwordOverride_ = std::move(password);
-    // A short string's bytes stay behind in the one it was moved from.
-    if (password)
-        platform::WipeSecret(*password);
+    password_.Give(std::move(password));
 }
 
-void TSendFlow::SpeedButton3Click() {
-    // The client keeps the message loop running while it waits, so the button can be pressed
-    // again in the middle of a send; such a press is ignored rather than starting a second
-    // connection on the same client.
+void TSendFlow::Send() {
     if (sending_)
         return;
     TFlagScope sending(sending_);
-    lastOutcome_ = Outcome::None;
-    lastError_.clear();
-    copyWarning_.clear();
-    connectionFailed_ = false;
-
-    if (Fields.ToAddressEmpty()) {
-        lastOutcome_ = Outcome::EmptyTo;
-        ShowBox("宛先を設定してね。");
-        return;
-    }
-    utf8_ = false;
-    unencodable_ = 0;
-    const TCharset charset = CharsetOf(ReadSetting("Charset"));
+    run_ = TSendRun{};
+    TSendSettings settings;
     TMessageText message;
-    if (!ReadFields(charset, message))
-        return;
-    TSendSettings settings = ReadSettings();
-    if (!HasServerAndSender(settings) || !SettleName(charset, settings, message))
-        return;
-    ApplySettings(settings);
-    if (!PassesChecks(settings, message))
-        return;
-    if (utf8_ ? !SettleUnicodeCharacters(settings, message) : !SettleCharacters(settings, message))
-        return;
-    if (unencodable_ != 0)
-        Fields.SetStatusText(Utf8Notice(unencodable_));
+    TStepResult stop = Prepare(settings, message);
     // The password lives only as long as the send, out of reach of a core dump.
     platform::SecretScope password(ZelSMTP1.AuthPassword);
-    platform::SecretScope copyPassword(copyPassword_);
     std::optional<platform::NonDumpableScope> noDump;
-    if (!settings.AuthUser.empty())
+    if (!stop && !settings.AuthUser.empty()) {
         noDump.emplace();
-    if (!TakePassword(settings))
-        return;
-    try {
-        Deliver(settings, message);
-    } catch (const ENoReplyError& e) {
-        FailWithoutReply(e);
-        return;
-    } catch (const std::exception& e) {
-        Fail(e);
-        return;
+        stop = TakePassword(settings);
     }
-    Report(message);
-    SaveCopy(settings);
+    if (!stop)
+        stop = Deliver(settings, message);
+    Stop(*stop);
+    if (run_.Outcome == Outcome::Sent || run_.Outcome == Outcome::SentToSome)
+        SaveCopy(settings);
+    run_.CopyPassword.Wipe();
 }
 
-TStringList TSendFlow::BlindCopies(const std::string& field) {
-    TStringList list;
-    if (!field.empty())
-        list.Add(field);
-    return list;
-}
-
-std::string TSendFlow::ReadSetting(const char* ident) {
-    const auto given = overrides_.find(ident);
-    return given != overrides_.end() ? given->second
-                                     : TRegIniFile().ReadUtf8String("Settings", ident, "");
-}
-
-// Reads every field before anything is sent. A character that code page 932 cannot hold never
-// reaches the server mangled: it sends the message in UTF-8, or, when the setting asks for
-// ISO-2022-JP, stops the send with the fields untouched.
-bool TSendFlow::ReadFields(TCharset charset, TMessageText& message) {
-    const char* field = "宛先";
-    if (charset == TCharset::Utf8)
-        return ReadUnicodeFields(field, message);
-    try {
-        message.ToAddress = Fields.ToAddress();
-        field = "ＣＣ";
-        message.ToCarbonCopy = Fields.ToCarbonCopy();
-        field = "ＢＣＣ";
-        message.ToBlindCarbonCopy = Fields.ToBlindCarbonCopy();
-        field = "件名";
-        message.Subject = Fields.Subject();
-        field = "本文";
-        message.Body = Fields.BodyLines();
-        return true;
-    } catch (const ECodePageError& e) {
-        if (charset == TCharset::Iso2022Jp) {
-            RefuseUnencodable(field, e);
-            return false;
-        }
-        unencodable_ = e.Character;
-        return ReadUnicodeFields(field, message);
+// Everything before connecting: the fields, the settings, the charset, the checks.
+TStepResult TSendFlow::Prepare(TSendSettings& settings, TMessageText& message) {
+    if (Fields.ToAddressEmpty())
+        return TSendStop{Outcome::EmptyTo, Sjis("宛先を設定してね。"), ""};
+    const TCharset charset = CharsetOf(settings_.Read("Charset"));
+    if (TStepResult stop = ReadFields(Fields, charset, message, run_.Charset))
+        return stop;
+    settings = ReadSendSettings(settings_);
+    if (const std::string missing = MissingSettings(settings); !missing.empty()) {
+        Fields.OfferOptions(missing);
+        return TSendStop{Outcome::MissingSettings, "", ""};
     }
+    if (TStepResult stop = SettleName(Fields, charset, settings, message, run_.Charset))
+        return stop;
+    ApplySendSettings(ZelSMTP1, settings);
+    if (TStepResult stop = CheckBeforeConnecting(settings, message, run_.Charset.Utf8))
+        return stop;
+    return SettleCharacters(Fields, run_.Charset, settings, message);
 }
 
-bool TSendFlow::ReadUnicodeFields(const char* field, TMessageText& message) {
-    try {
-        message = Fields.UnicodeText();
-        utf8_ = true;
-        return true;
-    } catch (const ECodePageError& e) {
-        RefuseUnencodable(field, e);
-        return false;
-    }
-}
-
-void TSendFlow::RefuseUnencodable(const char* field, const ECodePageError& e) {
-    lastOutcome_ = Outcome::Unencodable;
-    lastError_ = e.Message();
-    platform::ShowMessage(platform::Sjis(field) + platform::Sjis("に、シフトJISで表せない文字 ") +
-                          platform::CodePointName(e.Character) +
-                          platform::Sjis(" があります。この文字を直してから送信してね。"));
-}
-
-// Values in the store's Unicode; those the message needs in Shift_JIS are converted as the
-// store's own reading would, raising ECodePageError for a character code page 932 lacks.
-TSendFlow::TSendSettings TSendFlow::ReadSettings() {
-    const auto read = [this](const char* ident) {
-        return platform::Utf8ToSjis(ReadSetting(ident));
-    };
-    TSendSettings values;
-    values.NameUtf8 = ReadSetting("Name");
-    values.Email = read("Email");
-    values.UserID = read("UserID");
-    values.Smtp = read("Smtp");
-    values.Port = read("Port");
-    values.Security = read("Security");
-    values.AuthUser = read("AuthUser");
-    values.CAFile = read("CAFile");
-    values.Copy = {read("SaveSent"),     read("ImapHost"), read("ImapPort"),
-                   read("ImapSecurity"), read("ImapUser"), read("SentFolder")};
-    return values;
-}
-
-// Without a server or a sender there is nothing to connect to or to send from.
-bool TSendFlow::HasServerAndSender(const TSendSettings& settings) {
-    std::string missing;
-    if (settings.Smtp.empty())
-        missing += platform::Sjis("ＳＭＴＰサーバ");
-    if (settings.Email.empty())
-        missing += (missing.empty() ? "" : platform::Sjis("、")) + platform::Sjis("メールアドレス");
-    if (missing.empty())
-        return true;
-    lastOutcome_ = Outcome::MissingSettings;
-    Fields.OfferOptions(missing);
-    return false;
-}
-
-// An empty user id would make "HELO " with no name, which servers refuse.
-void TSendFlow::ApplySettings(const TSendSettings& settings) {
-    ZelSMTP1.UserID = settings.UserID.empty() ? platform::HeloName() : settings.UserID;
-    ZelSMTP1.Host = settings.Smtp;
-    ZelSMTP1.Port = PortNumber(settings.Port);
-    ZelSMTP1.Security = SecurityOf(settings.Security);
-    if (!settings.AuthUser.empty() && ZelSMTP1.Security == secNone) {
-        throw Exception(
-            platform::Sjis("認証を使うときは、接続の保護を starttls か tls にしてね"
-                           "（パスワードは暗号化しない接続では送りません）"));
-    }
-    ZelSMTP1.AuthUser = settings.AuthUser;
-    if (settings.Copy.Wanted())
-        CheckSentCopySettings(settings.Copy);
-    ZelSMTP1.CAFile = platform::SjisToUtf8(settings.CAFile);
-    if (!ZelSMTP1.CAFile.empty() && !std::ifstream(ZelSMTP1.CAFile).is_open()) {
-        throw Exception(platform::Sjis("証明書ファイル ") + settings.CAFile +
-                        platform::Sjis(" を読めません"));
-    }
-}
-
-// The sender's name belongs to the message: one that ISO-2022-JP cannot carry sends the whole
-// message in UTF-8 as well, unless the setting asks for ISO-2022-JP, where it stays the setting
-// that cannot be read.
-bool TSendFlow::SettleName(TCharset charset, TSendSettings& settings, TMessageText& message) {
-    if (utf8_)
-        return true;
-    try {
-        settings.Name = platform::Utf8ToSjis(settings.NameUtf8);
-        return true;
-    } catch (const ECodePageError& e) {
-        if (charset == TCharset::Iso2022Jp)
-            throw;
-        unencodable_ = e.Character;
-        return ReadUnicodeFields("宛先", message);
-    }
-}
-
-// The AUTH password, before anything is sent; false when there is none to be had.
-bool TSendFlow::TakePassword(const TSendSettings& settings) {
-    if (settings.AuthUser.empty())
-        return true;
-    std::optional<std::string> password = Password(settings.AuthUser, settings.Smtp);
-    if (!password || password->empty()) {
-        lastOutcome_ = Outcome::NoPassword;
-        ShowBox("パスワードがないので、送信をやめたよ。");
-        return false;
-    }
-    ZelSMTP1.AuthPassword = std::move(*password);
-    platform::WipeSecret(*password);
+// The AUTH password, before anything is sent.
+TStepResult TSendFlow::TakePassword(const TSendSettings& settings) {
+    std::optional<platform::TSecret> secret =
+        password_.Take(settings.AuthUser, settings.Smtp, Fields);
+    if (!secret || secret->Empty())
+        return TSendStop{Outcome::NoPassword, Sjis("パスワードがないので、送信をやめたよ。"), ""};
     // AUTH wipes its password as soon as it is over; the copy for the Sent mailbox comes later.
     if (settings.Copy.Wanted())
-        copyPassword_ = ZelSMTP1.AuthPassword;
-    return true;
+        run_.CopyPassword = secret->Copy();
+    ZelSMTP1.AuthPassword = secret->Text();
+    return std::nullopt;
 }
 
-// The one given for this run first, then the keyring's for the user and server, then the user's
-// answer.
-std::optional<std::string> TSendFlow::Password(const std::string& user, const std::string& host) {
-    // Handed over, not copied: one copy of the password at a time.
-    if (passwordOverride_) {
-        std::optional<std::string> given = std::move(passwordOverride_);
-        platform::WipeSecret(*passwordOverride_);
-        passwordOverride_.reset();
-        return given;
+TStepResult TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& message) {
+    try {
+        ZelSMTP1.LastReply.clear();
+        ZelSMTP1.Connect();
+        FillPostMessage(ZelSMTP1, settings, message, run_.Charset.Utf8);
+        ZelSMTP1.Send();
+        // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
+        if (!run_.Accepted)
+            throw Exception("Send did not complete");
+        if (settings.Copy.Wanted())
+            run_.PendingCopy = ZelSMTP1.SentCopy();
+    } catch (const std::exception& e) {
+        TSendStop stop = Failure(e);
+        CloseAfterFailure();
+        return stop;
     }
-    platform::CredentialStore& store = platform::CurrentCredentialStore();
-    if (store.Available()) {
-        // The key as the options dialog keeps it: Shift_JIS, as the settings hold the names.
-        if (std::optional<std::string> stored =
-                store.ReadPassword(platform::CredentialKey(user, host)))
-            return stored;
-    }
-    return Fields.AskPassword(user);
-}
-
-// The addresses go to the checks in UTF-8 whatever the message's set, so that one outside ASCII
-// is named as the character it is.
-bool TSendFlow::PassesChecks(const TSendSettings& settings, const TMessageText& message) {
-    const auto unicode = [this](const std::string& text) {
-        return utf8_ ? text : platform::SjisToUtf8(text);
-    };
-    const std::string to = unicode(message.ToAddress);
-    const std::string cc = unicode(message.ToCarbonCopy);
-    const std::string bcc = unicode(message.ToBlindCarbonCopy);
-    const std::string email = platform::SjisToUtf8(settings.Email);
-    const std::string refusal =
-        RefusalBeforeConnecting({{"宛先", to, TCheckedField::Recipients},
-                                 {"ＣＣ", cc, TCheckedField::Recipients},
-                                 {"ＢＣＣ", bcc, TCheckedField::Recipients},
-                                 {"件名", message.Subject, TCheckedField::Text},
-                                 {"オプション設定の名前", settings.NameUtf8, TCheckedField::Text},
-                                 {"オプション設定のメールアドレス", email, TCheckedField::Sender}},
-                                message.Body);
-    if (refusal.empty())
-        return true;
-    lastOutcome_ = Outcome::Rejected;
-    platform::ShowMessage(refusal);
-    return false;
-}
-
-// ISO-2022-JP has no room for code page 932's own extensions, so before connecting: IBM codes
-// become their twins, a user-defined character stops the send, and machine-dependent characters
-// go only when the user agrees. The fields themselves stay as typed.
-bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageText& message) {
-    std::vector<std::pair<const char*, std::string*>> texts = {
-        {"宛先", &message.ToAddress},
-        {"ＣＣ", &message.ToCarbonCopy},
-        {"件名", &message.Subject},
-        {"オプション設定の名前", &settings.Name}};
-    for (auto& line : message.Body)
-        texts.emplace_back("本文", &line);
-    std::vector<std::string> machineDependent;
-    for (const auto& [field, text] : texts) {
-        *text = ReplaceIbmExtensions(*text);
-        if (const std::string character = FindUserDefinedChar(*text); !character.empty()) {
-            lastOutcome_ = Outcome::Unencodable;
-            platform::ShowMessage(UserDefinedCharMessage(field, character));
-            return false;
-        }
-        CollectMachineDependentChars(*text, machineDependent);
-    }
-    if (machineDependent.empty() || Fields.ConfirmMachineDependent(machineDependent)) {
-        return true;
-    }
-    lastOutcome_ = Outcome::Declined;
-    return false;
-}
-
-// UTF-8 carries every other character as typed; a character of the writer's own font still
-// reaches no reader.
-bool TSendFlow::SettleUnicodeCharacters(const TSendSettings& settings,
-                                        const TMessageText& message) {
-    std::vector<std::pair<const char*, const std::string*>> texts = {
-        {"宛先", &message.ToAddress},
-        {"ＣＣ", &message.ToCarbonCopy},
-        {"ＢＣＣ", &message.ToBlindCarbonCopy},
-        {"件名", &message.Subject},
-        {"オプション設定の名前", &settings.NameUtf8}};
-    for (const auto& line : message.Body)
-        texts.emplace_back("本文", &line);
-    for (const auto& [field, text] : texts) {
-        if (const char32_t c = FindPrivateUseChar(*text)) {
-            lastOutcome_ = Outcome::Unencodable;
-            platform::ShowMessage(UserDefinedCharMessage(field, c));
-            return false;
-        }
-    }
-    return true;
-}
-
-void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& message) {
-    sessionOpen_ = false;
-    heloReply_.clear();
-    ZelSMTP1.LastReply.clear();
-    ZelSMTP1.Connect();
-    if (utf8_)
-        FillUtf8PostMessage(settings, message);
-    else
-        FillPostMessage(settings, message);
-    accepted_ = false;
-    replyWaitShown_ = false;
-    ZelSMTP1.Send();
-    // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
-    if (!accepted_)
-        throw Exception("Send did not complete");
-    if (settings.Copy.Wanted())
-        pendingCopy_ = ZelSMTP1.SentCopy(BlindCopies(EncodeAddressList(message.ToBlindCarbonCopy)));
     CloseAfterAcceptance();
+    return Delivered();
 }
 
 // The server holds the message now: nothing that QUIT meets can make it unsent, and a success
@@ -503,138 +187,101 @@ void TSendFlow::CloseAfterAcceptance() {
 }
 
 // The fields keep what was not delivered: all are emptied when nothing was refused; otherwise
-// subject and body stay and the address fields keep only the refused entries, so that sending again
-// reaches no one twice.
-void TSendFlow::Report(const TMessageText& message) {
+// subject and body stay and the address fields keep only the refused entries, so that sending
+// again reaches no one twice. One box tells both.
+TStepResult TSendFlow::Delivered() {
     const std::vector<TRefusedRecipient>& refused = ZelSMTP1.RefusedRecipients;
+    std::string text = Sjis("メールを送信したよ。");
+    // Said once the message went out, and left in the status panel for the user to read.
+    if (run_.Charset.Because != 0) {
+        text += "\n" + Utf8Notice(run_.Charset.Because);
+        Fields.SetStatusText(Utf8Notice(run_.Charset.Because));
+    }
     if (refused.empty()) {
         Fields.ClearFields();
-        lastOutcome_ = Outcome::Sent;
-        ShowBox("メールを送信したよ。");
-        return;
+        return TSendStop{Outcome::Sent, text, ""};
     }
-    // The client names each refused entry in the header's encoded form; its address is the
-    // same as the typed entry's.
-    size_t next = 0;
-    const auto keepRefused = [&](const std::string& field) {
-        std::string kept;
-        for (const std::string& piece : TZelSMTP::SplitRecipients(field, utf8_)) {
-            if (next < refused.size() && TZelSMTP::ExtractAddress(refused[next].Address) ==
-                                             TZelSMTP::ExtractAddress(piece)) {
-                kept += (kept.empty() ? "" : ", ") + piece;
-                ++next;
-            }
-        }
-        return utf8_ ? kept : platform::SjisToUtf8(kept);
+    const auto field = [&](TRecipientField f) {
+        const std::string kept = RefusedOf(refused, f);
+        return run_.Charset.Utf8 ? kept : platform::SjisToUtf8(kept);
     };
-    const std::string to = keepRefused(message.ToAddress);
-    const std::string cc = keepRefused(message.ToCarbonCopy);
-    Fields.SetAddressFields(to, cc, keepRefused(message.ToBlindCarbonCopy));
-    lastOutcome_ = Outcome::SentToSome;
-    ShowBox("メールを送信したよ。");
-    platform::ShowMessage(RefusedRecipientsText(refused));
-}
-
-void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageText& message) {
-    TPostMessage& post = ZelSMTP1.PostMessage;
-    FillEnvelope(ZelSMTP1, settings.Email, message, "iso-2022-jp");
-    post.FromName = FromName(settings.Name, Iso2022JpWords);
-    post.Subject = EncodeHeaderText(message.Subject);
-    post.LocalProgram = EncodeHeaderText(platform::Sjis(kLocalProgram));
-    // The header's form of each field names the same addresses, so the envelope comes from it
-    // too; BCC never reaches the header and goes as typed.
-    post.ToAddress.Add(EncodeAddressList(message.ToAddress));
-    post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy));
-    for (const auto& line : message.Body) {
-        for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
-            post.Body.Add(std::move(wireLine));
-    }
-}
-
-// Every text as typed, in UTF-8: the header texts under the same rules as in ISO-2022-JP, with
-// UTF-8 words, the body lines as the client's base64 takes them.
-void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message) {
-    TPostMessage& post = ZelSMTP1.PostMessage;
-    FillEnvelope(ZelSMTP1, settings.Email, message, "UTF-8");
-    post.FromName = FromName(settings.NameUtf8, Utf8Words);
-    post.Subject = EncodeHeaderText(message.Subject, Utf8Words);
-    post.LocalProgram = EncodeHeaderText(kLocalProgram, Utf8Words);
-    post.ToAddress.Add(EncodeAddressList(message.ToAddress, Utf8Words));
-    post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy, Utf8Words));
-    for (const auto& line : message.Body)
-        post.Body.Add(line);
+    Fields.SetAddressFields(field(TRecipientField::To), field(TRecipientField::CarbonCopy),
+                            field(TRecipientField::BlindCarbonCopy));
+    return TSendStop{Outcome::SentToSome,
+                     text + "\n" + RefusedRecipientsText(refused, run_.Charset.Utf8), ""};
 }
 
 // Only a message the server accepted has a copy waiting; the send stays a success whatever
 // becomes of it.
 void TSendFlow::SaveCopy(const TSendSettings& settings) {
-    if (!pendingCopy_)
+    if (!run_.PendingCopy)
         return;
-    const std::string copy = std::move(*pendingCopy_);
-    pendingCopy_.reset();
+    const std::string copy = std::move(*run_.PendingCopy);
+    run_.PendingCopy.reset();
+    // A password given for the run serves every IMAP user; another comes from the keyring or
+    // the user.
+    const platform::TSecret given = password_.Given() ? run_.CopyPassword.Copy() : platform::TSecret();
     TSentCopyContext context{settings.Smtp,
                              settings.AuthUser,
-                             copyPassword_,
+                             std::move(run_.CopyPassword),
                              ZelSMTP1.CAFile,
                              ZelSMTP1.TimeOut,
                              ZelSMTP1.ReportLevel,
                              nullptr,
                              nullptr};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
-    // The password given for the run serves the IMAP user too, though AUTH took it first.
-    context.PasswordOf = [this](const std::string& user, const std::string& host) {
-        if (passwordGiven_ && !passwordOverride_)
-            return std::optional<std::string>(copyPassword_);
-        return Password(user, host);
+    context.PasswordOf = [this, &given](const std::string& user, const std::string& host) {
+        return password_.Given() ? std::optional<platform::TSecret>(given.Copy())
+                                 : password_.Take(user, host, Fields);
     };
-    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しています"));
-    copyWarning_ = SaveSentCopy(settings.Copy, context, copy);
-    if (copyWarning_.empty()) {
-        Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存しました。"));
+    Fields.SetStatusText(Sjis("送信済みフォルダーに保存しています"));
+    run_.CopyWarning = SaveSentCopy(settings.Copy, context, copy);
+    if (run_.CopyWarning.empty()) {
+        Fields.SetStatusText(Sjis("送信済みフォルダーに保存しました。"));
         return;
     }
-    Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存できませんでした。"));
-    platform::ShowMessage(CopyNotSavedText(copyWarning_));
+    Fields.SetStatusText(Sjis("送信済みフォルダーに保存できませんでした。"));
+    platform::ShowMessage(CopyNotSavedText(run_.CopyWarning));
 }
 
-void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {
-    lastOutcome_ = outcome;
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    lastError_ = own ? own->Message() : std::string(e.what());
+// A failure after the send began: the server may hold the message already when its reply to
+// the end never came, so that failure is told apart from a refusal.
+TSendStop TSendFlow::Failure(const std::exception& e) {
+    const Outcome outcome = dynamic_cast<const ENoReplyError*>(&e) ? Outcome::NoReply
+                                                                   : Outcome::Failed;
+    return TSendStop{outcome, WithCause("送信に失敗したよ。", FailureCause(e, Scene())),
+                     MessageOf(e)};
 }
 
-void TSendFlow::Fail(const std::exception& e) {
-    RecordFailure(e, Outcome::Failed);
-    platform::ShowMessage(WithCause("送信に失敗したよ。", FailureCause(e, Scene())));
-    CloseAfterFailure();
-}
-
-// The server may hold the message already: the user must not take the failure for a refusal
-// and send it twice.
-void TSendFlow::FailWithoutReply(const std::exception& e) {
-    RecordFailure(e, Outcome::NoReply);
-    platform::ShowMessage(FailureCause(e, Scene()));
-    ShowBox("送信に失敗したよ。");
-    CloseAfterFailure();
+// The one place a send ends early or is told: the outcome for callers, the status and the box.
+void TSendFlow::Stop(const TSendStop& stop) {
+    run_.Outcome = stop.Outcome;
+    run_.Error = stop.Error;
+    if (stop.Text.empty())
+        return;
+    const bool failed = IsFailure(stop.Outcome);
+    if (failed)
+        Fields.SetStatusText(Sjis("送信に失敗しました。"));
+    platform::CurrentMessageBoxes().Show(platform::ApplicationTitle(), stop.Text,
+                                         failed ? platform::MsgIcon::Error
+                                                : platform::MsgIcon::None,
+                                         platform::MsgButtons::Ok);
 }
 
 // A connection left open would refuse the next send with "Already connected", and a refused or
 // timed-out attempt leaves a socket that cannot connect again: start the next send afresh.
 void TSendFlow::CloseAfterFailure() {
-    if (!ZelSMTP1.IsConnected && !connectionFailed_)
+    if (!ZelSMTP1.IsConnected && !run_.ConnectionFailed)
         return;
     try {
         ZelSMTP1.RequestCloseSocket();
     } catch (const std::exception&) {
-        // Nothing more to do: the send has already been reported as failed.
+        // Nothing more to do: the send is reported as failed.
     }
 }
 
 TFailureScene TSendFlow::Scene() const {
-    TFailureScene scene{
-        ZelSMTP1.Host, ZelSMTP1.Port,      ZelSMTP1.Security,         connectionFailed_,
-        sessionOpen_,  ZelSMTP1.LastReply, ZelSMTP1.RefusedRecipients};
-    if (!heloReply_.empty())
-        scene.LastReply = heloReply_;
-    return scene;
+    return TFailureScene{ZelSMTP1.Host,        ZelSMTP1.Port,    ZelSMTP1.Security,
+                         run_.ConnectionFailed, run_.SessionOpen, ZelSMTP1.RefusedRecipients,
+                         run_.Charset.Utf8};
 }

@@ -1,68 +1,22 @@
 #pragma once
 // What the send button does: read the settings afresh, open one SMTP connection, hand the client
-// one message built from the five compose fields, close, and tell the user the outcome. Also the
-// handlers of the client's events. The compose window and the command-line sender both drive it.
+// one message built from the five compose fields, close, and tell the user the outcome; then keep
+// a copy in the Sent mailbox when the settings ask for it. The compose window and the
+// command-line sender both drive it through Send. Each step of a send returns nothing or a
+// stop, and Stop alone tells the user: box, status and the outcome a caller reads.
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "app/MessageCharset.h"
+#include "app/ComposeFields.h"
+#include "app/MessageFields.h"
 #include "app/SendOutcome.h"
-#include "platform/StringList.h"
+#include "app/SendPassword.h"
+#include "app/SendSettings.h"
+#include "app/SendStop.h"
+#include "platform/Secret.h"
 
-class ECodePageError;
 class TZelSMTP;
-
-// The texts of one message: Shift_JIS, or UTF-8 for a message that goes out in UTF-8.
-struct TMessageText {
-    std::string ToAddress;
-    std::string ToCarbonCopy;
-    std::string ToBlindCarbonCopy;
-    std::string Subject;
-    std::vector<std::string> Body;
-};
-
-// The compose fields and the status panel, as the send flow sees them. Texts are Shift_JIS;
-// reading a field whose text code page 932 cannot hold raises ECodePageError.
-class TComposeFields {
-  public:
-    virtual ~TComposeFields() = default;
-    virtual bool ToAddressEmpty() const = 0;
-    virtual std::string ToAddress() const = 0;
-    virtual std::string ToCarbonCopy() const = 0;
-    virtual std::string ToBlindCarbonCopy() const = 0;
-    virtual std::string Subject() const = 0;
-    virtual std::vector<std::string> BodyLines() const = 0;
-    // The five fields as typed, in UTF-8, for a message that goes out in UTF-8. By default the
-    // Shift_JIS texts above, converted; fields that hold more than Shift_JIS give it directly.
-    virtual TMessageText UnicodeText() const;
-    // Empties To, CC, BCC, subject and body, in that order.
-    virtual void ClearFields() = 0;
-    // Puts these texts (UTF-8, whatever the message's set) into To, CC and BCC; subject and body
-    // stay.
-    virtual void SetAddressFields(const std::string& to, const std::string& cc,
-                                  const std::string& bcc) = 0;
-    // The status panel; does nothing once the panel is gone.
-    virtual void SetStatusText(const std::string& text) = 0;
-    // The byte counts while the content goes out; a console may want to leave them out.
-    virtual void SetProgressText(const std::string& text) { SetStatusText(text); }
-    // The SMTP AUTH password of authUser (Shift_JIS), asked of the user in a masked box when no
-    // keyring holds it; never stored. nullopt when the user cancels or nobody can be asked.
-    // The password is UTF-8, as AUTH sends it.
-    virtual std::optional<std::string> AskPassword(const std::string& authUser) {
-        (void)authUser;
-        return std::nullopt;
-    }
-    // Machine-dependent characters (each Shift_JIS) are about to go out; true goes on with the
-    // send. The window asks in a confirmation box.
-    virtual bool ConfirmMachineDependent(const std::vector<std::string>& characters);
-    // Settings the send cannot go without are missing (missing: their names, Shift_JIS). The
-    // window says so in a box that offers the options dialog, and opens it on OK.
-    virtual void OfferOptions(const std::string& missing);
-    // Opens the options dialog.
-    virtual void OpenOptions() {}
-};
 
 class TSendFlow {
   public:
@@ -73,9 +27,11 @@ class TSendFlow {
     TSendFlow(const TSendFlow&) = delete;
     TSendFlow& operator=(const TSendFlow&) = delete;
 
-    // The send button. A settings value that cannot be used (a "Port" that is no number, a value
-    // of the wrong type) leaves as an exception for the general error display.
-    void SpeedButton3Click();
+    // One send of what the fields hold. A settings value that cannot be used (a "Port" that is
+    // no number, a value of the wrong type) leaves as an exception for the general error
+    // display. A call while a send runs (the client keeps the message loop going while it
+    // waits) is ignored.
+    void Send();
 
     void ZelSMTP1Connect();
     void ZelSMTP1Disconnect();
@@ -99,64 +55,47 @@ class TSendFlow {
 
     // How the last send ended, for callers that report it (the command-line sender).
     using Outcome = TSendOutcome;
-    Outcome LastOutcome() const { return lastOutcome_; }
+    Outcome LastOutcome() const { return run_.Outcome; }
     // The message of the exception that ended the last send, empty when there was none.
-    const std::string& LastError() const { return lastError_; }
+    const std::string& LastError() const { return run_.Error; }
     // Why the copy of the last sent message was not kept in the Sent mailbox (Shift_JIS); empty
     // when it was, or when none was asked for. The send stays a success either way.
-    const std::string& SentCopyWarning() const { return copyWarning_; }
+    const std::string& SentCopyWarning() const { return run_.CopyWarning; }
 
   private:
-    struct TSendSettings;
+    // What one send knows, made afresh as each send starts.
+    struct TSendRun {
+        TSendOutcome Outcome = TSendOutcome::None;
+        std::string Error;
+        std::string CopyWarning;
+        TCharsetChoice Charset;
+        bool ConnectionFailed = false;
+        bool SessionOpen = false;
+        bool Accepted = false;
+        bool ReplyWaitShown = false;
+        // The copy of the message the server accepted, and the password for it, kept past AUTH
+        // only while a copy is wanted.
+        std::optional<std::string> PendingCopy;
+        platform::TSecret CopyPassword;
+    };
 
     void SetInstanceProperties();
     void BindEvents();
-    std::string ReadSetting(const char* ident);
-    bool ReadFields(TCharset charset, TMessageText& message);
-    bool ReadUnicodeFields(const char* field, TMessageText& message);
-    void RefuseUnencodable(const char* field, const ECodePageError& e);
-    TSendSettings ReadSettings();
-    bool SettleName(TCharset charset, TSendSettings& settings, TMessageText& message);
-    void ApplySettings(const TSendSettings& settings);
-    bool SettleCharacters(TSendSettings& settings, TMessageText& message);
-    bool SettleUnicodeCharacters(const TSendSettings& settings, const TMessageText& message);
-    bool TakePassword(const TSendSettings& settings);
-    std::optional<std::string> Password(const std::string& user, const std::string& host);
-    static TStringList BlindCopies(const std::string& field);
-    bool HasServerAndSender(const TSendSettings& settings);
-    bool PassesChecks(const TSendSettings& settings, const TMessageText& message);
-    void Deliver(const TSendSettings& settings, const TMessageText& message);
-    void FillPostMessage(const TSendSettings& settings, const TMessageText& message);
-    void FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message);
-    void SaveCopy(const TSendSettings& settings);
+    TStepResult Prepare(TSendSettings& settings, TMessageText& message);
+    TStepResult TakePassword(const TSendSettings& settings);
+    TStepResult Deliver(const TSendSettings& settings, const TMessageText& message);
+    TStepResult Delivered();
     void CloseAfterAcceptance();
-    void Report(const TMessageText& message);
-    void RecordFailure(const std::exception& e, TSendOutcome outcome);
-    void Fail(const std::exception& e);
-    void FailWithoutReply(const std::exception& e);
+    void SaveCopy(const TSendSettings& settings);
+    TSendStop Failure(const std::exception& e);
+    void Stop(const TSendStop& stop);
     void CloseAfterFailure();
     TFailureScene Scene() const;
 
     TZelSMTP& ZelSMTP1;
     TComposeFields& Fields;
-    std::map<std::string, std::string> overrides_;
-    std::optional<std::string> passwordOverride_;
-    bool passwordGiven_ = false;
-    Outcome lastOutcome_ = Outcome::None;
-    std::string lastError_;
-    std::string copyWarning_;
-    // The copy of the message the server accepted, until it is kept.
-    std::optional<std::string> pendingCopy_;
-    // The password for the Sent copy, kept past AUTH only while a copy is wanted.
-    std::string copyPassword_;
+    TSettingSource settings_;
+    TSendPassword password_;
+    TSendRun run_;
     bool sending_ = false;
-    bool accepted_ = false;
-    bool connectionFailed_ = false;
-    bool sessionOpen_ = false;
-    std::string heloReply_;  // the refusal of HELO, which the QUIT after it overwrites
-    bool replyWaitShown_ = false;
-    // The message goes out in UTF-8; in the automatic set because of this character (0 when
-    // the setting asked for UTF-8).
-    bool utf8_ = false;
-    char32_t unencodable_ = 0;
 };

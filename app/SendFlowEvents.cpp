@@ -11,7 +11,7 @@
 
 void TSendFlow::ZelSMTP1Connect() {
     // The session is open once the server has said yes to HELO, EHLO or AUTH.
-    sessionOpen_ = !ZelSMTP1.LastReply.empty() && ZelSMTP1.LastReply[0] == '2';
+    run_.SessionOpen = !ZelSMTP1.LastReply.empty() && ZelSMTP1.LastReply[0] == '2';
     Fields.SetStatusText(platform::Sjis("接続しました"));
 }
 
@@ -23,9 +23,10 @@ void TSendFlow::ZelSMTP1Status(const std::string& Status) {
     Fields.SetStatusText(Status);
 }
 
+// The failure box of the send names the server and port: one box tells it.
 void TSendFlow::ZelSMTP1ConnectionFailed() {
-    connectionFailed_ = true;
-    platform::ShowMessage(WithCause("接続は失敗しました", ConnectionCause(Scene())));
+    run_.ConnectionFailed = true;
+    Fields.SetStatusText(platform::Sjis("接続は失敗しました"));
 }
 
 void TSendFlow::ZelSMTP1PacketSent() {
@@ -45,25 +46,24 @@ void TSendFlow::ZelSMTP1ConnectionRequired(bool& Handled) {
 }
 
 void TSendFlow::ZelSMTP1Success() {
-    accepted_ = true;
+    run_.Accepted = true;
     Fields.SetStatusText(platform::Sjis("送信しました。"));
 }
 
-// HELO was refused; it is not tried again.
+// HELO was refused; it is not tried again. The refusal carries the reply to the failure box.
 void TSendFlow::ZelSMTP1AuthenticationFailed(bool& Handled) {
     Handled = false;
-    heloReply_ = ZelSMTP1.LastReply;
 }
 
 // The first notice is a status; the counts after it, like the byte counts, are progress.
 void TSendFlow::ZelSMTP1ReplyWait(int Seconds) {
     const std::string text = platform::Sjis("サーバーの応答を待っています ") +
                              std::to_string(Seconds) + platform::Sjis(" 秒");
-    if (!replyWaitShown_)
+    if (!run_.ReplyWaitShown)
         Fields.SetStatusText(text);
     else
         Fields.SetProgressText(text);
-    replyWaitShown_ = true;
+    run_.ReplyWaitShown = true;
 }
 
 // Receiving servers refuse mail without a Message-ID; the header list is rebuilt by every Send,

@@ -116,16 +116,22 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& cha
 }
 
 std::string UserDefinedCharMessage(const char* fieldUtf8, char32_t character) {
-    return platform::Sjis(fieldUtf8) + platform::Sjis("に、外字 ") + Shown(character) + "(" +
-           platform::CodePointName(character) +
-           platform::Sjis(
-               ") があります。外字は相手に届かないので、この文字を直してから送信してね。");
+    return platform::Sjis(
+        "{1}に、外字 {2}({3}) があります。外字は相手に届かないので、この文字を直してから送信してね。",
+        {platform::Sjis(fieldUtf8), Shown(character), platform::CodePointName(character)});
+}
+
+std::string UnencodableCharMessage(const char* fieldUtf8, char32_t character) {
+    return platform::Sjis(
+        "{1}に、ISO-2022-JP で表せない文字 {2}({3}) があります。この文字を直してから送信してね。",
+        {platform::Sjis(fieldUtf8), Shown(character), platform::CodePointName(character)});
 }
 
 std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character) {
-    return platform::Sjis(fieldUtf8) + platform::Sjis("のメールアドレスに、ASCII 以外の文字 ") +
-           Shown(character) + "(" + platform::CodePointName(character) +
-           platform::Sjis(") があります。メールアドレスは半角英数字で書いてから送信してね。");
+    return platform::Sjis(
+        "{1}のメールアドレスに、ASCII 以外の文字 {2}({3}) があります。"
+        "メールアドレスは半角英数字で書いてから送信してね。",
+        {platform::Sjis(fieldUtf8), Shown(character), platform::CodePointName(character)});
 }
 
 namespace {
@@ -149,8 +155,7 @@ std::string MachineDependentWarning(const std::vector<std::string>& characters) 
 }
 
 std::string MissingSettingsText(const std::string& missing) {
-    return platform::Sjis("送信するには、オプション設定の ") + missing +
-           platform::Sjis(" が必要です。");
+    return platform::Sjis("送信するには、オプション設定の {1} が必要です。", {missing});
 }
 
 std::string MissingSettingsQuestion(const std::string& missing) {
@@ -160,8 +165,8 @@ std::string MissingSettingsQuestion(const std::string& missing) {
 int32_t PortNumber(const std::string& text) {
     const int32_t port = text.empty() ? 25 : StrToInt(text);
     if (port < 1 || port > 65535) {
-        throw ERangeError(platform::Sjis("ポート番号 ") + std::to_string(port) +
-                          platform::Sjis(" は 1 から 65535 の範囲にありません"));
+        throw ERangeError(platform::Sjis("ポート番号 {1} は 1 から 65535 の範囲にありません",
+                                         {std::to_string(port)}));
     }
     return port;
 }

@@ -27,6 +27,10 @@ std::string UserDefinedCharMessage(const char* fieldUtf8, const std::string& cha
 // is shown where code page 932 holds it.
 std::string UserDefinedCharMessage(const char* fieldUtf8, char32_t character);
 
+// The message that stops a send for a character that the ISO-2022-JP the setting asks for cannot
+// carry, in the field named fieldUtf8.
+std::string UnencodableCharMessage(const char* fieldUtf8, char32_t character);
+
 // The message that stops a send for a character outside ASCII in a mail address of the field.
 std::string NonAsciiAddressMessage(const char* fieldUtf8, char32_t character);
 

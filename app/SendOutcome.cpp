@@ -18,13 +18,14 @@ std::string Line(const std::string& reply) {
 }
 
 std::string HostAndPort(const TFailureScene& s) {
-    return Sjis("サーバー ") + s.Host + Sjis(" のポート ") + std::to_string(s.Port);
+    return Sjis("サーバー {1} のポート {2}", {s.Host, std::to_string(s.Port)});
 }
 
-std::string RefusedList(const std::vector<TRefusedRecipient>& refused) {
+std::string RefusedList(const std::vector<TRefusedRecipient>& refused, bool utf8) {
     std::string text;
     for (const TRefusedRecipient& r : refused)
-        text += "\n" + r.Address + Sjis(" … ") + r.Reply;
+        text += Sjis("\n{1} … {2}",
+                     {utf8 ? platform::Utf8ToSjisShown(r.Address) : r.Address, r.Reply});
     return text;
 }
 
@@ -38,17 +39,10 @@ std::string MessageOf(const std::exception& e) {
     return own ? own->Message() : std::string(e.what());
 }
 
-bool IsRefusal(const std::string& reply) {
-    return reply.size() > 3 && (reply[0] == '4' || reply[0] == '5');
-}
-
-// The server's refusal behind a failure: the last reply, or the exception's text when that is
-// the reply (a greeting is read without becoming the last reply). Empty when there is none.
-std::string RefusalReply(const std::exception& e, const TFailureScene& s) {
-    if (IsRefusal(s.LastReply))
-        return s.LastReply;
-    const std::string message = MessageOf(e);
-    return IsRefusal(message) ? message : std::string();
+// The reply line of the command the server refused; empty when the failure was no refusal.
+std::string RefusalReply(const std::exception& e, const TFailureScene&) {
+    const auto* refusal = dynamic_cast<const ESmtpRefusal*>(&e);
+    return refusal ? refusal->Reply : std::string();
 }
 
 template <class T>
@@ -72,12 +66,12 @@ const TCauseRow kCauses[] = {
      [](const std::exception&, const TFailureScene& s) {
          if (s.Refused.empty())
              return Sjis("宛先にメールアドレスがありません。");
-         return Sjis("どの宛先も受け取ってもらえませんでした：") + RefusedList(s.Refused);
+         return Sjis("どの宛先も受け取ってもらえませんでした：") + RefusedList(s.Refused, s.Utf8);
      }},
     {[](const std::exception& e, const TFailureScene&) { return Is<EAuthError>(e); },
      [](const std::exception& e, const TFailureScene&) {
-         return Sjis("認証に失敗しました：") + Line(MessageOf(e)) +
-                Sjis("\nユーザー名とパスワードは ") + Sjis(kSecurityPath) + Sjis(" で直してね。");
+         return Sjis("認証に失敗しました：{1}\nユーザー名とパスワードは {2} で直してね。",
+                     {Line(MessageOf(e)), Sjis(kSecurityPath)});
      }},
     {[](const std::exception& e, const TFailureScene&) { return Is<ECertificateError>(e); },
      [](const std::exception& e, const TFailureScene&) {
@@ -92,19 +86,20 @@ const TCauseRow kCauses[] = {
                 (Is<ESockError>(e) || RefusalReply(e, s).empty());
      },
      [](const std::exception&, const TFailureScene& s) {
-         return Sjis("ポート ") + std::to_string(s.Port) + Sjis(" のサーバーは、接続の保護に「") +
-                (UsualSecurity(s.Port) == secTls ? "SSL/TLS" : "STARTTLS") +
-                Sjis("」を使うことが多いです。") + Sjis(kSecurityPath) + Sjis(" で確かめてね。");
+         return Sjis("ポート {1} のサーバーは、接続の保護に「{2}」を使うことが多いです。{3} で確かめてね。",
+                     {std::to_string(s.Port),
+                      UsualSecurity(s.Port) == secTls ? "SSL/TLS" : "STARTTLS",
+                      Sjis(kSecurityPath)});
      }},
     {[](const std::exception&, const TFailureScene& s) { return s.ConnectFailed; },
      [](const std::exception&, const TFailureScene& s) {
-         return HostAndPort(s) + Sjis(" に接続できませんでした。サーバー名とポートは ") +
-                Sjis(kOptionsPath) + Sjis(" で確かめてね。");
+         return Sjis("{1} に接続できませんでした。サーバー名とポートは {2} で確かめてね。",
+                     {HostAndPort(s), Sjis(kOptionsPath)});
      }},
     // Socket errors: time-outs, resets, a host that cannot be looked up.
     {[](const std::exception& e, const TFailureScene&) { return Is<ESockError>(e); },
      [](const std::exception& e, const TFailureScene& s) {
-         return HostAndPort(s) + Sjis(" との通信に失敗しました：") + MessageOf(e);
+         return Sjis("{1} との通信に失敗しました：{2}", {HostAndPort(s), MessageOf(e)});
      }},
     // A command the server refused: its reply line.
     {[](const std::exception& e, const TFailureScene& s) { return !RefusalReply(e, s).empty(); },
@@ -122,12 +117,12 @@ struct TCopyCauseRow {
 const TCopyCauseRow kCopyCauses[] = {
     {[](const std::exception& e) { return Is<EImapLoginError>(e); },
      [](const std::exception& e, const std::string&) {
-         return Sjis("IMAP サーバーがログインを拒否しました（") + MessageOf(e) + Sjis("）");
+         return Sjis("IMAP サーバーがログインを拒否しました（{1}）", {MessageOf(e)});
      }},
     {[](const std::exception& e) { return Is<EImapAppendError>(e); },
      [](const std::exception& e, const std::string& folder) {
-         return Sjis("フォルダー \"") + (folder.empty() ? std::string("Sent") : folder) +
-                Sjis("\" に保存できませんでした（") + MessageOf(e) + Sjis("）");
+         return Sjis("フォルダー \"{1}\" に保存できませんでした（{2}）",
+                     {folder.empty() ? std::string("Sent") : folder, MessageOf(e)});
      }},
     {[](const std::exception& e) { return Is<ECertificateError>(e); },
      [](const std::exception& e, const std::string&) {
@@ -168,11 +163,11 @@ std::string FailureCause(const std::exception& e, const TFailureScene& scene) {
 }
 
 std::string ConnectionCause(const TFailureScene& scene) {
-    return HostAndPort(scene) + Sjis(" に接続できませんでした。");
+    return Sjis("{1} に接続できませんでした。", {HostAndPort(scene)});
 }
 
-std::string RefusedRecipientsText(const std::vector<TRefusedRecipient>& refused) {
-    return Sjis("次の宛先には送れませんでした：") + RefusedList(refused) +
+std::string RefusedRecipientsText(const std::vector<TRefusedRecipient>& refused, bool utf8) {
+    return Sjis("次の宛先には送れませんでした：") + RefusedList(refused, utf8) +
            Sjis("\n宛先欄には送れなかった宛先だけを残したので、直して送り直してね。");
 }
 
@@ -181,8 +176,8 @@ std::string WithCause(const char* firstLineUtf8, const std::string& cause) {
 }
 
 std::string Utf8Notice(char32_t character) {
-    return platform::Sjis("ISO-2022-JP で表せない文字 ") + platform::CodePointName(character) +
-           platform::Sjis(" があるので、UTF-8 で送ります");
+    return Sjis("ISO-2022-JP で表せない文字 {1} があるので、UTF-8 で送ります",
+                {platform::CodePointName(character)});
 }
 
 std::string SentCopyCause(const std::exception& e, const std::string& folder) {
@@ -194,6 +189,6 @@ std::string SentCopyCause(const std::exception& e, const std::string& folder) {
 }
 
 std::string CopyNotSavedText(const std::string& cause) {
-    return Sjis("メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: ") +
-           cause;
+    return Sjis("メールは送信しましたが、送信済みフォルダーにコピーを保存できませんでした: {1}",
+                {cause});
 }

@@ -31,8 +31,8 @@ struct TFailureScene {
     TSecurity Security = secNone;
     bool ConnectFailed = false;  // the client reported a failed connection attempt
     bool SessionOpen = false;    // greeting and HELO/EHLO were through
-    std::string LastReply;       // the last reply line the server gave, with its line end
     std::vector<TRefusedRecipient> Refused;
+    bool Utf8 = false;  // the refused entries are UTF-8, not Shift_JIS
 };
 
 // The lines (Shift_JIS) shown beneath "送信に失敗したよ。"; empty when there is nothing to add.
@@ -41,9 +41,9 @@ std::string FailureCause(const std::exception& e, const TFailureScene& scene);
 // The line beneath "接続は失敗しました": which server and port could not be reached.
 std::string ConnectionCause(const TFailureScene& scene);
 
-// The lines after "メールを送信したよ。" when some recipients were refused: each refused address
-// with the server's reply, and what became of the fields.
-std::string RefusedRecipientsText(const std::vector<TRefusedRecipient>& refused);
+// The lines after "メールを送信したよ。" when some recipients were refused: each refused entry as
+// typed (utf8: the entries are UTF-8) with the server's reply, and what became of the fields.
+std::string RefusedRecipientsText(const std::vector<TRefusedRecipient>& refused, bool utf8);
 
 // The line of a failure box: the first line, then the cause beneath it when there is one.
 std::string WithCause(const char* firstLineUtf8, const std::string& cause);

@@ -29,14 +29,14 @@ std::string PortText(const TSentCopySettings& settings, TImapSecurity security) 
 // it. Never asked without TLS: the client has no clear session.
 std::string PasswordFor(const std::string& user, const std::string& host,
                         const TSentCopyContext& context) {
-    std::optional<std::string> password;
-    if (user == context.AuthUser && !context.AuthPassword.empty())
-        password = context.AuthPassword;
-    else if (context.PasswordOf)
+    if (user == context.AuthUser && !context.AuthPassword.Empty())
+        return context.AuthPassword.Text();
+    std::optional<platform::TSecret> password;
+    if (context.PasswordOf)
         password = context.PasswordOf(user, host);
-    if (!password || password->empty())
+    if (!password || password->Empty())
         throw Exception(Sjis("IMAP のパスワードがありません"));
-    return *password;
+    return password->Text();
 }
 
 void Configure(TImapClient& imap, const TSentCopySettings& settings,

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Secret.h"
+
 // The settings of the copy, Shift_JIS as stored.
 struct TSentCopySettings {
     std::string SaveSent;      // "1": keep a copy
@@ -22,14 +24,15 @@ struct TSentCopySettings {
 struct TSentCopyContext {
     std::string SmtpHost;      // Shift_JIS
     std::string AuthUser;      // Shift_JIS
-    std::string AuthPassword;  // UTF-8
+    platform::TSecret AuthPassword;  // UTF-8
     std::string CAFile;        // UTF-8 path, empty: the system's trusted set
     int32_t TimeOut = 5000;
     int32_t ReportLevel = 0;
     std::function<void(const std::string& status)> OnStatus;
     // The password of another user (Shift_JIS) at the IMAP server (Shift_JIS), UTF-8; nullopt
     // when there is none to be had.
-    std::function<std::optional<std::string>(const std::string& user, const std::string& host)>
+    std::function<std::optional<platform::TSecret>(const std::string& user,
+                                                   const std::string& host)>
         PasswordOf;
 };
 

@@ -1,6 +1,11 @@
 # The send flow shared by the compose window and the command-line sender.
 add_library(tm_sendflow STATIC
     SendFlow.cpp
+    ComposeFields.cpp
+    SendSettings.cpp
+    MessageFields.cpp
+    FillMessage.cpp
+    SendPassword.cpp
     SendFlowEvents.cpp
     SendFlowText.cpp
     MessageCharset.cpp

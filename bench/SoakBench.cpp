@@ -160,7 +160,7 @@ class Soak {
                                    {"Name", "Soak"},
                                    {"Email", "soak@localhost"}});
         const size_t before = boxes_.shown.size();
-        flow_.SpeedButton3Click();
+        flow_.Send();
         const bool sent = flow_.LastOutcome() == TSendFlow::Outcome::Sent;
         const std::string last = boxes_.shown.size() > before ? boxes_.shown.back() : "";
         const std::string told = expectSent ? "メールを送信したよ。" : "送信に失敗したよ。";

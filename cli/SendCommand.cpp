@@ -46,14 +46,11 @@ bool OnlyIso2022Jp(const TSendOptions& options) {
     return charset == "iso-2022-jp";
 }
 
-// Every text of the run; raises EEncodingError before anything is sent.
+// Every text of the run; raises EEncodingError before anything is sent. What the message's
+// charset cannot carry is the send flow's to refuse, as in the window.
 void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
-    const bool onlyIso = OnlyIso2022Jp(options);
-    const auto read = [&options, onlyIso](const std::string& text, const char* what) {
-        TConsoleText read = ReadConsoleText(text, options.Encoding, what);
-        if (onlyIso && read.Unencodable != 0)
-            throw UnencodableError(what, read.Unencodable);
-        return read;
+    const auto read = [&options](const std::string& text, const char* what) {
+        return ReadConsoleText(text, options.Encoding, what);
     };
     fields.To = read(*options.To, "--to");
     fields.Cc = read(options.Cc, "--cc");
@@ -140,7 +137,7 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     ZelSMTP1.DataTimeOut = options.DataTimeOutSeconds * 1000;
     TConsoleMessageBoxes boxes(out);
     try {
-        flow.SpeedButton3Click();
+        flow.Send();
     } catch (const std::exception& e) {
         // What the window's general error display would show: an unusable setting.
         err << TerminalText(MessageOf(e)) << std::endl;

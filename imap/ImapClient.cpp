@@ -1,5 +1,7 @@
 #include "imap/ImapClient.h"
 
+#include "platform/Secret.h"
+
 #include <algorithm>
 
 #include "jconvert/jconvert.h"
@@ -217,7 +219,10 @@ void TImapClient::Disconnect() {
         }
     }
     TPowersock::Disconnect();
+    for (std::string& secret : Secrets)
+        platform::WipeSecret(secret);
     Secrets.clear();
+    platform::WipeSecret(Password);
 }
 
 std::string TImapClient::NextTag() {

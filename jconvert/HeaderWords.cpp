@@ -26,6 +26,11 @@ size_t ShiftJisCharLength(std::string_view text, size_t at) {
     return std::min(n, text.size() - at);
 }
 
+// One character: a lead byte and the byte after it, or a single byte.
+size_t ShiftJisCodeLength(std::string_view text, size_t at) {
+    return std::min<size_t>(IsLeadByte(static_cast<Byte>(text[at])) ? 2 : 1, text.size() - at);
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -62,7 +67,7 @@ bool MustEncodeInPhrase(std::string_view word) {
 
 // Where the quoted string opening at text[open] ends (past its closing quote), or npos when it
 // is not closed. A backslash escapes the character after it; the second byte of a double-byte
-// character may look like a backslash, so characters are stepped over whole.
+// character may look like a backslash, so code points are stepped over whole.
 size_t QuotedEnd(std::string_view text, size_t open, const TWordCharset& charset) {
     for (size_t i = open + 1; i < text.size();) {
         if (text[i] == '"')
@@ -70,7 +75,7 @@ size_t QuotedEnd(std::string_view text, size_t open, const TWordCharset& charset
         const size_t escape = text[i] == '\\' ? 1 : 0;
         if (i + escape >= text.size())
             break;
-        i += escape + charset.CharLength(text, i + escape);
+        i += escape + charset.CodePointLength(text, i + escape);
     }
     return std::string_view::npos;
 }
@@ -84,7 +89,7 @@ std::string Unquoted(std::string_view quoted, const TWordCharset& charset) {
     std::string text;
     for (size_t i = 1; i + 1 < quoted.size();) {
         i += quoted[i] == '\\' ? 1 : 0;
-        const size_t n = charset.CharLength(quoted, i);
+        const size_t n = charset.CodePointLength(quoted, i);
         text += quoted.substr(i, n);
         i += n;
     }
@@ -161,18 +166,10 @@ std::string EncodeChosenWords(std::string_view text, bool (*mustEncode)(std::str
     return out.append(text.substr(written));
 }
 
-// A piece of an address field with its display name as a phrase.
-std::string WithPhrase(std::string_view piece, const TWordCharset& charset) {
-    const size_t angle = piece.find('<');
-    if (angle == std::string_view::npos)
-        return std::string(piece);
-    const std::string phrase = EncodePhrase(piece.substr(0, angle), charset);
-    return (phrase.empty() ? phrase : phrase + ' ') + std::string(piece.substr(angle));
-}
-
 }  // namespace
 
-const TWordCharset Iso2022JpWords = {"ISO-2022-JP", ShiftJisCharLength, SjisToJis};
+const TWordCharset Iso2022JpWords = {"ISO-2022-JP", ShiftJisCharLength, ShiftJisCodeLength,
+                                     SjisToJis};
 
 std::vector<std::string> EncodeWords(std::string_view text, const TWordCharset& charset) {
     const std::string prefix = "=?" + std::string(charset.Name) + "?B?";
@@ -211,43 +208,4 @@ std::string EncodePhrase(std::string_view name, const TWordCharset& charset) {
     const std::string text =
         IsQuotedString(name, charset) ? Unquoted(name, charset) : std::string(name);
     return EncodeChosenWords(text, MustEncodeInPhrase, charset);
-}
-
-std::vector<std::string> SplitAddressList(std::string_view field, const TWordCharset& charset) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    bool angled = false;
-    for (size_t i = 0; i < field.size();) {
-        const char c = field[i];
-        if (angled) {
-            angled = c != '>';
-        } else if (c == '"') {
-            i = std::min(QuotedEnd(field, i, charset), field.size());
-            continue;
-        } else if (c == '<') {
-            angled = true;
-        } else if (c == ',' || c == ';') {
-            pieces.emplace_back(TrimBlanks(field.substr(start, i - start)));
-            start = i + 1;
-        }
-        i += charset.CharLength(field, i);
-    }
-    if (pieces.empty())
-        return {std::string(field)};
-    pieces.emplace_back(TrimBlanks(field.substr(start)));
-    return pieces;
-}
-
-std::string EncodeAddressList(std::string_view field, const TWordCharset& charset) {
-    if (!HasEightBit(field) && field.find(';') == std::string_view::npos)
-        return std::string(field);
-    std::string value;
-    for (const std::string& piece : SplitAddressList(field, charset)) {
-        if (piece.empty())
-            continue;
-        if (!value.empty())
-            value += ", ";
-        value += WithPhrase(piece, charset);
-    }
-    return value;
 }

@@ -193,4 +193,45 @@ QString FromSjis(std::string_view sjis) {
     return QString::fromStdString(SjisToUtf8(sjis));
 }
 
+std::string Sjis(std::string_view utf8, std::initializer_list<std::string_view> values) {
+    std::string out;
+    // Split in UTF-8: a Shift_JIS second byte may look like a brace.
+    for (size_t at = 0; at < utf8.size();) {
+        const size_t open = utf8.find('{', at);
+        const size_t close = open == std::string_view::npos ? open : utf8.find('}', open);
+        const std::string_view number =
+            close == std::string_view::npos ? std::string_view() : utf8.substr(open + 1, close - open - 1);
+        const size_t index = number.size() == 1 && number[0] >= '1' && number[0] <= '9'
+                                 ? static_cast<size_t>(number[0] - '1')
+                                 : values.size();
+        if (index >= values.size()) {
+            const size_t end = open == std::string_view::npos ? utf8.size() : open + 1;
+            out += Sjis(utf8.substr(at, end - at));
+            at = end;
+            continue;
+        }
+        out += Sjis(utf8.substr(at, open - at));
+        out += *(values.begin() + index);
+        at = close + 1;
+    }
+    return out;
+}
+
+std::string Utf8ToSjisShown(std::string_view utf8) {
+    try {
+        return Utf8ToSjis(utf8);
+    } catch (const ECodePageError&) {
+        std::string shown;
+        const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        for (const char32_t c : text.toStdU32String()) {
+            try {
+                shown += Utf8ToSjis(QString::fromUcs4(&c, 1).toStdString());
+            } catch (const ECodePageError&) {
+                shown += CodePointName(c);
+            }
+        }
+        return shown;
+    }
+}
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 // The program's code page (932, Shift_JIS) at the boundary to Unicode: widgets, the settings
 // store, the command line and the program's own literals.
 #include <QString>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,17 @@ std::string ToSjis(const QString& text);
 // The program's own literals, written in UTF-8 in the source.
 std::string Sjis(std::string_view utf8);
 
+// A sentence of the program's own with values put in: the literal (UTF-8) holds {1}, {2}, ...
+// where the values (Shift_JIS already) go, so that each sentence stays one literal.
+std::string Sjis(std::string_view utf8, std::initializer_list<std::string_view> values);
+
 // Shift_JIS -> Unicode. A byte that starts no valid character shows as U+FFFD.
 std::string SjisToUtf8(std::string_view sjis);
 QString FromSjis(std::string_view sjis);
+
+// Unicode -> Shift_JIS for showing text as typed: each character code page 932 lacks is named by
+// its code point instead ("U+1F600").
+std::string Utf8ToSjisShown(std::string_view utf8);
 
 // "U+301C" style name of a character, for messages.
 std::string CodePointName(char32_t c);

@@ -20,6 +20,35 @@ class SecretScope {
     std::string& secret_;
 };
 
+// A secret (a password, an access token) that wipes its bytes when it goes. Move-only, so that
+// there is one copy at a time; whoever needs a second one says so with Copy.
+class TSecret {
+  public:
+    TSecret() = default;
+    // Takes the text over and wipes what the move leaves behind in it.
+    explicit TSecret(std::string&& text) : text_(std::move(text)) { WipeSecret(text); }
+    TSecret(TSecret&& other) noexcept : text_(std::move(other.text_)) { WipeSecret(other.text_); }
+    TSecret& operator=(TSecret&& other) noexcept {
+        if (this != &other) {
+            WipeSecret(text_);
+            text_ = std::move(other.text_);
+            WipeSecret(other.text_);
+        }
+        return *this;
+    }
+    TSecret(const TSecret&) = delete;
+    TSecret& operator=(const TSecret&) = delete;
+    ~TSecret() { WipeSecret(text_); }
+
+    const std::string& Text() const { return text_; }
+    bool Empty() const { return text_.empty(); }
+    TSecret Copy() const { return TSecret(std::string(text_)); }
+    void Wipe() { WipeSecret(text_); }
+
+  private:
+    std::string text_;
+};
+
 // Marks the process non-dumpable while it lives, and puts the earlier state back after.
 class NonDumpableScope {
   public:

@@ -44,12 +44,13 @@ void RequireSingleLines(const char* What, const TStringList& Entries) {
 
 void TZelSMTP::BuildMessage() {
     CheckHeaderTexts();
+    ReadRecipients();
     const TPostMessage& m = PostMessage;
     const bool multipart = m.Attachments.Count() > 0;
     FinalHeader.Clear();
     FinalHeader.Add("From: " + m.FromName + "<" + m.FromAddress + ">");
-    AddAddressLine("To: ", m.ToAddress);
-    AddAddressLine("CC: ", m.ToCarbonCopy);
+    AddAddressLine("To: ", TRecipientField::To);
+    AddAddressLine("CC: ", TRecipientField::CarbonCopy);
     FinalHeader.PutHeader("Subject", m.Subject);
     FinalHeader.PutHeader("X-Mailer", m.LocalProgram);
     if (!m.ReplyTo.empty())
@@ -92,23 +93,11 @@ void TZelSMTP::CheckHeaderTexts() const {
     }
 }
 
-void TZelSMTP::AddAddressLine(const char* Name, const TStringList& Entries) {
-    if (!Entries.Empty())
-        FinalHeader.Add(AddressLine(Name, Entries));
-}
-
-std::string TZelSMTP::AddressLine(const char* Name, const TStringList& Entries) {
-    std::string line = Name;
-    for (int i = 0; i < Entries.Count(); ++i) {
-        if (i > 0)
-            line += ',';
-        line += Entries[i];
-    }
-    return line;
-}
-
-std::string TZelSMTP::SentCopy(const TStringList& BlindCopies) const {
-    const std::string bcc = BlindCopies.Empty() ? "" : AddressLine("Bcc: ", BlindCopies);
+std::string TZelSMTP::SentCopy() const {
+    const bool blind = std::any_of(Recipients.begin(), Recipients.end(), [](const TRecipient& r) {
+        return r.Field == TRecipientField::BlindCarbonCopy;
+    });
+    const std::string bcc = blind ? AddressLine("Bcc: ", TRecipientField::BlindCarbonCopy) : "";
     return HeaderText(bcc) + WithoutDotStuffing(ContentStream.Data());
 }
 

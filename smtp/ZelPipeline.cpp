@@ -23,10 +23,10 @@ void TZelSMTP::SendPipelined() {
     size_t written = 0;
     // Refills the window once half of it is answered; after a refusal nothing more goes out,
     // but every reply to what did is read, so the session stays in step.
-    for (size_t read = 0; read < written || (written < commands.size() && outcome.Refusal.empty());
+    for (size_t read = 0; read < written || (written < commands.size() && !outcome.Failed());
          ++read) {
         const bool room = written - read <= kMaxInFlight / 2;
-        if (outcome.Refusal.empty() && written < commands.size() && room)
+        if (!outcome.Failed() && written < commands.size() && room)
             written = WriteGroup(commands, written, std::min(commands.size(), read + kMaxInFlight));
         JudgeReply(commands[read], TakeReply(), outcome);
     }
@@ -45,20 +45,13 @@ void TZelSMTP::SendPipelined() {
 // RSET, MAIL, one RCPT per address, DATA.
 std::vector<TZelSMTP::TGroupCommand> TZelSMTP::GroupCommands() const {
     std::vector<TGroupCommand> commands{
-        {TGroupCommand::Reset, "RSET", ""},
-        {TGroupCommand::Mail, "MAIL FROM:<" + PostMessage.FromAddress + ">", ""}};
-    for (const TStringList* list :
-         {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
-        for (const std::string& entry : *list) {
-            for (const std::string& piece : SplitRecipients(entry)) {
-                const std::string address = ExtractAddress(piece);
-                if (!address.empty())
-                    commands.push_back(
-                        {TGroupCommand::Recipient, "RCPT TO:<" + address + ">", piece});
-            }
-        }
+        {TGroupCommand::Reset, "RSET"},
+        {TGroupCommand::Mail, "MAIL FROM:<" + PostMessage.FromAddress + ">"}};
+    for (const TRecipient& recipient : Recipients) {
+        if (std::string command = RecipientCommand(recipient); !command.empty())
+            commands.push_back({TGroupCommand::Recipient, std::move(command), &recipient});
     }
-    commands.push_back({TGroupCommand::Data, "DATA", ""});
+    commands.push_back({TGroupCommand::Data, "DATA"});
     return commands;
 }
 
@@ -74,28 +67,26 @@ size_t TZelSMTP::WriteGroup(const std::vector<TGroupCommand>& Commands, size_t F
 
 void TZelSMTP::JudgeReply(const TGroupCommand& Command, const std::string& Reply,
                           TGroupOutcome& Outcome) {
-    const auto refuse = [&](const std::string& Text) {
-        if (Outcome.Refusal.empty())
-            Outcome.Refusal = Text;
-    };
     if (Reply.empty()) {
-        refuse("The server closed the connection");
+        if (!Outcome.Failed())
+            Outcome.Closed = true;
         return;
     }
     if (Command.Kind == TGroupCommand::Data) {
         Outcome.DataAccepted = ReplyCode < 400;
-        Outcome.DataReply = Reply;
+        if (!Outcome.DataAccepted)
+            Outcome.DataRefusal.emplace(Refusal(Command.Text, Reply));
         return;
     }
     // After a refused RSET or MAIL the rest of the group fails with it: its recipients were
     // never judged.
-    if (!Outcome.Refusal.empty())
+    if (Outcome.Failed())
         return;
     if (Command.Kind != TGroupCommand::Recipient) {
         if (ReplyCode >= 400)
-            refuse(Reply);
+            Outcome.Refused.emplace(Refusal(Command.Text, Reply));
     } else if (ReplyCode > 300) {
-        RefuseRecipient(Command.Piece, Reply);
+        RefuseRecipient(*Command.To, Reply);
     } else {
         ++Outcome.Accepted;
     }
@@ -107,13 +98,15 @@ void TZelSMTP::JudgeReply(const TGroupCommand& Command, const std::string& Reply
 // deliver an empty message: a connection closed inside the content ends the transaction
 // without delivery.
 void TZelSMTP::SettleGroup(const TGroupOutcome& Outcome) {
-    const bool abandon = !Outcome.Refusal.empty() || Outcome.Accepted == 0;
+    const bool abandon = Outcome.Failed() || Outcome.Accepted == 0;
     if (abandon && Outcome.DataAccepted)
         TPowersock::Disconnect();
-    if (!Outcome.Refusal.empty())
-        throw Exception(Outcome.Refusal);
+    if (Outcome.Refused)
+        throw *Outcome.Refused;
+    if (Outcome.Closed)
+        throw Exception("The server closed the connection");
     if (Outcome.Accepted == 0)
         RefuseMessage();
-    if (!Outcome.DataAccepted)
-        throw Exception(Outcome.DataReply);
+    if (Outcome.DataRefusal)
+        throw *Outcome.DataRefusal;
 }

@@ -34,9 +34,10 @@ void TZelSMTP::OpenExtendedSession() {
 
 TEhloKeywords TZelSMTP::SayEhlo() {
     RequireSingleLine("UserID", UserID);
-    const std::string reply = Transaction("EHLO " + (UserID.empty() ? "localhost" : UserID));
+    const std::string command = "EHLO " + (UserID.empty() ? "localhost" : UserID);
+    const std::string reply = Transaction(command);
     if (ReplyCode != 250)
-        throw Exception(reply);
+        throw Refusal(command, reply);
     return ParseEhloReply(LastReplyLines);
 }
 
@@ -45,8 +46,10 @@ void TZelSMTP::SayStartTls(const TEhloKeywords& Offered) {
     if (!Offered.Has("STARTTLS"))
         throw Exception("The server does not offer STARTTLS");
     const std::string reply = Transaction("STARTTLS");
+    if (reply.empty())
+        throw Exception("No reply to STARTTLS");
     if (ReplyCode != 220)
-        throw Exception(reply.empty() ? "No reply to STARTTLS" : reply);
+        throw Refusal("STARTTLS", reply);
     // Bytes sent before the handshake would otherwise be read as replies of the secured session.
     if (DataAvailable())
         throw ETlsError("The server sent data before the TLS handshake");

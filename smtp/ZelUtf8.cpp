@@ -21,14 +21,17 @@ size_t SequenceLength(unsigned char lead) {
     return lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
+size_t CodePointLength(std::string_view text, size_t at) {
+    return std::min(SequenceLength(static_cast<unsigned char>(text[at])), text.size() - at);
+}
+
 size_t GraphemeLength(std::string_view text, size_t at) {
     const std::string_view rest = text.substr(at, kLookAhead);
     const QString unicode = QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, unicode);
     const qsizetype end = finder.toNextBoundary();
     const std::string cluster = end > 0 ? unicode.left(end).toStdString() : std::string();
-    const size_t codePoint =
-        std::min(SequenceLength(static_cast<unsigned char>(text[at])), text.size() - at);
+    const size_t codePoint = CodePointLength(text, at);
     // A cluster that fits no word, or bytes that are no UTF-8, go a code point at a time.
     if (cluster.empty() || cluster.size() > kWordBytes || !text.substr(at).starts_with(cluster))
         return codePoint;
@@ -41,7 +44,8 @@ std::string AsTheyAre(std::string_view characters) {
 
 }  // namespace
 
-const TWordCharset Utf8Words = {"UTF-8", GraphemeLength, AsTheyAre, kWordLength};
+const TWordCharset Utf8Words = {"UTF-8", GraphemeLength, CodePointLength, AsTheyAre,
+                             kWordLength};
 
 std::vector<std::string> Base64Lines(std::string_view bytes) {
     const std::string encoded = Base64Encode(bytes);

@@ -29,6 +29,10 @@ class BusyScope {
 
 }  // namespace
 
+ESmtpRefusal::ESmtpRefusal(std::string Command, int Code, const std::string& ReplyLine,
+                           const std::string& Message)
+    : Exception(Message), Command(std::move(Command)), Code(Code), Reply(ReplyLine) {}
+
 TZelSMTP::TZelSMTP(QObject* AOwner) : TPowersock(AOwner), BoundaryRandom(std::random_device{}()) {
     Port = 25;
     OnAbortCleanup = [this](TObject*) {
@@ -80,7 +84,7 @@ void TZelSMTP::OpenSession() {
 void TZelSMTP::ReadGreeting() {
     const std::string reply = TakeReply();
     if (ReplyCode >= 400)
-        throw Exception(reply);
+        throw Refusal("", reply);
 }
 
 void TZelSMTP::SayHelo() {
@@ -89,12 +93,13 @@ void TZelSMTP::SayHelo() {
         const std::string reply = Transaction("HELO " + UserID);
         if (ReplyCode < 300)
             return;
+        const ESmtpRefusal refused = Refusal("HELO " + UserID, reply, "Authentication failed");
         if (retry > 0 || !OnAuthenticationFailed)
-            throw Exception("Authentication failed");
+            throw refused;
         bool handled = false;
         OnAuthenticationFailed(handled);
         if (!handled)
-            throw Exception("Authentication failed");
+            throw refused;
     }
 }
 
@@ -117,10 +122,7 @@ void TZelSMTP::Send() {
         } else {
             Command("RSET", 400);
             Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
-            const int accepted = SendRecipients(PostMessage.ToAddress) +
-                                 SendRecipients(PostMessage.ToCarbonCopy) +
-                                 SendRecipients(PostMessage.ToBlindCarbonCopy);
-            if (accepted == 0)
+            if (SendRecipients() == 0)
                 RefuseMessage();
             SendData();
         }
@@ -143,53 +145,22 @@ void TZelSMTP::CheckHeaderComplete() {
         OnHeaderIncomplete(handled, PostMessage.FromAddress.empty() ? 1 : 2);
         if (!handled)
             throw Exception("Incomplete Header");
-    }
-}
-
-// The envelope addresses, checked before the first command so that a refused address never
-// leaves a half-done transaction behind.
-void TZelSMTP::CheckEnvelope() {
-    RequireSingleLine("FromAddress", PostMessage.FromAddress);
-    for (const TStringList* list :
-         {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
-        for (const std::string& entry : *list) {
-            for (const std::string& piece : SplitRecipients(entry, TextIsUtf8))
-                RequireSingleLine("Recipient address", ExtractAddress(piece));
-        }
+        // The handler may have added recipients: the envelope takes them as they are now.
+        ReadRecipients();
     }
 }
 
 std::string TZelSMTP::Command(const std::string& Text, int FailFrom) {
     std::string reply = Transaction(Text);
     if (ReplyCode >= FailFrom)
-        throw Exception(reply);
+        throw Refusal(Text, reply);
     return reply;
 }
 
-// Returns how many recipients the server accepted.
-int TZelSMTP::SendRecipients(const TStringList& List) {
-    int accepted = 0;
-    // By index: a handler may change the list while it is walked.
-    for (int i = 0; i < List.Count(); ++i) {
-        for (const std::string& piece : SplitRecipients(List[i], TextIsUtf8)) {
-            const std::string address = ExtractAddress(piece);
-            if (address.empty())
-                continue;
-            RequireSingleLine("Recipient address", address);
-            const std::string reply = Transaction("RCPT TO:<" + address + ">");
-            if (ReplyCode <= 300) {
-                ++accepted;
-                continue;
-            }
-            RefuseRecipient(piece, reply);
-        }
-    }
-    return accepted;
-}
-
-void TZelSMTP::RefuseRecipient(const std::string& Piece, const std::string& Reply) {
-    RefusedRecipients.push_back({Piece, WithoutLineEnd(Reply)});
-    Fire(OnRecipientNotFound, Piece);
+// The refusal of Text by the reply just read; the message is the reply as read unless given.
+ESmtpRefusal TZelSMTP::Refusal(const std::string& Text, const std::string& Reply,
+                               const std::string& Message) const {
+    return ESmtpRefusal(Text, ReplyCode, WithoutLineEnd(Reply), Message.empty() ? Reply : Message);
 }
 
 // Ends the transaction without content: DATA with no recipient would be refused anyway, and a
@@ -245,7 +216,7 @@ void TZelSMTP::SendContent(bool WithQuit) {
     const std::string reply = EndMessage(WithQuit);
     if (ReplyCode >= 400) {
         Fire(OnFailure, this);
-        throw Exception(reply);
+        throw Refusal(".", reply);
     }
 }
 
@@ -309,7 +280,7 @@ void TZelSMTP::Disconnect() {
     }
     TPowersock::Disconnect();
     if (ReplyCode >= 340)
-        throw Exception(reply);
+        throw Refusal("QUIT", reply);
 }
 
 void TZelSMTP::Abort() {
@@ -321,13 +292,4 @@ void TZelSMTP::ClearLists() {
     PostMessage.ToCarbonCopy.Clear();
     PostMessage.ToBlindCarbonCopy.Clear();
     PostMessage.Attachments.Clear();
-}
-
-std::string TZelSMTP::ExtractAddress(const std::string& Entry) {
-    if (Entry.find('<') != std::string::npos) {
-        return ExtractField(ExtractField(Entry, '<', 2), '>', 1);
-    }
-    if (Entry.find(':') != std::string::npos)
-        return ExtractField(Entry, ':', 2);
-    return Entry;
 }

@@ -5,6 +5,7 @@
 // record TPostMessage. Every text is a Shift_JIS byte string, written to the wire as given, or,
 // for a message in UTF-8 (TextIsUtf8), a UTF-8 one.
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/Events.h"
 #include "platform/Stream.h"
 #include "platform/StringList.h"
+#include "smtp/AddressList.h"
 #include "smtp/ZelEsmtp.h"
 #include "smtp/ZelExtstr.h"
 #include "smtp/ZelUUE.h"
@@ -49,11 +51,33 @@ class ERecipientsRefused : public Exception {
     using Exception::Exception;
 };
 
-// A recipient the server refused at RCPT: the piece of the entry as written, and the reply line
-// without its line end.
+// A command the server refused, as data: the command (its verb and what follows, never a
+// secret), the reply code and the reply line without its line end. The message is the text the
+// component has always raised for it (the reply line as read, or "Authentication failed").
+class ESmtpRefusal : public Exception {
+  public:
+    ESmtpRefusal(std::string Command, int Code, const std::string& ReplyLine,
+                 const std::string& Message);
+    std::string Command;
+    int Code;
+    std::string Reply;
+};
+
+// The list a recipient came from.
+enum class TRecipientField { To, CarbonCopy, BlindCarbonCopy };
+
+// One mailbox of the message's recipient lists, read once for each message.
+struct TRecipient {
+    TRecipientField Field;
+    TMailbox Mailbox;
+};
+
+// A recipient the server refused at RCPT: the piece of the entry as written (in the message's
+// charset), the reply line without its line end, and the list it came from.
 struct TRefusedRecipient {
     std::string Address;
     std::string Reply;
+    TRecipientField Field = TRecipientField::To;
 };
 
 // The message to send. Lists hold one entry per line, without line ends.
@@ -110,17 +134,13 @@ class TZelSMTP : public TPowersock {
     void BuildMessage();
     // Appends the part of attachment Index (from 1) to ContentStream.
     void WriteAttachmentPart(int Index);
-    // The address inside "<" ">", after a ":", or the entry itself.
-    static std::string ExtractAddress(const std::string& Entry);
-    // The pieces of a recipient entry between commas or semicolons that stand outside double
-    // quotes and "<" ">", each without blanks at its ends; an entry without one, unchanged.
-    // Utf8: the entry is UTF-8, not Shift_JIS.
-    static std::vector<std::string> SplitRecipients(const std::string& Entry, bool Utf8 = false);
+    // The charset the texts of PostMessage are in, as its encoded-words write them.
+    const TWordCharset& WordCharset() const;
 
     // The message as the server received it in the last Send (the header text and the content
-    // without the dot-stuffing), with a "Bcc: " line naming BlindCopies at the end of the
-    // header when there are any: the sender's own copy.
-    std::string SentCopy(const TStringList& BlindCopies) const;
+    // without the dot-stuffing), with a "Bcc: " line naming the blind copies at the end of the
+    // header when there were any: the sender's own copy.
+    std::string SentCopy() const;
 
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
@@ -129,6 +149,10 @@ class TZelSMTP : public TPowersock {
     std::string UserID;
     TPostMessage PostMessage;
     TExStringList FinalHeader;
+    // Every mailbox of ToAddress, ToCarbonCopy and ToBlindCarbonCopy, in that order, as the
+    // last BuildMessage read them: the RCPT commands, the header lines and the Sent copy all
+    // come from this one reading.
+    std::vector<TRecipient> Recipients;
     // The recipients refused by the last Send, one entry per refused RCPT; emptied as Send starts.
     std::vector<TRefusedRecipient> RefusedRecipients;
     UUMethods EncodeType = uuMime;
@@ -175,14 +199,16 @@ class TZelSMTP : public TPowersock {
     struct TGroupCommand {
         enum TKind { Reset, Mail, Recipient, Data } Kind;
         std::string Text;
-        std::string Piece;  // the recipient as written, for OnRecipientNotFound
+        const TRecipient* To = nullptr;  // the recipient a RCPT names
     };
     // What the replies to a group decided.
     struct TGroupOutcome {
-        std::string Refusal;  // the first refused RSET or MAIL, or the closed connection
-        int Accepted = 0;     // recipients accepted
-        std::string DataReply;
+        std::optional<ESmtpRefusal> Refused;  // the first refused RSET or MAIL
+        bool Closed = false;                  // the connection closed before that
+        int Accepted = 0;                     // recipients accepted
+        std::optional<ESmtpRefusal> DataRefusal;
         bool DataAccepted = false;
+        bool Failed() const { return Refused.has_value() || Closed; }
     };
 
     void OpenSession();
@@ -198,8 +224,11 @@ class TZelSMTP : public TPowersock {
     void CheckHeaderComplete();
     void CheckEnvelope();
     std::string Command(const std::string& Text, int FailFrom);
-    int SendRecipients(const TStringList& List);
-    void RefuseRecipient(const std::string& Piece, const std::string& Reply);
+    ESmtpRefusal Refusal(const std::string& Text, const std::string& Reply,
+                         const std::string& Message = "") const;
+    int SendRecipients();
+    static std::string RecipientCommand(const TRecipient& Recipient);
+    void RefuseRecipient(const TRecipient& Recipient, const std::string& Reply);
     void RefuseMessage();
     void SendData();
     void CheckHeaderLines() const;
@@ -216,8 +245,9 @@ class TZelSMTP : public TPowersock {
     void SettleGroup(const TGroupOutcome& Outcome);
 
     void CheckHeaderTexts() const;
-    void AddAddressLine(const char* Name, const TStringList& Entries);
-    static std::string AddressLine(const char* Name, const TStringList& Entries);
+    void ReadRecipients();
+    std::string AddressLine(const char* Name, TRecipientField Field) const;
+    void AddAddressLine(const char* Name, TRecipientField Field);
     void AddContentType(bool Multipart);
     void MakeBoundary();
     bool BodyHasLineStarting(const std::string& Prefix) const;
@@ -229,6 +259,8 @@ class TZelSMTP : public TPowersock {
     bool Pipelining = false;
     // Send wrote QUIT after the message; Disconnect reads its reply.
     bool QuitPending = false;
+    // The header value of each list's entries, joined by "," (To, CC, BCC), from ReadRecipients.
+    std::string FieldHeaders[3];
 
   protected:
     // Draws the boundary letters; seeded afresh for every component.

@@ -1,6 +1,7 @@
 # The SMTP client: session, message assembly and header list.
 add_library(tm_smtp STATIC
     Zelsmtp.cpp
+    AddressList.cpp
     ZelBuild.cpp
     ZelExtstr.cpp
     ZelLines.cpp

@@ -56,7 +56,7 @@ class SecuredSendFlowTest : public testing::Test {
     void Press() {
         boxes.boxes.clear();
         try {
-            flow.SpeedButton3Click();
+            flow.Send();
         } catch (const std::exception& e) {
             platform::HandleException(e);
         }

@@ -15,10 +15,9 @@ std::string U(const std::string& sjis) {
 }
 
 TFailureScene At(std::string host, int32_t port, TSecurity security, bool connectFailed = false,
-                 bool sessionOpen = false, std::string lastReply = "",
-                 std::vector<TRefusedRecipient> refused = {}) {
-    return {std::move(host),   port, security, connectFailed, sessionOpen, std::move(lastReply),
-            std::move(refused)};
+                 bool sessionOpen = false, std::vector<TRefusedRecipient> refused = {},
+                 bool utf8 = false) {
+    return {std::move(host), port, security, connectFailed, sessionOpen, std::move(refused), utf8};
 }
 
 TEST(SendOutcome, CauseOfEachFailureKind) {
@@ -28,7 +27,8 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
     const ECertificateError untrusted("certificate verification failed",
                                       platform::TlsVerifyFailure::Expired);
     const ERecipientsRefused noneAccepted("No recipient was accepted");
-    const Exception heloRefused("Authentication failed");
+    const ESmtpRefusal heloRefused("HELO tester", 501, "501 Syntax: HELO hostname",
+                                   "Authentication failed");
     const Exception other("Incomplete Header");
     const std::string security = "ツール → オプション設定 → セキュリティ で確かめてね。";
     const struct {
@@ -59,13 +59,17 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
         {"certificate", untrusted, At("h", 465, secTls),
          "サーバーの証明書を確かめられませんでした：証明書の有効期限が切れています"},
         {"HELO refused: the reply, not the client's words", heloRefused,
-         At("h", 25, secNone, false, false, "501 Syntax: HELO hostname\r\n"),
+         At("h", 25, secNone, false, false),
          "サーバーの応答：501 Syntax: HELO hostname"},
         {"every recipient refused", noneAccepted,
-         At("h", 25, secNone, false, true, "550 no\r\n",
+         At("h", 25, secNone, false, true,
             {{"a@x", "550 5.1.1 unknown"}, {"B <b@x>", "450 try later"}}),
          "どの宛先も受け取ってもらえませんでした：\na@x … 550 5.1.1 unknown\nB <b@x> … 450 try "
          "later"},
+        // A UTF-8 message's entries as typed, a character Shift_JIS lacks by its code point.
+        {"every recipient of a UTF-8 message refused", noneAccepted,
+         At("h", 25, secNone, false, true, {{"花子😀 <a@x>", "550 no"}}, true),
+         "どの宛先も受け取ってもらえませんでした：\n花子U+1F600 <a@x> … 550 no"},
         {"no address at all", noneAccepted, At("h", 25, secNone, false, true),
          "宛先にメールアドレスがありません。"},
         {"anything else: its own words", other, At("h", 25, secNone, false, true),
@@ -84,7 +88,7 @@ TEST(SendOutcome, EnvelopeAddresses) {
         {"hanako@example.jp", true},
         {"\"hanako yamada\"@example.jp", true},  // a blank inside a quoted local part
         {"\"a\\\"b c\"@example.jp", true},       // an escaped quote does not end it
-        {"\"a<b>\"@example.jp", true},
+        {"\"a<b>\"@example.jp", false},  // a naive server would end the path at ">"
         {platform::Sjis("\"ソ b\"@example.jp"), true},  // a second byte that looks like "\"
         {"hanako @example.jp", false},
         {"hanako@example.jp NOTIFY=NEVER", false},

@@ -66,7 +66,7 @@ class SentCopyFlowTest : public testing::Test {
     void Press() {
         boxes.boxes.clear();
         try {
-            flow.SpeedButton3Click();
+            flow.Send();
         } catch (const std::exception& e) {
             platform::HandleException(e);
         }
@@ -124,8 +124,8 @@ TEST_F(SentCopyFlowTest, TheCopyIsTheAcceptedMessageWithItsBccLine) {
         Press();
         EXPECT_EQ(flow.LastOutcome(), c.outcome) << c.name;
         ASSERT_FALSE(boxes.Texts().empty()) << c.name;
-        EXPECT_EQ(boxes.Texts()[0], "メールを送信したよ。") << c.name;
-        EXPECT_EQ(boxes.Texts().size(), c.outcome == TSendOutcome::Sent ? 1u : 2u) << c.name;
+        EXPECT_TRUE(boxes.Texts()[0].starts_with("メールを送信したよ。")) << c.name;
+        EXPECT_EQ(boxes.Texts().size(), 1u) << c.name;
         EXPECT_EQ(flow.SentCopyWarning(), "") << c.name;
         const QStringList stored = imap.Stored("Sent");
         ASSERT_EQ(stored.size(), 1) << c.name << fields.statuses;

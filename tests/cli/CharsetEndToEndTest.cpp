@@ -107,7 +107,7 @@ TEST_F(CharsetEndToEnd, TheSettingDecidesAndSomeTextIsRefusedInEveryMode) {
         const char* said;     // in standard output or error
         const char* charset;  // of the stored message; nullptr: none stored
     } cases[] = {
-        {{"--charset", "iso-2022-jp", "--subject", "😀"}, 2, "シフトJISで表せないため", nullptr},
+        {{"--charset", "iso-2022-jp", "--subject", "😀"}, 2, "ISO-2022-JP で表せない", nullptr},
         {{"--charset", "iso-2022-jp", "--name", "😀"}, 2, "--name の文字", nullptr},
         {{"--charset", "utf-8", "--subject", "plain"}, 0, "メールを送信したよ。", "utf-8"},
         {{"--charset", "auto", "--subject", "件名"}, 0, "メールを送信したよ。", "iso-2022-jp"},

@@ -124,8 +124,8 @@ TEST_F(SendCommandEndToEnd, NoReplyToTheEndOfTheMessageIsStatusThree) {
     const ChildResult r = Send(args, "hi\n");
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_EQ(r.out,
-              "サーバーから応答がありませんでした。メールは届いている可能性があります。\n"
-              "送信に失敗したよ。\n");
+              "送信に失敗したよ。\n"
+              "サーバーから応答がありませんでした。メールは届いている可能性があります。\n");
     EXPECT_TRUE(Contains(r.err, "サーバーの応答を待っています ")) << r.err;
     EXPECT_TRUE(Contains(r.err, "No reply to the end of the message")) << r.err;
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
@@ -202,7 +202,10 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
          2,
          "",
          "65535"},
-        {{"--to", "a@x", "--charset", "iso-2022-jp", "--subject", "絵文字😀"}, 2, "", "U+1F600"},
+        {{"--to", "a@x", "--charset", "iso-2022-jp", "--subject", "絵文字😀"},
+         2,
+         "件名に、ISO-2022-JP で表せない文字 (U+1F600)",
+         ""},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--email", "me@x", "--port", port_, "--subject",
           "外字\uE000"},
          2,
@@ -211,8 +214,8 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", refused, "--email", "me@x", "--user-id",
           "t"},
          1,
-         "接続は失敗しました\nサーバー 127.0.0.1 のポート " + refused +
-             " に接続できませんでした。\n送信に失敗したよ。\n",
+         "送信に失敗したよ。\nサーバー 127.0.0.1 のポート " + refused +
+             " に接続できませんでした。サーバー名とポートは ツール → オプション設定 で確かめてね。\n",
          "Connection"},
         {{"--to", "a@x", "--smtp", "127.0.0.1", "--port", port_, "--user-id", "t"},
          2,

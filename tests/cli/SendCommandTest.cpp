@@ -86,8 +86,8 @@ TEST(SendCommand, ExitStatusAndWhatItPrints) {
          {{".", ""}},
          {},
          ssNoReply,
-         "サーバーから応答がありませんでした。メールは届いている可能性があります。\n送信に失敗し"
-         "たよ。\n",
+         "送信に失敗したよ。\nサーバーから応答がありませんでした。メールは届いている可能性があり"
+         "ます。\n",
          "No reply"},
         {"line break in the subject: nothing connects",
          "220 hi\r\n",

@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!Any(text, IsLead))
         Require(header == text);
 
-    RequireHeaderValue(text, EncodeHeaderText(text));
-    RequireHeaderValue(text, EncodePhrase(text));
+    RequireHeaderValue(text, EncodeHeaderText(text, Iso2022JpWords));
+    RequireHeaderValue(text, EncodePhrase(text, Iso2022JpWords));
 
     const std::string base64 = Base64Encode(text);
     Require(base64.size() == (size + 2) / 3 * 4);

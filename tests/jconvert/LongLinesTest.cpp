@@ -104,7 +104,7 @@ TEST(LongLines, HeaderTextAsWordsOfAtMost75Characters) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<std::string> words = EncodeWords(c.text);
+        const std::vector<std::string> words = EncodeWords(c.text, Iso2022JpWords);
         std::string decoded;
         for (const std::string& word : words) {
             EXPECT_LE(word.size(), 75u);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
@@ -100,6 +101,53 @@ size_t Count(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
     return n;
+}
+
+// The RCPT commands of both dialogues name exactly the addresses typed in To, CC and BCC, in
+// either charset, whatever the quotes, comments and separators around them.
+TEST(PipeliningTest, EveryTypedRecipientGetsItsRcpt) {
+    ASSERT_FALSE(TestCertificates::Path("ca.pem").empty()) << "the test certificates were not made";
+    const struct {
+        std::string to, cc, bcc;  // UTF-8 in the source
+        std::vector<std::string> rcpt;
+    } cases[] = {
+        {"x@example.jp", "",
+         "\"山田 太郎\" <a@example.jp>; b@example.jp, \"ｶﾀｶﾅ\" <c@example.jp>",
+         {"x@example.jp", "a@example.jp", "b@example.jp", "c@example.jp"}},
+        {"\"Support <support@bank.jp>\" <attacker@evil.jp>", "\"<<Shop>>\" <s@x.jp>",
+         "a@x.jp (Re:x), <b@x.jp> (Yamada,Taro)",
+         {"attacker@evil.jp", "s@x.jp", "a@x.jp", "b@x.jp"}},
+        {"a@x.jp(Taro)", "\"表示, ソ\" <c@x.jp>; d@x.jp (部長)", "e@x.jp (Taro)",
+         {"a@x.jp", "c@x.jp", "d@x.jp", "e@x.jp"}},
+    };
+    for (const auto& c : cases) {
+        for (const bool utf8 : {false, true}) {
+            for (const std::string& ehlo : {kEhlo, kPipeliningEhlo}) {
+                SecuredPeer p(ehlo, {});
+                TPostMessage& m = p.smtp.PostMessage;
+                const auto text = [utf8](const std::string& t) {
+                    return utf8 ? t : platform::Sjis(t);
+                };
+                p.smtp.TextIsUtf8 = utf8;
+                m.ToAddress.Clear();
+                m.ToAddress.Add(text(c.to));
+                m.ToCarbonCopy.Clear();
+                m.ToCarbonCopy.Add(text(c.cc));
+                m.ToBlindCarbonCopy.Clear();
+                m.ToBlindCarbonCopy.Add(text(c.bcc));
+                const std::string what = c.to + (utf8 ? " UTF-8" : " JIS") +
+                                         (ehlo == kEhlo ? "" : " pipelined");
+                EXPECT_EQ(p.SendOnce(), "") << what;
+                std::vector<std::string> rcpt;
+                for (const std::string& read : p.peer.Reads()) {
+                    for (size_t at = read.find("RCPT TO:<"); at != std::string::npos;
+                         at = read.find("RCPT TO:<", at + 1))
+                        rcpt.push_back(read.substr(at + 9, read.find(">\r\n", at) - at - 9));
+                }
+                EXPECT_EQ(rcpt, c.rcpt) << what;
+            }
+        }
+    }
 }
 
 TEST(PipeliningTest, GroupsAndRefusalsInsideThem) {
