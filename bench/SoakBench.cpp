@@ -43,6 +43,7 @@ class SoakFields : public TComposeFields {
         return {platform::Sjis("本文の一行目です。"), "second line", "."};
     }
     void ClearFields() override { ++cleared; }
+    void SetAddressFields(const std::string&, const std::string&, const std::string&) override {}
     void SetStatusText(const std::string&) override {}
     int cleared = 0;
 };
