@@ -45,7 +45,7 @@ def available():
 
 
 def version():
-    done = subprocess.run(["/usr/sbin/postconf", "-h", "mail_version"], capture_output=True,
+    done = subprocess.run(["/usr/sbin/postconf", "-d", "-h", "mail_version"], capture_output=True,
                           text=True)
     return done.stdout.strip()
 

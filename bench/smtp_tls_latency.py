@@ -10,7 +10,8 @@ system, the password command's included) of each whole process are printed with 
 
 Where Postfix and Cyrus SASL's saslpasswd2 are installed, the same pairs run once more against a
 private Postfix submission service on loopback (bench/postfix_instance.py: STARTTLS, AUTH PLAIN,
-mail discarded); the system's Postfix is not touched.
+mail discarded); the system's Postfix is not touched. TIDEMARK_SEND_BASELINE=PATH adds another
+tidemark-send build (an earlier one, say) to every round, as "baseline".
 
     smtp_tls_latency.py BUILD_DIR SOURCE_DIR [ROUNDS]
 """
@@ -77,7 +78,11 @@ def senders(build, host, port, implicit, ca, password_file, eml, user):
             "%s:%s" % (user, password), "--login-options", "AUTH=PLAIN",
             "--mail-from", "bench@localhost", "--mail-rcpt", "sink@localhost",
             "--upload-file", eml]
-    return {"tidemark-send": tidemark, "curl": curl}
+    commands = {"tidemark-send": tidemark, "curl": curl}
+    baseline = os.environ.get("TIDEMARK_SEND_BASELINE")
+    if baseline:
+        commands["baseline"] = [baseline] + tidemark[1:]
+    return commands
 
 
 def run(argv, env):
@@ -114,10 +119,11 @@ def report(title, times, cpu):
         print("  %-14s %10.1f %7.1f..%-8.1f %12.1f" % (
             name, statistics.median(times[name]) * 1e3, q1 * 1e3, q3 * 1e3,
             statistics.median(cpu[name]) * 1e3))
-    ratio = statistics.median(times["tidemark-send"]) / statistics.median(times["curl"])
-    paired = statistics.median(t / c for t, c in zip(times["tidemark-send"], times["curl"]))
-    print("  tidemark-send / curl: %.2fx (wall medians), %.2fx (median of pairs); goal <= 1x"
-          % (ratio, paired))
+    for name in (n for n in times if n != "curl"):
+        ratio = statistics.median(times[name]) / statistics.median(times["curl"])
+        paired = statistics.median(t / c for t, c in zip(times[name], times["curl"]))
+        print("  %s / curl: %.2fx (wall medians), %.2fx (median of pairs)%s"
+              % (name, ratio, paired, "; goal <= 1x" if name == "tidemark-send" else ""))
 
 
 def main():
@@ -139,6 +145,9 @@ def main():
                 # tidemark-send's message is what curl sends again.
                 run(commands["tidemark-send"], env)
                 server.check_stored()
+                if "baseline" in commands:
+                    run(commands["baseline"], env)
+                    server.check_stored()
                 with open(os.path.join(server.mail, "0001.eml"), "rb") as src:
                     with open(eml, "wb") as dst:
                         dst.write(src.read())
