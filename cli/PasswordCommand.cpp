@@ -4,14 +4,17 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/Secret.h"
 
@@ -27,8 +30,56 @@ int MillisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// The command's shell with its standard output on a pipe. Ending the object early (a failure,
-// the time-out) kills the shell and reaps it, so no zombie and no stray command stay behind.
+// The words of a command that the shell would run as one program with its arguments, untouched:
+// letters, digits and _@%+,./:=- only (no quoting, expansion, redirection or assignment) and no
+// command of the shell's own, which may behave otherwise than the program of that name. Empty
+// when the shell must read the command. Starting such a program directly spares the shell.
+std::vector<std::string> PlainProgram(const std::string& command) {
+    static constexpr std::string_view kShellOwn[] = {
+        "alias",  "bg",    "break",   "cd",     "chdir",  "command", "continue", "echo",
+        "eval",   "exec",  "exit",    "export", "false",  "fc",      "fg",       "getopts",
+        "hash",   "jobs",  "kill",    "local",  "printf", "pwd",     "read",     "readonly",
+        "return", "set",   "shift",   "test",   "times",  "trap",    "true",     "type",
+        "ulimit", "umask", "unalias", "unset",  "wait"};
+    const auto plain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("_@%+,./:=-").find(c) != std::string_view::npos;
+    };
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : command + ' ') {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty())
+                words.push_back(std::move(word));
+            word.clear();
+        } else if (plain(c)) {
+            word += c;
+        } else {
+            return {};
+        }
+    }
+    if (words.empty() || words[0].find('=') != std::string::npos ||
+        std::find(std::begin(kShellOwn), std::end(kShellOwn), words[0]) != std::end(kShellOwn)) {
+        return {};
+    }
+    return words;
+}
+
+// Starts the program of Words (searched on PATH); an error number when it cannot be started.
+int SpawnProgram(pid_t& pid, const posix_spawn_file_actions_t& actions,
+                 const std::vector<std::string>& words) {
+    if (words.empty())
+        return ENOENT;
+    std::vector<char*> argv;
+    for (const std::string& w : words)
+        argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    return ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+}
+
+// The command's shell (or its plain program) with its standard output on a pipe. Ending the
+// object early (a failure, the time-out) kills the child and reaps it, so no zombie and no stray
+// command stay behind.
 class ShellCommand {
   public:
     explicit ShellCommand(const std::string& command) {
@@ -41,8 +92,12 @@ class ShellCommand {
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         std::fflush(nullptr);
-        const int error = ::posix_spawn(&pid_, "/bin/sh", &actions, nullptr,
-                                        const_cast<char* const*>(argv), environ);
+        // A program the shell would run as it is starts without the shell; one that cannot
+        // start is left to the shell, which then fails as it always did.
+        int error = SpawnProgram(pid_, actions, PlainProgram(command));
+        if (error != 0)
+            error = ::posix_spawn(&pid_, "/bin/sh", &actions, nullptr,
+                                  const_cast<char* const*>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]);
         if (error != 0) {
@@ -94,7 +149,7 @@ class ShellCommand {
                 throw EPasswordCommandError("cannot wait for the command");
             if (Clock::now() >= deadline)
                 return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            AwaitExit(deadline);
         }
         pid_ = -1;
         Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -102,6 +157,19 @@ class ShellCommand {
     }
 
   private:
+    // Sleeps until the shell has ended or the deadline has passed, whichever comes first, so
+    // that a password printed just before the end costs no more than the end itself.
+    void AwaitExit(Clock::time_point deadline) const {
+        const int ended = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        if (ended < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a kernel without pidfd
+            return;
+        }
+        pollfd ready{ended, POLLIN, 0};
+        ::poll(&ready, 1, MillisecondsUntil(deadline));
+        ::close(ended);
+    }
+
     pid_t pid_ = -1;
     int output_ = -1;
 };

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
@@ -15,7 +16,9 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
+#include "platform/MessageWait.h"
 #include "platform/NotifyWindow.h"
 
 namespace platform {
@@ -43,6 +46,8 @@ struct AsyncSocket {
     std::unique_ptr<TlsSession> tls;
     std::string tlsStartError;
     bool readCheckQueued = false;
+    // A TLS read waits for the descriptor to take data (the writable notifier is its wake).
+    bool readWantsWrite = false;
 };
 
 std::map<SOCKET, std::shared_ptr<AsyncSocket>>& Sockets() {
@@ -118,6 +123,11 @@ void QueueReadCheck(AsyncSocket& socket) {
         Qt::QueuedConnection);
 }
 
+void ArmTlsReadOnWritable(AsyncSocket& socket) {
+    socket.readWantsWrite = true;
+    socket.writable->setEnabled(true);
+}
+
 // Over TLS, decrypted bytes may wait inside the TLS layer while the descriptor shows nothing,
 // and a read may need the descriptor writable first. During the handshake the handshake step
 // arms what it waits for.
@@ -130,7 +140,7 @@ void ArmTlsRead(AsyncSocket& socket) {
     if (socket.tls->HasPending())
         QueueReadCheck(socket);
     else if (socket.tls->Wants() == TlsSession::Want::Write)
-        socket.writable->setEnabled(true);
+        ArmTlsReadOnWritable(socket);
     else
         socket.readable->setEnabled(true);
 }
@@ -185,11 +195,13 @@ void OnReadable(AsyncSocket& socket) {
 }
 
 // Writable while connecting: the connect has completed, with the error SO_ERROR holds.
-// Over TLS: a read that wanted the descriptor writable can go on.
+// Over TLS: a read that wanted the descriptor writable can go on. Otherwise the activation
+// has woken a send or a handshake step waiting for room, and nothing is reported.
 void OnWritable(AsyncSocket& socket) {
     socket.writable->setEnabled(false);
     if (socket.tls) {
-        OnTlsReadable(socket);
+        if (std::exchange(socket.readWantsWrite, false))
+            OnTlsReadable(socket);
         return;
     }
     if (!socket.connecting)
@@ -522,6 +534,43 @@ int TlsHandshake(SOCKET s) {
         default:
             return Fail(WinsockError(TlsError(*socket)));
     }
+}
+
+namespace {
+
+// Makes the socket's readiness for `what` wake the loop; false when there is nothing to wait
+// for. A readable notifier that activates reports through OnReadable as always; a writable one
+// only wakes the waiter.
+bool ArmWait(AsyncSocket& socket, SocketWait what) {
+    if (!socket.readable || !socket.connected || socket.stickyError != 0)
+        return false;
+    if (socket.tls) {
+        if (socket.tls->Established() && socket.tls->HasPending())
+            return false;
+        if (socket.tls->Wants() == TlsSession::Want::Read)
+            what = SocketWait::Readable;
+        else if (socket.tls->Wants() == TlsSession::Want::Write)
+            what = SocketWait::Writable;
+    }
+    if (what == SocketWait::Writable) {
+        socket.writable->setEnabled(true);
+        return true;
+    }
+    if (socket.closeReported)
+        return false;
+    socket.readable->setEnabled(true);
+    return true;
+}
+
+}  // namespace
+
+void WaitForSocket(SOCKET s, SocketWait what) {
+    AsyncSocket* socket = Find(s);
+    if (socket != nullptr && ArmWait(*socket, what)) {
+        WaitForMessages();
+        return;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 TlsFailureInfo TlsFailure(SOCKET s) {

@@ -124,6 +124,15 @@ struct TlsFailureInfo {
 };
 TlsFailureInfo TlsFailure(SOCKET s);
 
+// What a waiting operation needs of its socket.
+enum class SocketWait { Readable, Writable };
+
+// Waits as WaitForMessages does, with the socket becoming ready for `what` (over TLS: for what
+// the TLS layer needs next) among the events that end the wait. Only runs the pending events,
+// without blocking, when there is nothing to wait for: decrypted bytes already waiting, or a
+// connection that failed, closed or never was (the caller's next call tells which).
+void WaitForSocket(SOCKET s, SocketWait what);
+
 // A dotted address in network order (as its four bytes in memory), or InaddrNone.
 uint32_t inet_addr(const char* cp);
 

@@ -295,10 +295,10 @@ void TPowersock::Accept() {
     throw ESockError("Accept not supported");
 }
 
-// Sleeps until an event arrives (at most 2 ms at a time) rather than a fixed time, so that a
-// connect on loopback is not stretched to the sleep.
+// Sleeps until events arrive (the connect's outcome, the lookup's answer, the time-out, a user
+// action) and tests again. The wait has no step of its own, so an outcome known before it (a
+// lookup that failed at once) must end it before it starts.
 void TPowersock::WaitUntil(const std::function<bool()>& Done) {
-    do {
-        platform::WaitForMessages(2);
-    } while (!Done());
+    while (!Done())
+        platform::WaitForMessages();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // TPowersock: the asynchronous TCP client component under the SMTP client, with its time-out
-// timer TThreadTimer. Everything runs on the GUI thread; waits sleep 2 ms and process pending
-// messages until a notification, the time-out or a cancel request ends them.
+// timer TThreadTimer. Everything runs on the GUI thread; waits sleep until an event (the socket
+// ready, a notification, the time-out, a cancel request from a user action) and process the
+// pending messages, until one of them ends the wait.
 #include <QObject>
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "platform/MessageLoop.h"
-#include "platform/MessageWait.h"
 #include "sock/Psock.h"
 
 namespace {
@@ -21,12 +20,6 @@ class TimerGuard {
   private:
     TPowersock& socket_;
 };
-
-// While the socket cannot take more, wait for events instead of spinning: the time-out and a
-// cancel can then end the send.
-void WaitForRoom() {
-    platform::WaitForMessages(2);
-}
 
 int16_t ReplyNumber(const std::string& Reply) {
     std::string digits;
@@ -70,7 +63,8 @@ void TPowersock::SendBuffer(const char* Buffer, uint16_t Length) {
                 }
                 std::string text;
                 CheckSocketError(platform::WSAEWOULDBLOCK, text);
-                WaitForRoom();
+                // The socket takes nothing now: wait for room, the time-out or a cancel.
+                platform::WaitForSocket(SocketHandle, platform::SocketWait::Writable);
             }
         }
     }
@@ -158,9 +152,8 @@ std::string TPowersock::ReadLine() {
             std::string text;
             CheckSocketError(platform::WSAEWOULDBLOCK, text);
         }
-        // Nothing complete yet: sleep until an event (data, the time-out, a user action)
-        // rather than poll, which would keep a core busy for the whole wait.
-        platform::WaitForMessages(2);
+        // Nothing complete yet: sleep until more data, the time-out or a user action.
+        platform::WaitForSocket(SocketHandle, platform::SocketWait::Readable);
     } while (!Canceled);
     if (Canceled) {
         Canceled = false;
@@ -272,7 +265,7 @@ void TPowersock::SendChunk(const char* Data, int64_t Length, bool& PeerStopped) 
         }
         std::string text;
         CheckSocketError(platform::WSAEWOULDBLOCK, text);
-        WaitForRoom();
+        platform::WaitForSocket(SocketHandle, platform::SocketWait::Writable);
     }
 }
 

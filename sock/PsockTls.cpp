@@ -1,5 +1,4 @@
 // TPowersock: the TLS handshake over the open connection.
-#include "platform/MessageWait.h"
 #include "sock/Psock.h"
 
 void TPowersock::StartTls() {
@@ -12,8 +11,8 @@ void TPowersock::StartTls() {
         result = platform::TlsHandshake(SocketHandle);
         if (result == 0 || platform::WSAGetLastError() != platform::WSAEWOULDBLOCK)
             break;
-        // The peer's next flight, the time-out or a user action wakes the wait.
-        platform::WaitForMessages(2);
+        // The peer's next flight (or room for ours), the time-out or a user action ends the wait.
+        platform::WaitForSocket(SocketHandle, platform::SocketWait::Readable);
     }
     TimerOff();
     if (Canceled) {

@@ -1,6 +1,8 @@
 // The password command: what it prints, how long it may take, and what is refused.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 
@@ -32,6 +34,10 @@ TEST(PasswordCommandTest, FirstLineWithinTimeAndSize) {
         {"CR inside", "printf 'p\\rw\\n'", "", "NUL or line break"},
         {"never ends", "echo pw; exec sleep 5", "", "did not finish within 1 seconds"},
         {"silent and never ends", "exec sleep 5", "", "did not finish within 1 seconds"},
+        {"plain program", "/usr/bin/printf pw", "pw", ""},
+        {"plain program not found", "no-such-program-here x", "", "ended with an error"},
+        {"the shell's own echo", "echo -e pw", "-e pw", ""},
+        {"assignment first", "A=b /usr/bin/printf pw", "pw", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,6 +53,16 @@ TEST(PasswordCommandTest, FirstLineWithinTimeAndSize) {
         EXPECT_EQ(error.empty(), c.error.empty()) << error;
         EXPECT_LT(Clock::now() - started, 1500ms);
     }
+}
+
+// A plain program runs as the command's own child: no shell stands between them.
+TEST(PasswordCommandTest, PlainProgramWithoutShell) {
+    const std::string stat = RunPasswordCommand("cat /proc/self/stat", 2000ms);
+    // "pid (comm) state ppid ...": the parent follows the name's closing parenthesis.
+    const std::string after = stat.substr(stat.rfind(')') + 2);
+    const std::string parent = after.substr(2, after.find(' ', 2) - 2);
+    EXPECT_EQ(parent, std::to_string(::getpid())) << stat;
+    EXPECT_NE(stat.find("(cat)"), std::string::npos) << stat;
 }
 
 }  // namespace

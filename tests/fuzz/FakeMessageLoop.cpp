@@ -14,7 +14,7 @@ void ProcessMessages() {
 void Sleep(unsigned) {}
 
 // The fake sockets post their notifications at once, so there is never anything to wait for.
-void WaitForMessages(unsigned) {
+void WaitForMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

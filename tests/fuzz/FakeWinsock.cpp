@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 
+#include "platform/MessageWait.h"
 #include "platform/NotifyWindow.h"
 #include "platform/Winsock.h"
 
@@ -289,6 +290,11 @@ int StartTls(SOCKET s, const TlsPeer&) {
 
 int TlsHandshake(SOCKET s) {
     return S().sockets.contains(s) ? 0 : Fail(WSAENOTSOCK);
+}
+
+// The fake peer's next arrival is already there: waiting is only running what was posted.
+void WaitForSocket(SOCKET, SocketWait) {
+    WaitForMessages();
 }
 
 TlsFailureInfo TlsFailure(SOCKET) {

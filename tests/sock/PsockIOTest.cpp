@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <QAbstractEventDispatcher>
 #include <QTimer>
 #include <cstdio>
 
@@ -24,6 +25,18 @@ std::string Bytes(size_t count) {
     for (size_t i = 0; i < count; ++i)
         bytes[i] = static_cast<char>('a' + i % 26);
     return bytes;
+}
+
+// How many times the GUI thread went to sleep while f ran.
+template <class F>
+int SleepsDuring(F&& f) {
+    int sleeps = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock, [&] { ++sleeps; });
+    f();
+    QObject::disconnect(counting);
+    return sleeps;
 }
 
 // A connected socket and the peer it talks to.
@@ -328,6 +341,40 @@ TEST(PsockIO, IdleReadLnWaitDoesNotSpin) {
     EXPECT_LT(cpu, 0.25 * wall);
 }
 
+// A wait sleeps until the socket is ready or its time-out comes, not in steps of a timer.
+TEST(PsockIO, IdleWaitsSleepOnceUntilTheTimeOut) {
+    const std::string block = Bytes(65535);
+    struct Case {
+        const char* name;
+        std::function<void(TPowersock&)> operation;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"ReadLn", [](TPowersock& s) { s.ReadLn(); }, "Socket readln aborted"},
+        {"Write to a peer that reads nothing",
+         [&](TPowersock& s) {
+             for (int i = 0; i < 256; ++i)
+                 s.Write(block);
+         },
+         "Socket send aborted"},
+        {"TLS handshake with a silent peer", [](TPowersock& s) { s.StartTls(); },
+         "TLS Handshake Timed out"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        peer.Pause(3s);
+        Session session(peer, 400);
+        std::string error;
+        const auto start = Clock::now();
+        const int sleeps =
+            SleepsDuring([&] { error = SockErrorOf([&] { c.operation(session.sock); }); });
+        EXPECT_EQ(error, c.error);
+        EXPECT_GE(Clock::now() - start, 350ms);
+        EXPECT_LE(sleeps, 10);
+    }
+}
+
 TEST(PsockIO, IdleConnectWaitDoesNotSpin) {
     testsupport::FullListener listener;
     if (!listener.Full())
@@ -338,11 +385,13 @@ TEST(PsockIO, IdleConnectWaitDoesNotSpin) {
     sock.TimeOut = 2000;
     const double cpuBefore = CpuSeconds();
     const auto start = Clock::now();
-    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
+    const int sleeps = SleepsDuring(
+        [&] { EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out"); });
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuBefore;
     std::printf("Connect time-out wait: %.2f s wall, %.3f s CPU\n", wall, cpu);
     EXPECT_LT(cpu, 0.25 * wall);
+    EXPECT_LE(sleeps, 10);
 }
 
 TEST(PsockIO, ExtractFieldCutsTheNthField) {

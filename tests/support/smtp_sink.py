@@ -12,7 +12,9 @@ With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the
 only --user with the password read from the first line of --password-file; every attempt adds
 "MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials). Each TLS
 handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.log.
-With --pipelining its reply to EHLO lists PIPELINING as well.
+With --pipelining its reply to EHLO lists PIPELINING as well. With --batch-replies it answers
+like Postfix: the replies to commands that came together (pipelined ones, the lines of the EHLO
+reply) leave in one write once the server waits for input again.
 """
 import argparse
 import asyncio
@@ -59,6 +61,40 @@ class PipeliningHandler(StoreHandler):
         return responses[:-1] + ["250-PIPELINING", responses[-1]]
 
 
+class BatchingSMTP(SMTP):
+    """Holds replies until the session next waits for input, then writes them at once."""
+
+    _held = None
+    _at_once = False
+
+    async def push(self, status):
+        if isinstance(status, str):
+            status = status.encode("utf-8" if self.enable_SMTPUTF8 else "ascii")
+        if self._held is None:
+            self._held = []
+            self.loop.call_soon(self._flush)
+        self._held.append(status + b"\r\n")
+        if self._at_once:
+            self._flush()
+
+    def _flush(self):
+        held, self._held = self._held, None
+        if held and self.transport is not None:
+            self._writer.write(b"".join(held))
+
+    # The go-ahead for TLS leaves before the layer changes; the farewell before the close.
+    async def smtp_STARTTLS(self, arg):
+        self._at_once = True
+        try:
+            await super().smtp_STARTTLS(arg)
+        finally:
+            self._at_once = False
+
+    async def smtp_QUIT(self, arg):
+        self._at_once = True
+        await super().smtp_QUIT(arg)
+
+
 class Authenticator:
     def __init__(self, directory, user, password):
         self.log = os.path.join(directory, "auth.log")
@@ -103,8 +139,9 @@ async def serve(args):
     loop = asyncio.get_running_loop()
     handler = (PipeliningHandler if args.pipelining else StoreHandler)(args.directory)
     options, implicit = server_options(args)
+    session = BatchingSMTP if args.batch_replies else SMTP
     server = await loop.create_server(
-        lambda: SMTP(handler, **options),
+        lambda: session(handler, **options),
         host="127.0.0.1",
         port=args.port,
         ssl=implicit,
@@ -128,6 +165,7 @@ def main():
     parser.add_argument("--user", default="")
     parser.add_argument("--password-file")
     parser.add_argument("--pipelining", action="store_true")
+    parser.add_argument("--batch-replies", action="store_true")
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     asyncio.run(serve(args))
