@@ -418,7 +418,7 @@ bool TSendFlow::PassesChecks(const TSendSettings& settings, const TMessageText& 
     if (refusal.empty())
         return true;
     lastOutcome_ = Outcome::Rejected;
-    platform::ShowMessage(refusal);
+    platform::ShowMessage(refusal, platform::MsgIcon::Warning);
     return false;
 }
 
@@ -438,7 +438,8 @@ bool TSendFlow::SettleCharacters(TSendSettings& settings, TMessageText& message)
         *text = ReplaceIbmExtensions(*text);
         if (const std::string character = FindUserDefinedChar(*text); !character.empty()) {
             lastOutcome_ = Outcome::Unencodable;
-            platform::ShowMessage(UserDefinedCharMessage(field, character));
+            platform::ShowMessage(UserDefinedCharMessage(field, character),
+                                  platform::MsgIcon::Warning);
             return false;
         }
         CollectMachineDependentChars(*text, machineDependent);
@@ -465,7 +466,7 @@ bool TSendFlow::SettleUnicodeCharacters(const TSendSettings& settings,
     for (const auto& [field, text] : texts) {
         if (const char32_t c = FindPrivateUseChar(*text)) {
             lastOutcome_ = Outcome::Unencodable;
-            platform::ShowMessage(UserDefinedCharMessage(field, c));
+            platform::ShowMessage(UserDefinedCharMessage(field, c), platform::MsgIcon::Warning);
             return false;
         }
     }
@@ -532,7 +533,7 @@ void TSendFlow::Report(const TMessageText& message) {
     Fields.SetAddressFields(to, cc, keepRefused(message.ToBlindCarbonCopy));
     lastOutcome_ = Outcome::SentToSome;
     ShowBox("メールを送信したよ。");
-    platform::ShowMessage(RefusedRecipientsText(refused));
+    platform::ShowMessage(RefusedRecipientsText(refused), platform::MsgIcon::Warning);
 }
 
 void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageText& message) {
@@ -594,7 +595,7 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     }
     Fields.SetStatusText(platform::Sjis("送信済みフォルダーに保存できませんでした。"));
-    platform::ShowMessage(CopyNotSavedText(copyWarning_));
+    platform::ShowMessage(CopyNotSavedText(copyWarning_), platform::MsgIcon::Warning);
 }
 
 void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {
@@ -605,7 +606,8 @@ void TSendFlow::RecordFailure(const std::exception& e, TSendOutcome outcome) {
 
 void TSendFlow::Fail(const std::exception& e) {
     RecordFailure(e, Outcome::Failed);
-    platform::ShowMessage(WithCause("送信に失敗したよ。", FailureCause(e, Scene())));
+    platform::ShowMessage(WithCause("送信に失敗したよ。", FailureCause(e, Scene())),
+                          platform::MsgIcon::Warning);
     CloseAfterFailure();
 }
 
@@ -613,7 +615,7 @@ void TSendFlow::Fail(const std::exception& e) {
 // and send it twice.
 void TSendFlow::FailWithoutReply(const std::exception& e) {
     RecordFailure(e, Outcome::NoReply);
-    platform::ShowMessage(FailureCause(e, Scene()));
+    platform::ShowMessage(FailureCause(e, Scene()), platform::MsgIcon::Warning);
     ShowBox("送信に失敗したよ。");
     CloseAfterFailure();
 }

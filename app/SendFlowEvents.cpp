@@ -25,7 +25,8 @@ void TSendFlow::ZelSMTP1Status(const std::string& Status) {
 
 void TSendFlow::ZelSMTP1ConnectionFailed() {
     connectionFailed_ = true;
-    platform::ShowMessage(WithCause("接続は失敗しました", ConnectionCause(Scene())));
+    platform::ShowMessage(WithCause("接続は失敗しました", ConnectionCause(Scene())),
+                          platform::MsgIcon::Warning);
 }
 
 void TSendFlow::ZelSMTP1PacketSent() {
