@@ -32,8 +32,8 @@ void NameControls(TFrmAddress& window) {
     Name(window.SpeedButton1, "アドレスの追加", "名前とアドレスを新しく登録します。");
     Name(window.Spb_edit, "アドレスの編集", "選んだ行の名前とアドレスを直します。");
     Name(window.Spb_Del, "アドレスの削除", "選んだ行を削除します。");
-    // The list first, so that it keeps the focus when the window opens; Tab then reaches the
-    // buttons from left to right.
+    // The list first, and it has the focus when the window opens, as when it was the only
+    // control to take it; Tab then reaches the buttons from left to right.
     QWidget* previous = window.ListView_Main;
     for (QToolButton* button :
          {window.Spb_Mail, window.SpeedButton1, window.Spb_edit, window.Spb_Del}) {
@@ -42,6 +42,7 @@ void NameControls(TFrmAddress& window) {
         QWidget::setTabOrder(previous, button);
         previous = button;
     }
+    window.ListView_Main->setFocus();
 }
 
 void NameControls(TFrmTanbun& window) {
