@@ -39,9 +39,9 @@ TDraftKeeper::TDraftKeeper(TFrmMain& FrmMain, std::unique_ptr<platform::TDraftSt
     connect(&pause_, &QTimer::timeout, this, &TDraftKeeper::SaveAfterPause);
     for (QLineEdit* edit : {FrmMain.Edit_ToAddress, FrmMain.Edit_ToCarbonCopy,
                             FrmMain.Edit_ToBlindCarbonCopy, FrmMain.Edit_kenmei}) {
-        connect(edit, &QLineEdit::textChanged, &pause_, qOverload<>(&QTimer::start));
+        connect(edit, &QLineEdit::textChanged, this, &TDraftKeeper::Edited);
     }
-    connect(FrmMain.Memo1, &QPlainTextEdit::textChanged, &pause_, qOverload<>(&QTimer::start));
+    connect(FrmMain.Memo1, &QPlainTextEdit::textChanged, this, &TDraftKeeper::Edited);
     FrmMain.installEventFilter(this);
 }
 
@@ -101,16 +101,29 @@ void TDraftKeeper::SaveAfterPause() {
     }
 }
 
+// Text typed after an answer to the question is a new question's matter.
+void TDraftKeeper::Edited() {
+    closing_ = false;
+    pause_.start();
+}
+
 void TDraftKeeper::Forget() {
     pause_.stop();
     store_->Remove();
 }
 
 bool TDraftKeeper::MayClose() {
+    if (closing_)
+        return true;
     if (Fields().Empty()) {
         Forget();
         return true;
     }
+    closing_ = AskBeforeClosing();
+    return closing_;
+}
+
+bool TDraftKeeper::AskBeforeClosing() {
     const platform::MsgResult answer = platform::CurrentMessageBoxes().Show(
         platform::ApplicationTitle(),
         platform::Sjis("送信していない内容があります。下書きに保存して終了しますか？"),

@@ -24,7 +24,9 @@ class TDraftKeeper : public QObject {
     bool Restore();
     // The fields were sent and emptied: the draft goes.
     void Sent();
-    // Whether the window may close now; with text in the fields the user is asked first.
+    // Whether the window may close now; with text in the fields the user is asked first, once:
+    // a window manager may repeat the request (one Alt+F4 can bring two), and a request after
+    // the answer 保存して終了 or 破棄して終了 asks nothing more.
     bool MayClose();
 
     // The fields as a draft holds them.
@@ -38,10 +40,13 @@ class TDraftKeeper : public QObject {
     void SaveNow();
     void SaveAfterPause();
     void Forget();
+    void Edited();
+    bool AskBeforeClosing();
 
     TFrmMain& FrmMain;
     std::unique_ptr<platform::TDraftStore> store_;
     QTimer pause_;
+    bool closing_ = false;  // the user chose to save or discard and end
 };
 
 // The draft files of a window whose data files live in dataDir.

@@ -186,6 +186,8 @@ TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* pare
       Windows(std::move(Windows)),
       DataDir(std::move(DataDir)) {
     setWindowTitle(FromSjis(Sjis("ぴこぴこ便")));
+    // The program's boxes carry the title the user knows the program by.
+    platform::SetApplicationTitle(Sjis("ぴこぴこ便"));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -201,6 +203,7 @@ TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* pare
     AnchorControls();
     CreateMenus();
     SetTabOrder();
+    NameControls();
     ConnectHandlers();
     setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     resize(minimumSize());

@@ -127,6 +127,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void CreateShortcuts();
     QLineEdit* FocusedAddressField() const;
     void SetTabOrder();
+    void NameControls();
     void ConnectHandlers();
 
     void FillFromAddressBook(QLineEdit* field);

@@ -1,10 +1,13 @@
 #include "app/HelpMenu.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/CodePage.h"
@@ -30,6 +33,26 @@ void FollowLink(QTextBrowser& guide, const QUrl& url) {
     }
 }
 
+// What a window manager adds around a window: a title bar and thin borders.
+constexpr QSize kFrameReserve(16, 48);
+
+// Centred on the window it helps with, within that window's screen.
+void PlaceOver(QWidget& guide, const QWidget& owner) {
+    const QScreen* screen = owner.screen();
+    if (screen)
+        guide.resize(guide.size().boundedTo(screen->availableGeometry().size() - kFrameReserve));
+    QRect place(QPoint(), guide.size());
+    place.moveCenter(owner.frameGeometry().center());
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        place.moveLeft(std::clamp(place.left(), available.left(),
+                                  std::max(available.left(), available.right() - place.width())));
+        place.moveTop(std::clamp(place.top(), available.top(),
+                                 std::max(available.top(), available.bottom() - place.height())));
+    }
+    guide.move(place.topLeft());
+}
+
 QTextBrowser* NewGuideWindow(QWidget* owner, const QString& path) {
     auto* guide = new QTextBrowser(owner);
     guide->setObjectName(kGuideName);
@@ -37,6 +60,11 @@ QTextBrowser* NewGuideWindow(QWidget* owner, const QString& path) {
     guide->setAttribute(Qt::WA_DeleteOnClose);
     guide->setWindowTitle(FromSjis(Sjis("ぴこぴこ便 ヘルプ")));
     guide->resize(640, 600);
+    PlaceOver(*guide, *owner);
+    auto* close = new QAction(guide);
+    close->setShortcut(Qt::Key_Escape);
+    guide->addAction(close);
+    QObject::connect(close, &QAction::triggered, guide, &QWidget::close);
     guide->setOpenLinks(false);
     QObject::connect(guide, &QTextBrowser::anchorClicked, guide,
                      [guide](const QUrl& url) { FollowLink(*guide, url); });
@@ -67,7 +95,8 @@ QString VersionText() {
     return FromSjis(Sjis("<p><b>ぴこぴこ便</b> (Tidemark) ")) + platform::kVersion +
            FromSjis(Sjis("</p><p>短い日本語のメールを書いてすぐに送るプログラム</p>"
                          "<p>ライセンス: ")) +
-           platform::kLicence + FromSjis(Sjis("</p><p>Qt ")) + qVersion() + "</p>";
+           platform::kLicence + "<br>" + platform::kCopyright + FromSjis(Sjis("</p><p>Qt ")) +
+           qVersion() + "</p>";
 }
 
 std::unique_ptr<QMessageBox> VersionBox(QWidget* owner) {

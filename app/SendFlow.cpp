@@ -241,7 +241,7 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     }
     Fields.SetStatusText(Sjis("送信済みフォルダーに保存できませんでした。"));
-    platform::ShowMessage(CopyNotSavedText(run_.CopyWarning));
+    platform::ShowMessage(CopyNotSavedText(run_.CopyWarning), platform::MsgIcon::Warning);
 }
 
 // A failure after the send began: the server may hold the message already when its reply to
@@ -259,13 +259,11 @@ void TSendFlow::Stop(const TSendStop& stop) {
     run_.Error = stop.Error;
     if (stop.Text.empty())
         return;
-    const bool failed = IsFailure(stop.Outcome);
-    if (failed)
+    if (IsFailure(stop.Outcome))
         Fields.SetStatusText(Sjis("送信に失敗しました。"));
-    platform::CurrentMessageBoxes().Show(platform::ApplicationTitle(), stop.Text,
-                                         failed ? platform::MsgIcon::Error
-                                                : platform::MsgIcon::None,
-                                         platform::MsgButtons::Ok);
+    // A message that went out to everyone is a plain report; anything else wants mending.
+    platform::ShowMessage(stop.Text, stop.Outcome == Outcome::Sent ? platform::MsgIcon::Information
+                                                                   : platform::MsgIcon::Warning);
 }
 
 // A connection left open would refuse the next send with "Already connected", and a refused or

@@ -13,14 +13,15 @@
 namespace {
 
 constexpr const char* kSection = "Settings";
+// What a window manager adds around a window it has not shown yet: a title bar and borders.
+constexpr QSize kFrameReserve(16, 48);
 
-// A stored value that is no plain number, or one too small, counts as none.
-int StoredLength(TRegIniFile& settings, const char* ident, int least, int most) {
+// A stored value that is no plain number counts as none (0, below any least size).
+int StoredLength(TRegIniFile& settings, const char* ident) {
     const std::string value = settings.ReadString(kSection, ident, "");
     const bool digits = !value.empty() && value.size() <= 5 &&
                         value.find_first_not_of("0123456789") == std::string::npos;
-    const int length = digits ? std::stoi(value) : least;
-    return std::clamp(length, least, std::max(least, most));
+    return digits ? std::stoi(value) : 0;
 }
 
 QSize MenuBarSize(const TFrmMain& FrmMain) {
@@ -31,21 +32,45 @@ QSize LeastClientSize(const TFrmMain& FrmMain) {
     return FrmMain.minimumSize() - MenuBarSize(FrmMain);
 }
 
-QSize ScreenSize() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry().size() : QSize(INT_MAX, INT_MAX);
+// The frame the window manager gave the window once shown, else room for one.
+QSize FrameOf(const TFrmMain& FrmMain) {
+    if (FrmMain.isVisible())
+        return FrmMain.frameGeometry().size() - FrmMain.size();
+    return kFrameReserve;
+}
+
+// The screen the window opens on: where it is now, the primary one for a window not yet placed.
+QRect AvailableArea(const TFrmMain& FrmMain) {
+    const QScreen* screen = FrmMain.screen() ? FrmMain.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, INT_MAX / 2, INT_MAX / 2);
+}
+
+int Fit(int stored, int least, int most) {
+    return std::clamp(stored, least, std::max(least, most));
 }
 
 }  // namespace
 
+QSize FitClientSize(QSize stored, QSize least, QSize available, QSize chrome) {
+    const QSize most = available - chrome;
+    return {Fit(stored.width(), least.width(), most.width()),
+            Fit(stored.height(), least.height(), most.height())};
+}
+
 QSize RestoreWindowSize(TFrmMain& FrmMain) {
     TRegIniFile settings;
-    const QSize least = LeastClientSize(FrmMain);
-    const QSize most = ScreenSize() - MenuBarSize(FrmMain);
-    const QSize size(StoredLength(settings, "WindowWidth", least.width(), most.width()),
-                     StoredLength(settings, "WindowHeight", least.height(), most.height()));
+    const QRect available = AvailableArea(FrmMain);
+    const QSize frame = FrameOf(FrmMain);
+    const QSize stored(StoredLength(settings, "WindowWidth"),
+                       StoredLength(settings, "WindowHeight"));
+    const QSize size = FitClientSize(stored, LeastClientSize(FrmMain), available.size(),
+                                     MenuBarSize(FrmMain) + frame);
     FrmMain.resize(size + MenuBarSize(FrmMain));
-    FrmMain.CenterOnScreen();
+    // Centred, frame and all, with the title bar never above the screen's top.
+    QRect outline(QPoint(), FrmMain.size() + frame);
+    outline.moveCenter(available.center());
+    FrmMain.move(std::max(outline.left(), available.left()),
+                 std::max(outline.top(), available.top()));
     return size;
 }
 

@@ -2,6 +2,7 @@
 add_library(tm_app STATIC
     FrmMain.cpp
     FrmMainCommands.cpp
+    FrmMainAccessible.cpp
     HelpMenu.cpp
     DraftKeeper.cpp
     MailtoLink.cpp

@@ -47,6 +47,29 @@ install(FILES ${TIDEMARK_GUIDE_DIR}/docs/compose-window.png DESTINATION share/ti
 install(FILES ${CMAKE_SOURCE_DIR}/completion/tidemark-send.bash
         DESTINATION share/bash-completion/completions RENAME tidemark-send)
 
+# The licence beside the program, in the machine-readable form Debian wants for every package:
+# the holders and the terms of LICENSE, each line of the terms indented, an empty one as " .".
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
+string(FIND "${licence}" "Permission is hereby granted" terms_start)
+string(SUBSTRING "${licence}" ${terms_start} -1 terms)
+string(STRIP "${terms}" terms)
+string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+string(REPLACE "\n" "\n " terms "${terms}")
+string(REGEX REPLACE "^Copyright \\(c\\) " "" holders "${TIDEMARK_COPYRIGHT}")
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/doc/copyright CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Tidemark
+
+Files: *
+Copyright: ${holders}
+License: ${TIDEMARK_LICENSE}
+
+License: ${TIDEMARK_LICENSE}
+ ${terms}
+")
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION share/doc/tidemark)
+
 # `make deb`: a Debian package under /usr whose dependencies dpkg-shlibdeps finds from the
 # libraries the executables actually link.
 set(CPACK_GENERATOR DEB)
@@ -65,5 +88,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Japanese texts (file dialog, context menus), and a Japanese font to draw its texts.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -20,7 +20,20 @@ std::string ApplicationTitleFor(const std::string& executablePath) {
     return name;
 }
 
+namespace {
+std::string& GivenTitle() {
+    static std::string title;
+    return title;
+}
+}  // namespace
+
+void SetApplicationTitle(const std::string& title) {
+    GivenTitle() = title;
+}
+
 std::string ApplicationTitle() {
+    if (!GivenTitle().empty())
+        return GivenTitle();
     return ApplicationTitleFor(QCoreApplication::applicationFilePath().toStdString());
 }
 

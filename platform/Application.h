@@ -9,6 +9,9 @@ namespace platform {
 // case ("Tidemark" for build/tidemark). Caption of every message box.
 std::string ApplicationTitle();
 std::string ApplicationTitleFor(const std::string& executablePath);
+// A windowed program names itself after its main window (Shift_JIS), so that its boxes carry
+// the title the user sees; an empty title goes back to the executable's name.
+void SetApplicationTitle(const std::string& title);
 
 // Directory of the executable, ending in the path separator.
 std::string ExecutableDir();

@@ -39,8 +39,8 @@ void SetStandardMessageBoxes(MessageBoxes* boxes) {
     standard = boxes;
 }
 
-void ShowMessage(const std::string& text) {
-    CurrentMessageBoxes().Show(ApplicationTitle(), text, MsgIcon::None, MsgButtons::Ok);
+void ShowMessage(const std::string& text, MsgIcon icon) {
+    CurrentMessageBoxes().Show(ApplicationTitle(), text, icon, MsgButtons::Ok);
 }
 
 }  // namespace platform

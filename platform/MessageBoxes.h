@@ -4,7 +4,9 @@
 
 namespace platform {
 
-enum class MsgIcon { None, Error, Question };
+// Information: a plain report (sent, saved). Warning: something failed and the user can mend it.
+// Error: the program could not do what was asked.
+enum class MsgIcon { None, Information, Warning, Error, Question };
 // SaveDiscardCancel: 保存して終了 / 破棄して終了 / キャンセル, the question before closing a window
 // that holds unsent text.
 enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel };
@@ -27,7 +29,7 @@ void SetMessageBoxes(MessageBoxes* boxes);
 // (platform/QtMessageBoxes.h), keeping this interface free of widgets.
 void SetStandardMessageBoxes(MessageBoxes* boxes);
 
-// A modal box with the text, one "OK" button, no icon and the application's title.
-void ShowMessage(const std::string& text);
+// A modal box with the text, one "OK" button, the icon and the application's title.
+void ShowMessage(const std::string& text, MsgIcon icon = MsgIcon::None);
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,6 +12,37 @@
 namespace platform {
 namespace {
 
+// What a window manager's title bar holds beside the title: the window's icon and its buttons.
+constexpr int kTitleBarRoom = 160;
+
+QMessageBox::Icon BoxIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// A box as narrow as a short text would have its title cut by the window manager: the box is
+// made wide enough for the title as title bars draw it (bold) and what they hold beside it.
+void KeepTitleWhole(QMessageBox& box) {
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 class QtMessageBoxes : public MessageBoxes {
   public:
     MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
@@ -17,9 +50,8 @@ class QtMessageBoxes : public MessageBoxes {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(FromSjis(caption));
         box.setText(FromSjis(text));
-        box.setIcon(icon == MsgIcon::Error      ? QMessageBox::Critical
-                    : icon == MsgIcon::Question ? QMessageBox::Question
-                                                : QMessageBox::NoIcon);
+        box.setIcon(BoxIcon(icon));
+        KeepTitleWhole(box);
         if (buttons == MsgButtons::SaveDiscardCancel)
             return AskSaveDiscardCancel(box);
         QPushButton* ok = box.addButton("OK", QMessageBox::AcceptRole);

@@ -34,8 +34,9 @@ std::vector<std::string> TDataFile::Load() {
 
 bool TDataFile::Save(const std::vector<std::string>& lines) {
     if (protected_) {
-        platform::ShowMessage(path_ +
-                              platform::Sjis(" を読み込めなかったので、保存しませんでした。"));
+        platform::ShowMessage(
+            path_ + platform::Sjis(" を読み込めなかったので、保存しませんでした。"),
+            platform::MsgIcon::Warning);
         return true;
     }
     try {

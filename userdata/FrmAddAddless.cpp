@@ -7,6 +7,7 @@
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
+#include "userdata/AccessibleNames.h"
 #include "userdata/DataFile.h"
 #include "userdata/FrmAddress.h"
 #include "userdata/WindowFont.h"
@@ -49,6 +50,7 @@ void TFrm_Add_Addless::CreateControls() {
     Button2->setGeometry(244, 106, 79, 23);
     connect(Button1, &QPushButton::clicked, this, &TFrm_Add_Addless::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFrm_Add_Addless::Button2Click);
+    userdata::NameControls(*this);
 }
 
 void TFrm_Add_Addless::FormCreate() {

@@ -7,6 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
+#include "userdata/AccessibleNames.h"
 #include "userdata/ButtonIcons.h"
 #include "userdata/EnterKey.h"
 #include "userdata/FrmAddAddless.h"
@@ -95,6 +96,7 @@ void TFrmAddress::CreateControls() {
     userdata::OnEnter(ListView_Main, [this] { Spb_MailClick(); });
     connect(ListView_Main, &QTreeWidget::itemSelectionChanged, this,
             &TFrmAddress::ListView_MainSelectItem);
+    userdata::NameControls(*this);
 }
 
 void TFrmAddress::FormCreate() {
@@ -126,7 +128,8 @@ void TFrmAddress::SpeedButton1Click() {
     ShowAddDialog();
     if (!PendingName.empty()) {
         if (NameRegistered(PendingName)) {
-            platform::ShowMessage(PendingName + Sjis(" は既に登録されてます。"));
+            platform::ShowMessage(PendingName + Sjis(" は既に登録されてます。"),
+                                  platform::MsgIcon::Warning);
         } else {
             AddRow(PendingName, PendingAddless);
         }

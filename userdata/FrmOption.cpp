@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
+#include <algorithm>
 #include <span>
 
 #include "platform/Application.h"
@@ -74,6 +77,22 @@ QComboBox* AddProtectionRow(QWidget* group, QLabel*& label, int top,
     return box;
 }
 
+// A port field shows its five digits whole in whatever font the desktop gives it: a narrow one
+// scrolls "32025" to "025".
+void ShowFiveDigits(QLineEdit* edit) {
+    int digit = 0;
+    for (const QChar c : QStringLiteral("0123456789"))
+        digit = std::max(digit, edit->fontMetrics().horizontalAdvance(c));
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    // Beside its text a line edit keeps a margin of 2 pixels each side and the caret.
+    const QSize text(5 * digit + 2 * 2 + 1, edit->height());
+    const int width =
+        edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, edit).width();
+    edit->resize(std::max(edit->width(), width), edit->height());
+}
+
 QString AskForCaFile(QWidget* owner) {
     return QFileDialog::getOpenFileName(
         owner, FromSjis(Sjis("証明書ファイルの選択")), QString(),
@@ -104,6 +123,7 @@ void TFrmOption::CreateControls() {
     Edit_smtp = AddRow(GroupBox1, Label2, "ＳＭＴＰサーバ：", 46, kEditLeft, 213);
     Edit_port = AddRow(GroupBox1, Label3, "ポート：", 72, kEditLeft, 29);
     Edit_port->setText(kDefaultPort);
+    ShowFiveDigits(Edit_port);
 
     GroupBox2 = new QGroupBox(FromSjis(Sjis("個人情報")), TabSheet1);
     GroupBox2->setGeometry(8, 121, 343, 77);
@@ -183,6 +203,7 @@ void TFrmOption::CreateSentCopyPage() {
     ComboBox_imapsecurity = AddProtectionRow(GroupBox5, Label11, 66, kImapProtections);
     Edit_imapport = AddRow(GroupBox5, Label12, "ポート：", 90, kSecurityEditLeft, 45);
     Edit_imapport->setPlaceholderText(kUsualImapPorts[0]);
+    ShowFiveDigits(Edit_imapport);
     Edit_imapuser = AddRow(GroupBox5, Label13, "ユーザー名：", 114, kSecurityEditLeft, 227);
     Edit_imapuser->setPlaceholderText(FromSjis(Sjis("空欄なら認証ユーザー名")));
     Edit_imappassword = AddRow(GroupBox5, Label14, "パスワード：", 138, kSecurityEditLeft, 227);
@@ -254,7 +275,7 @@ bool TFrmOption::StorePassword() {
     if (Edit_password->text().isEmpty())
         return true;  // the kept one stays
     if (Edit_authuser->text().isEmpty()) {
-        platform::ShowMessage(Sjis(kNeedUser));
+        platform::ShowMessage(Sjis(kNeedUser), platform::MsgIcon::Warning);
         return false;
     }
     return KeepPassword(Edit_password, PasswordKey());
@@ -268,9 +289,9 @@ bool TFrmOption::StoreImapPassword() {
         return true;
     const QString user = Edit_imapuser->text();
     if (user.isEmpty() || user == Edit_authuser->text()) {
-        platform::ShowMessage(
-            Sjis("ＩＭＡＰのユーザー名が認証ユーザー名と同じときは、認証の"
-                 "パスワードを使います。別のユーザー名を入力してください。"));
+        platform::ShowMessage(Sjis("ＩＭＡＰのユーザー名が認証ユーザー名と同じときは、認証の"
+                                   "パスワードを使います。別のユーザー名を入力してください。"),
+                              platform::MsgIcon::Warning);
         return false;
     }
     const QString host =
@@ -282,7 +303,8 @@ bool TFrmOption::StoreImapPassword() {
 bool TFrmOption::KeepPassword(QLineEdit* edit, const std::string& key) {
     if (!platform::CurrentCredentialStore().WritePassword(key,
                                                           edit->text().toUtf8().toStdString())) {
-        platform::ShowMessage(Sjis("パスワードをキーリングに保存できませんでした。"));
+        platform::ShowMessage(Sjis("パスワードをキーリングに保存できませんでした。"),
+                              platform::MsgIcon::Warning);
         return false;
     }
     edit->clear();
@@ -372,11 +394,12 @@ void TFrmOption::Button_cafileClick() {
 void TFrmOption::Button_forgetClick() {
     try {
         if (Edit_authuser->text().isEmpty()) {
-            platform::ShowMessage(Sjis(kNeedUser));
+            platform::ShowMessage(Sjis(kNeedUser), platform::MsgIcon::Warning);
         } else if (platform::CurrentCredentialStore().DeletePassword(PasswordKey())) {
             Label_keyring->setText(FromSjis(Sjis("保存していたパスワードを消しました。")));
         } else {
-            platform::ShowMessage(Sjis("パスワードをキーリングから消せませんでした。"));
+            platform::ShowMessage(Sjis("パスワードをキーリングから消せませんでした。"),
+                                  platform::MsgIcon::Warning);
         }
     } catch (const std::exception& e) {
         platform::HandleException(e);

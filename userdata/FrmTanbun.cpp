@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "userdata/AccessibleNames.h"
 #include "userdata/DataFile.h"
 #include "userdata/EnterKey.h"
 #include "userdata/WindowFont.h"
@@ -88,6 +89,7 @@ void TFrmTanbun::CreateControls() {
             ListBox_TanbunDblClick();
     });
     connect(Spb_del_tanbun, &QToolButton::clicked, this, &TFrmTanbun::Spb_del_tanbunClick);
+    userdata::NameControls(*this);
 }
 
 bool TFrmTanbun::eventFilter(QObject* watched, QEvent* event) {

@@ -134,6 +134,42 @@ TEST_F(Drafts, CloseWithUnsentTextAsksToSaveOrDiscard) {
     }
 }
 
+// A window manager may send the request to close twice for one Alt+F4: after 保存 or 破棄 the
+// repeat asks nothing more; after キャンセル, or once the user typed again, the next request asks.
+TEST_F(Drafts, OneQuestionForARepeatedRequestToClose) {
+    using platform::MsgResult;
+    const TDraft typed{"hanako@example.jp", "", "", "件名", "書きかけ"};
+    const struct {
+        MsgResult answer;
+        size_t boxes;
+    } cases[] = {{MsgResult::Save, 1}, {MsgResult::Discard, 1}, {MsgResult::Cancel, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        auto form = Create(Dir());
+        form->show();
+        Type(*form, typed);
+        boxes.boxes.clear();
+        boxes.answers = {c.answer, MsgResult::Cancel};
+        form->windowHandle()->close();
+        form->windowHandle()->close();
+        EXPECT_EQ(c.boxes, boxes.boxes.size());
+        EXPECT_EQ(c.answer != MsgResult::Cancel, !form->isVisible());
+        boxes.answers.clear();
+    }
+    // Typing again after the answer: the question comes again.
+    auto form = Create(Dir());
+    form->show();
+    Type(*form, typed);
+    boxes.boxes.clear();
+    boxes.answers = {MsgResult::Discard, MsgResult::Cancel};
+    form->windowHandle()->close();
+    form->show();
+    form->Memo1->insertPlainText(U("追記"));
+    form->windowHandle()->close();
+    EXPECT_EQ(2u, boxes.boxes.size());
+    EXPECT_TRUE(form->isVisible());
+}
+
 // Typing is saved after a pause, an emoji and all; the send's success takes the draft away.
 TEST_F(Drafts, SavedAfterAPauseInUnicodeAndRemovedBySending) {
     auto form = Create(Dir());

@@ -9,12 +9,15 @@
 #include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "FrmMainFixture.h"
 #include "app/MemoLines.h"
 #include "platform/Application.h"
 #include "platform/Shell.h"
+#include "tests/support/ScriptedPeer.h"
 #include "tests/support/TempSettings.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -103,7 +106,7 @@ TEST_F(FormCreate, FileThatCannotBeCreatedGivesOneErrorBoxThenTheWindowAsUsual) 
         ASSERT_EQ(1u, boxes.boxes.size());
         const RecordedBox& box = boxes.boxes[0];
         EXPECT_EQ(platform::MsgIcon::Error, box.icon);
-        EXPECT_EQ(platform::SjisToUtf8(platform::ApplicationTitle()), box.caption);
+        EXPECT_EQ("ぴこぴこ便", box.caption);
         EXPECT_EQ(0u, box.text.find("ファイル " + c.programDir)) << box.text;
         EXPECT_NE(std::string::npos, box.text.find(" を開けません (")) << box.text;
         const QString at = QString::fromStdString(c.programDir);
@@ -282,6 +285,30 @@ TEST_F(ComposeWindow, SendButtonRunsTheSendFlow) {
     ASSERT_EQ(3u, boxes.boxes.size());
     EXPECT_EQ("'abc' は整数ではありません.", boxes.boxes[2].text);
     EXPECT_EQ(platform::MsgIcon::Error, boxes.boxes[2].icon);
+    EXPECT_EQ("to@example.com", form->Edit_ToAddress->text());
+}
+
+// Every box is titled as the window is; a failed connection's boxes carry the warning icon.
+TEST_F(ComposeWindow, BoxesCarryTheWindowTitleAndFailuresTheWarningIcon) {
+    TempSettings settings;
+    testsupport::RefusingPort refusing;
+    QSettings stored("Orvane", "Tidemark");
+    stored.setValue("Settings/Smtp", "127.0.0.1");
+    stored.setValue("Settings/Email", "me@example.com");
+    stored.setValue("Settings/Port", QString::number(refusing.Port()));
+    form->Edit_ToAddress->setText("to@example.com");
+    form->SpeedButton3->click();
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::string> texts = boxes.Texts();
+        return std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
+            return text.starts_with("送信に失敗したよ。");
+        });
+    })) << testing::PrintToString(boxes.Texts());
+    for (const RecordedBox& box : boxes.boxes) {
+        SCOPED_TRACE(box.text);
+        EXPECT_EQ("ぴこぴこ便", box.caption);
+        EXPECT_EQ(platform::MsgIcon::Warning, box.icon);
+    }
     EXPECT_EQ("to@example.com", form->Edit_ToAddress->text());
 }
 

@@ -1,6 +1,7 @@
 // The help menu: the user guide from the build tree, rendered, and the version box.
 #include <QAction>
 #include <QMessageBox>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -12,7 +13,7 @@ namespace {
 
 using HelpMenu = FrmMainFixture;
 
-TEST_F(HelpMenu, GuideShowsTheUserPartOfTheReadmeInOneWindow) {
+TEST_F(HelpMenu, GuideShowsTheJapaneseGuideCentredOnTheWindowAndEscClosesIt) {
     const auto form = Create(Dir());
     form->show();
     form->Help2->trigger();
@@ -25,13 +26,20 @@ TEST_F(HelpMenu, GuideShowsTheUserPartOfTheReadmeInOneWindow) {
     EXPECT_TRUE(guide->isWindow());
     const QString text = guide->document()->toPlainText();
     // Rendered, not shown as source: headings lose their marks.
-    for (const char* shown : {"The compose window", "宛先 / ＣＣ / ＢＣＣ", "tidemark-send"})
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("ぴこぴこ便 ユーザーガイド\n")))
+        << text.left(40).toStdString();
+    for (const char* shown : {"はじめての設定", "宛先", "メッセージの意味と対処", "破棄して終了"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(shown))) << shown;
-    for (const char* hidden : {"## The compose window", "Benchmarks and fuzzing", "ctest -R"})
+    for (const char* hidden : {"## ", "ctest -R", "Benchmarks"})
         EXPECT_FALSE(text.contains(QString::fromUtf8(hidden))) << hidden;
     EXPECT_TRUE(boxes.boxes.empty());
+    const QPoint offCentre = guide->frameGeometry().center() - form->frameGeometry().center();
+    // Placed before it has a frame: off by what the frame adds at most.
+    EXPECT_LE(offCentre.manhattanLength(), 10) << offCentre.x() << "," << offCentre.y();
 
-    guide->close();
+    QApplication::setActiveWindow(guide);
+    QTest::keyClick(guide, Qt::Key_Escape);
+    EXPECT_FALSE(guide->isVisible());
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form->findChildren<QTextBrowser*>().isEmpty());
@@ -53,8 +61,9 @@ TEST_F(HelpMenu, VersionBoxNamesTheProgramVersionLicenceAndQt) {
 
     EXPECT_TRUE(modal);
     EXPECT_EQ(VersionText(), shown);
-    for (const QString& part : {QString("Tidemark"), QString(platform::kVersion),
-                                QString(platform::kLicence), QString("Qt ") + qVersion()})
+    for (const QString& part :
+         {QString("Tidemark"), QString(platform::kVersion), QString("MIT"),
+          QString("Copyright (c) 2026 the Tidemark authors"), QString("Qt ") + qVersion()})
         EXPECT_TRUE(shown.contains(part)) << part.toStdString();
     EXPECT_FALSE(QString(platform::kVersion).isEmpty());
 }

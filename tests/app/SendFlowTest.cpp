@@ -250,7 +250,7 @@ TEST_F(SendFlowTest, UnusablePortReachesTheGeneralErrorDisplay) {
         Store(c.port);
         Press();
         ASSERT_EQ(boxes.Texts(), std::vector<std::string>{c.shown}) << c.port;
-        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Error);
+        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Warning);
         EXPECT_EQ(boxes.boxes[0].caption, platform::ApplicationTitle());
         EXPECT_TRUE(FieldsKept());
     }
@@ -487,7 +487,7 @@ TEST_F(SendFlowTest, FailedConnectionShowsOneBoxAndTheNextSendWorks) {
                                      "送信に失敗したよ。\n" + server +
                                      " に接続できませんでした。サーバー名とポートは ツール → "
                                      "オプション設定 で確かめてね。"}));
-        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Error);
+        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Warning);
         EXPECT_TRUE(FieldsKept());
 
         boxes.boxes.clear();

@@ -60,8 +60,9 @@ TEST_F(WindowSize, FieldsFollowTheWidthAndTheBodyTheHeightDownToTheDesignedSize)
 
 TEST_F(WindowSize, KeptInTheSettingsOnlyWhenTheUserChangedIt) {
     TempSettings settings;
+    const QSize frame = form->frameGeometry().size() - form->size();
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size() -
-                         QSize(0, form->menuBar()->sizeHint().height());
+                         QSize(0, form->menuBar()->sizeHint().height()) - frame;
     struct Case {
         const char* width;  // nullptr: not stored
         const char* height;
@@ -97,6 +98,42 @@ TEST_F(WindowSize, KeptInTheSettingsOnlyWhenTheUserChangedIt) {
     QSettings store("Orvane", "Tidemark");
     EXPECT_EQ("420", store.value("Settings/WindowWidth").toString());
     EXPECT_EQ("400", store.value("Settings/WindowHeight").toString());
+}
+
+// At 2x a 1800x900 screen is 900x450: a remembered 600x482 must leave room for the menu bar and
+// the title bar, so that the status bar stays on the screen.
+TEST(WindowSizeFit, ARememberedSizeFitsTheScreenWithItsChromeButNotBelowTheLeast) {
+    const QSize least(338, 359);
+    const QSize chrome(16, 22 + 48);  // frame and menu bar
+    struct Case {
+        QSize stored, available, given;
+    };
+    const Case cases[] = {
+        {{600, 482}, {900, 450}, {600, 380}},     {{600, 482}, {1920, 1080}, {600, 482}},
+        {{99999, 99999}, {900, 450}, {884, 380}}, {{0, 0}, {900, 450}, {338, 359}},
+        {{600, 482}, {320, 240}, {338, 359}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.available.height());
+        EXPECT_EQ(c.given, FitClientSize(c.stored, least, c.available, chrome));
+    }
+}
+
+// A window not shown yet keeps room for the frame the window manager will add, and opens
+// inside the screen's available area.
+TEST_F(WindowSize, AHiddenWindowOpensWithRoomForItsTitleBarInsideTheScreen) {
+    TempSettings settings;
+    QSettings store("Orvane", "Tidemark");
+    store.setValue("Settings/WindowWidth", "99999");
+    store.setValue("Settings/WindowHeight", "99999");
+    store.sync();
+    const auto hidden = Create(Dir());
+    RestoreWindowSize(*hidden);
+    const QRect available = hidden->screen()->availableGeometry();
+    const QRect window(hidden->pos(), hidden->size());
+    EXPECT_TRUE(available.contains(window.topLeft())) << window.x() << "," << window.y();
+    EXPECT_LE(window.bottom() + 30, available.bottom()) << "no room for a title bar";
+    EXPECT_LE(window.right(), available.right());
 }
 
 // A URL of 120 characters goes out as one line at any width, while a Japanese paragraph and an

@@ -22,6 +22,11 @@ validators() {
         fail "desktop entry: $remarks"
     [ -z "$remarks" ] || fail "desktop entry: $remarks"
     appstreamcli validate --no-net --strict "$prefix/share/metainfo/jp.orvane.tidemark.metainfo.xml"
+    grep -q '<project_license>MIT</project_license>' "$prefix/share/metainfo/jp.orvane.tidemark.metainfo.xml" ||
+        fail "the metadata does not name the MIT licence"
+    local copyright=$prefix/share/doc/tidemark/copyright
+    grep -qx 'License: MIT' "$copyright" && grep -qx ' SOFTWARE.' "$copyright" ||
+        fail "no MIT licence in $copyright"
     local page warnings
     for page in tidemark tidemark-send; do
         warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
@@ -65,12 +70,13 @@ data_dir() {
 }
 
 # The help menu's guide, with the picture it shows, lies where the installed program looks for it
-# (bin/../share/tidemark/), and holds the README's user part only.
+# (bin/../share/tidemark/): the Japanese guide, not the developers' README.
 guide() {
     local guide=$prefix/share/tidemark/tidemark-guide.md
     [ -f "$guide" ] && [ -f "$prefix/share/tidemark/docs/compose-window.png" ] || fail "no guide in $prefix/share/tidemark"
-    grep -q '^## The compose window' "$guide" || fail "the guide lacks the compose window"
-    ! grep -q '^## Running one test' "$guide" || fail "the guide holds the developer part"
+    [ "$(head -n 1 "$guide")" = "# ぴこぴこ便 ユーザーガイド" ] || fail "the guide starts with $(head -n 1 "$guide")"
+    grep -q '^## メッセージの意味と対処' "$guide" || fail "the guide lacks the messages"
+    ! grep -q 'ctest -R' "$guide" || fail "the guide holds the developer part"
 }
 
 # Both programs answer --version with one line, name and project version, without a display.

@@ -85,6 +85,28 @@ TEST_F(FrmOptionTest, OkStoresExactlyWhatWasTyped) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// Reopened, a five-digit port shows whole: the first digit at the field's left edge, the last
+// before its right one, nothing scrolled out of sight.
+TEST_F(FrmOptionTest, PortFieldsShowFiveDigitsWhenReopened) {
+    {
+        TFrmOption dialog;
+        dialog.Edit_port->setText("32025");
+        dialog.Edit_imapport->setText("65535");
+        dialog.Button1Click();
+    }
+    TFrmOption dialog;
+    dialog.show();
+    for (QLineEdit* port : {dialog.Edit_port, dialog.Edit_imapport}) {
+        SCOPED_TRACE(port->text().toStdString());
+        EXPECT_EQ(5, port->text().size());
+        port->grab();  // lays the text out as the screen shows it
+        const int middle = port->height() / 2;
+        EXPECT_EQ(0, port->cursorPositionAt(QPoint(4, middle)));
+        EXPECT_EQ(5, port->cursorPositionAt(QPoint(port->width() - 4, middle)));
+        EXPECT_LE(port->geometry().right(), port->parentWidget()->width());
+    }
+}
+
 TEST_F(FrmOptionTest, CancelStoresNothing) {
     {
         TFrmOption dialog;
@@ -202,7 +224,7 @@ TEST_F(FrmOptionTest, Layout) {
     const std::vector<Row> rows = {
         {dialog.Label1, "HELOの名前：", dialog.Edit_userid, dialog.GroupBox1, 213},
         {dialog.Label2, "ＳＭＴＰサーバ：", dialog.Edit_smtp, dialog.GroupBox1, 213},
-        {dialog.Label3, "ポート：", dialog.Edit_port, dialog.GroupBox1, 29},
+        {dialog.Label3, "ポート：", dialog.Edit_port, dialog.GroupBox1, 0},  // five digits
         {dialog.Label4, "名前：", dialog.Edit_name, dialog.GroupBox2, 245},
         {dialog.Label5, "メールアドレス：", dialog.Edit_email, dialog.GroupBox2, 245},
     };
@@ -211,7 +233,9 @@ TEST_F(FrmOptionTest, Layout) {
         EXPECT_EQ(r.label->buddy(), r.edit) << r.caption;
         EXPECT_TRUE(r.label->alignment() & Qt::AlignRight) << r.caption;
         EXPECT_EQ(r.edit->parentWidget(), r.group) << r.caption;
-        EXPECT_EQ(r.edit->width(), r.width) << r.caption;
+        if (r.width) {
+            EXPECT_EQ(r.edit->width(), r.width) << r.caption;
+        }
         EXPECT_LE(r.edit->geometry().right(), r.group->width()) << r.caption;
         EXPECT_EQ(r.label->y(), r.edit->y()) << r.caption;
     }

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs a command in a desktop session of its own: an X server (Xvfb) with a window manager
+# (openbox), a private session bus and, on it, the accessibility bus. Exit 77 (skipped) only when
+# those packages are absent.
+# Usage: x-session.sh COMMAND [ARGUMENT...]
+set -euo pipefail
+
+needed=(Xvfb openbox xdotool xprop dbus-run-session dbus-send)
+for command in "${needed[@]}"; do
+    command -v "$command" >/dev/null || { echo "SKIP: $command is not installed"; exit 77; }
+done
+launcher=/usr/libexec/at-spi-bus-launcher
+[ -x "$launcher" ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
+
+inside() {
+    local display_fd
+    pids=()
+    trap 'status=$?; kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit $status' EXIT
+    # Xvfb picks a free display and writes its number to the pipe.
+    exec {display_fd}< <(Xvfb -displayfd 1 -nolisten tcp -screen 0 1024x768x24 2>/dev/null)
+    pids+=($!)
+    read -r -t 20 display <&"$display_fd" || { echo "Xvfb did not start"; return 1; }
+    export DISPLAY=:$display
+    openbox >/dev/null 2>&1 &
+    pids+=($!)
+    # Windows are managed (and can be activated) once openbox has announced itself.
+    local i
+    for i in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    "$launcher" --launch-immediately >/dev/null 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null |
+            grep -q 'boolean true' && break
+        sleep 0.1
+    done
+    "$@"
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run"
+script=$(declare -f inside)
+export XDG_RUNTIME_DIR=$work/run HOME=$work LANG=C.UTF-8 launcher
+dbus-run-session -- bash -c "set -euo pipefail; $script; inside \"\$@\"" inside "$@"
