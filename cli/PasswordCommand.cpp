@@ -27,8 +27,9 @@ int MillisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// The command's shell with its standard output on a pipe. Ending the object early (a failure,
-// the time-out) kills the shell and reaps it, so no zombie and no stray command stay behind.
+// The command's shell with its standard output on a pipe, leading a process group of its own.
+// Ending the object early (a failure, the time-out) kills the whole group and reaps the shell, so
+// neither a zombie nor a command the shell started stays behind.
 class ShellCommand {
   public:
     explicit ShellCommand(const std::string& command) {
@@ -39,10 +40,15 @@ class ShellCommand {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         std::fflush(nullptr);
-        const int error = ::posix_spawn(&pid_, "/bin/sh", &actions, nullptr,
+        const int error = ::posix_spawn(&pid_, "/bin/sh", &actions, &attributes,
                                         const_cast<char* const*>(argv), environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]);
         if (error != 0) {
@@ -53,8 +59,9 @@ class ShellCommand {
     }
     ~ShellCommand() {
         ::close(output_);
+        // The shell is not reaped yet, so its group's number cannot have passed to another.
         if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
+            ::kill(-pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
     }
@@ -106,13 +113,17 @@ class ShellCommand {
     int output_ = -1;
 };
 
-// The password out of the first line; the line's buffer is wiped by its owner.
-std::string PasswordOf(const std::string& buffer, size_t got) {
-    const size_t lineFeed = buffer.find('\n');
-    if (lineFeed >= got && got == buffer.size()) {
+// A full buffer without a line end: said at once, not after the command stalls on its output.
+void RequireShortLine(const std::string& buffer, size_t got) {
+    if (got == buffer.size() && buffer.find('\n') >= got) {
         throw EPasswordCommandError("its first line is longer than " +
                                     std::to_string(kPasswordCommandMaxBytes) + " bytes");
     }
+}
+
+// The password out of the first line; the line's buffer is wiped by its owner.
+std::string PasswordOf(const std::string& buffer, size_t got) {
+    const size_t lineFeed = buffer.find('\n');
     size_t length = std::min(lineFeed, got);
     if (length > 0 && buffer[length - 1] == '\r')
         --length;
@@ -133,7 +144,10 @@ std::string RunPasswordCommand(const std::string& Command, std::chrono::millisec
     platform::SecretScope wipe(buffer);
     size_t got = 0;
     int status = 0;
-    if (!shell.ReadFirstLine(buffer, got, deadline) || !shell.Wait(status, deadline)) {
+    const bool read = shell.ReadFirstLine(buffer, got, deadline);
+    if (read)
+        RequireShortLine(buffer, got);
+    if (!read || !shell.Wait(status, deadline)) {
         throw EPasswordCommandError("it did not finish within " +
                                     std::to_string((TimeOut.count() + 999) / 1000) + " seconds");
     }
