@@ -67,19 +67,19 @@ std::vector<std::string> PlainProgram(const std::string& command) {
 
 // Starts the program of Words (searched on PATH); an error number when it cannot be started.
 int SpawnProgram(pid_t& pid, const posix_spawn_file_actions_t& actions,
-                 const std::vector<std::string>& words) {
+                 const posix_spawnattr_t& attributes, const std::vector<std::string>& words) {
     if (words.empty())
         return ENOENT;
     std::vector<char*> argv;
     for (const std::string& w : words)
         argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(nullptr);
-    return ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    return ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
 }
 
-// The command's shell (or its plain program) with its standard output on a pipe. Ending the
-// object early (a failure, the time-out) kills the child and reaps it, so no zombie and no stray
-// command stay behind.
+// The command's shell (or its plain program) with its standard output on a pipe, leading a process group of its own.
+// Ending the object early (a failure, the time-out) kills the whole group and reaps the shell, so
+// neither a zombie nor a command the shell started stays behind.
 class ShellCommand {
   public:
     explicit ShellCommand(const std::string& command) {
@@ -90,14 +90,19 @@ class ShellCommand {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         std::fflush(nullptr);
         // A program the shell would run as it is starts without the shell; one that cannot
         // start is left to the shell, which then fails as it always did.
-        int error = SpawnProgram(pid_, actions, PlainProgram(command));
+        int error = SpawnProgram(pid_, actions, attributes, PlainProgram(command));
         if (error != 0)
-            error = ::posix_spawn(&pid_, "/bin/sh", &actions, nullptr,
+            error = ::posix_spawn(&pid_, "/bin/sh", &actions, &attributes,
                                   const_cast<char* const*>(argv), environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]);
         if (error != 0) {
@@ -108,8 +113,9 @@ class ShellCommand {
     }
     ~ShellCommand() {
         ::close(output_);
+        // The shell is not reaped yet, so its group's number cannot have passed to another.
         if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
+            ::kill(-pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
     }
@@ -174,13 +180,17 @@ class ShellCommand {
     int output_ = -1;
 };
 
-// The password out of the first line; the line's buffer is wiped by its owner.
-std::string PasswordOf(const std::string& buffer, size_t got) {
-    const size_t lineFeed = buffer.find('\n');
-    if (lineFeed >= got && got == buffer.size()) {
+// A full buffer without a line end: said at once, not after the command stalls on its output.
+void RequireShortLine(const std::string& buffer, size_t got) {
+    if (got == buffer.size() && buffer.find('\n') >= got) {
         throw EPasswordCommandError("its first line is longer than " +
                                     std::to_string(kPasswordCommandMaxBytes) + " bytes");
     }
+}
+
+// The password out of the first line; the line's buffer is wiped by its owner.
+std::string PasswordOf(const std::string& buffer, size_t got) {
+    const size_t lineFeed = buffer.find('\n');
     size_t length = std::min(lineFeed, got);
     if (length > 0 && buffer[length - 1] == '\r')
         --length;
@@ -201,7 +211,10 @@ std::string RunPasswordCommand(const std::string& Command, std::chrono::millisec
     platform::SecretScope wipe(buffer);
     size_t got = 0;
     int status = 0;
-    if (!shell.ReadFirstLine(buffer, got, deadline) || !shell.Wait(status, deadline)) {
+    const bool read = shell.ReadFirstLine(buffer, got, deadline);
+    if (read)
+        RequireShortLine(buffer, got);
+    if (!read || !shell.Wait(status, deadline)) {
         throw EPasswordCommandError("it did not finish within " +
                                     std::to_string((TimeOut.count() + 999) / 1000) + " seconds");
     }

@@ -1,10 +1,14 @@
 // The password command: what it prints, how long it may take, and what is refused.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "cli/PasswordCommand.h"
 
@@ -63,6 +67,65 @@ TEST(PasswordCommandTest, PlainProgramWithoutShell) {
     const std::string parent = after.substr(2, after.find(' ', 2) - 2);
     EXPECT_EQ(parent, std::to_string(::getpid())) << stat;
     EXPECT_NE(stat.find("(cat)"), std::string::npos) << stat;
+}
+
+// The first bytes of a file under /proc; empty when the process has gone meanwhile.
+std::string ProcText(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "";
+    std::string text(4096, '\0');
+    const ssize_t n = ::read(fd, text.data(), text.size());
+    ::close(fd);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+}
+
+// Running processes whose command line holds marker (zombies waiting for a reaper do not count).
+int LiveWith(const std::string& marker) {
+    int live = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string status = ProcText(entry.path() / "stat");
+        const size_t paren = status.rfind(')');
+        if (ProcText(entry.path() / "cmdline").find(marker) != std::string::npos &&
+            paren != std::string::npos && paren + 2 < status.size() && status[paren + 2] != 'Z')
+            ++live;
+    }
+    return live;
+}
+
+// A command that overruns is ended with everything it started; a first line that never ends is
+// refused as soon as the buffer is full, not at the time-out.
+TEST(PasswordCommandTest, OverrunEndsEverythingItStarted) {
+    // Each sleep carries a number no other process has on its command line.
+    const std::string seconds = "1000." + std::to_string(::getpid());
+    const std::string sleep = "sleep " + seconds;
+    const struct {
+        const char* name;
+        std::string command;
+        std::chrono::milliseconds timeOut;
+        const char* error;
+    } cases[] = {
+        {"child in front", sleep + "; echo pw", 300ms, "did not finish"},
+        {"children behind and in front", sleep + " & " + sleep + "; echo pw", 300ms,
+         "did not finish"},
+        {"endless first line", "yes | tr -d '\\n'", 20s, "longer than 4096 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto started = Clock::now();
+        std::string error;
+        try {
+            RunPasswordCommand(c.command, c.timeOut);
+        } catch (const EPasswordCommandError& e) {
+            error = e.Message();
+        }
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_LT(Clock::now() - started, std::min<std::chrono::milliseconds>(c.timeOut, 1s) + 1s);
+        for (int i = 0; i < 100 && LiveWith(seconds) > 0; ++i)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(0, LiveWith(seconds));
+    }
 }
 
 }  // namespace
