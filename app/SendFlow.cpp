@@ -133,6 +133,7 @@ TSendFlow::~TSendFlow() {
     ZelSMTP1.OnSendStart = nullptr;
     ZelSMTP1.OnReplyWait = nullptr;
     ZelSMTP1.OnAuthenticationFailed = nullptr;
+    ZelSMTP1.OnTokenRefused = nullptr;
 }
 
 void TSendFlow::SetInstanceProperties() {
@@ -363,6 +364,11 @@ bool TSendFlow::SettleName(TCharset charset, TSendSettings& settings, TMessageTe
 bool TSendFlow::TakePassword(const TSendSettings& settings) {
     if (settings.AuthUser.empty())
         return true;
+    auth_ = TSendAuth([this](const char* ident) { return ReadSetting(ident); });
+    ZelSMTP1.AuthMethod = auth_.OAuth() ? amOAuth : amPassword;
+    ZelSMTP1.OnTokenRefused = nullptr;
+    if (auth_.OAuth())
+        return TakeAccessToken(settings);
     std::optional<std::string> password = Password(settings.AuthUser, settings.Smtp);
     if (!password || password->empty()) {
         lastOutcome_ = Outcome::NoPassword;
@@ -373,6 +379,32 @@ bool TSendFlow::TakePassword(const TSendSettings& settings) {
     platform::WipeSecret(*password);
     // AUTH wipes its password as soon as it is over; the copy for the Sent mailbox comes later.
     if (settings.Copy.Wanted())
+        copyPassword_ = ZelSMTP1.AuthPassword;
+    return true;
+}
+
+// The access token in place of the password; the server may ask for a fresh one once, which
+// then serves the Sent copy too.
+bool TSendFlow::TakeAccessToken(const TSendSettings& settings) {
+    try {
+        ZelSMTP1.AuthPassword = auth_.AccessToken(settings.AuthUser);
+    } catch (const ENoAccessToken& e) {
+        RecordFailure(e, Outcome::NoToken);
+        platform::ShowMessage(
+            WithCause("アクセストークンがないので、送信をやめたよ。", e.Message()));
+        return false;
+    } catch (const std::exception& e) {
+        Fail(e);
+        return false;
+    }
+    const bool copy = settings.Copy.Wanted();
+    ZelSMTP1.OnTokenRefused = [this, user = settings.AuthUser, copy] {
+        std::string token = auth_.FreshToken(user);
+        if (copy)
+            copyPassword_ = token;
+        return token;
+    };
+    if (copy)
         copyPassword_ = ZelSMTP1.AuthPassword;
     return true;
 }
@@ -572,14 +604,12 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     const std::string copy = std::move(*pendingCopy_);
     pendingCopy_.reset();
-    TSentCopyContext context{settings.Smtp,
-                             settings.AuthUser,
-                             copyPassword_,
-                             ZelSMTP1.CAFile,
-                             ZelSMTP1.TimeOut,
-                             ZelSMTP1.ReportLevel,
-                             nullptr,
-                             nullptr};
+    TSentCopyContext context{
+        settings.Smtp,    settings.AuthUser,
+        copyPassword_,    ZelSMTP1.CAFile,
+        ZelSMTP1.TimeOut, ZelSMTP1.ReportLevel,
+        nullptr,          nullptr,
+        auth_.OAuth(),    [this, user = settings.AuthUser] { return auth_.FreshToken(user); }};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
     // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {

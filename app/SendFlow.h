@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/MessageCharset.h"
+#include "app/SendAuth.h"
 #include "app/SendOutcome.h"
 #include "platform/StringList.h"
 
@@ -121,6 +122,7 @@ class TSendFlow {
     bool SettleCharacters(TSendSettings& settings, TMessageText& message);
     bool SettleUnicodeCharacters(const TSendSettings& settings, const TMessageText& message);
     bool TakePassword(const TSendSettings& settings);
+    bool TakeAccessToken(const TSendSettings& settings);
     std::optional<std::string> Password(const std::string& user, const std::string& host);
     static TStringList BlindCopies(const std::string& field);
     bool HasServerAndSender(const TSendSettings& settings);
@@ -147,8 +149,10 @@ class TSendFlow {
     std::string copyWarning_;
     // The copy of the message the server accepted, until it is kept.
     std::optional<std::string> pendingCopy_;
-    // The password for the Sent copy, kept past AUTH only while a copy is wanted.
+    // The password (or access token) for the Sent copy, kept past AUTH only while a copy is
+    // wanted.
     std::string copyPassword_;
+    TSendAuth auth_;
     bool sending_ = false;
     bool accepted_ = false;
     bool connectionFailed_ = false;
