@@ -56,6 +56,7 @@ TLoopbackRedirect::TLoopbackRedirect() {
     if (!server_.listen(QHostAddress::LocalHost, 0))
         throw Exception(Sjis("サインインの戻り先を用意できません：") +
                         server_.errorString().toStdString());
+    redirectUri_ = "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/";
 }
 
 TLoopbackRedirect::~TLoopbackRedirect() {
@@ -64,7 +65,7 @@ TLoopbackRedirect::~TLoopbackRedirect() {
 }
 
 std::string TLoopbackRedirect::RedirectUri() const {
-    return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/";
+    return redirectUri_;
 }
 
 std::string TLoopbackRedirect::AwaitCode(const std::string& State,

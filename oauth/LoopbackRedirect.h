@@ -37,5 +37,6 @@ class TLoopbackRedirect {
     void Answer(QTcpSocket* socket, int status, const std::string& page);
 
     QTcpServer server_;
+    std::string redirectUri_;  // kept: the token request names it after the listener closed
     std::unique_ptr<QTcpSocket> waiting_;  // the request that brought the code
 };
