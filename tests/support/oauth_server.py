@@ -14,7 +14,9 @@ the state (or error=invalid_request). POST /token takes that code once with the 
 matches the challenge, and refresh tokens: each refresh hands out a new refresh token and the
 old one is refused (invalid_grant) from then on. POST /revoke forgets every refresh token.
 GET /userinfo answers {"email": --user} to "Authorization: Bearer <an access token it issued>",
-401 otherwise, as an IMAP server's token check asks.
+and GET /tokeninfo?access_token=<one> likewise, 401 otherwise, as an IMAP server's token check
+asks; --access-token adds one it takes from the
+start.
 """
 import argparse
 import base64
@@ -46,8 +48,9 @@ class State:
         refresh = "rt-" + secrets.token_urlsafe(24)
         self.access.add(access)
         self.refresh.add(refresh)
-        with open(self.args.token_file, "a", encoding="utf-8") as tokens:
-            tokens.write(access + "\n")
+        if self.args.token_file:
+            with open(self.args.token_file, "a", encoding="utf-8") as tokens:
+                tokens.write(access + "\n")
         self.log("refresh.txt", refresh)
         return {"access_token": access, "refresh_token": refresh, "token_type": "Bearer",
                 "expires_in": 3600}
@@ -88,6 +91,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(data)))
+        self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(data)
 
@@ -95,9 +99,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         url = urllib.parse.urlsplit(self.path)
         if url.path == "/authorize":
             self.authorize(urllib.parse.parse_qs(url.query))
-        elif url.path == "/userinfo":
+        elif url.path in ("/userinfo", "/tokeninfo"):
             bearer = self.headers.get("Authorization", "")
-            known = bearer.startswith("Bearer ") and bearer[7:] in self.state.access
+            token = urllib.parse.parse_qs(url.query).get("access_token", [bearer[7:]])[0]
+            known = (bearer.startswith("Bearer ") or url.path == "/tokeninfo") and \
+                token in self.state.access
             self.reply(200 if known else 401,
                        {"email": self.state.args.user} if known else {"error": "invalid_token"})
         else:
@@ -156,12 +162,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("directory")
-    parser.add_argument("--token-file", required=True)
+    parser.add_argument("--token-file")
     parser.add_argument("--client-id", default="test-client")
     parser.add_argument("--user", default="mailer")
+    parser.add_argument("--access-token", action="append", default=[])
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     Handler.state = State(args)
+    Handler.state.access.update(args.access_token)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)
