@@ -64,6 +64,7 @@ TSendFlow::~TSendFlow() {
     ZelSMTP1.OnSendStart = nullptr;
     ZelSMTP1.OnReplyWait = nullptr;
     ZelSMTP1.OnAuthenticationFailed = nullptr;
+    ZelSMTP1.OnTokenRefused = nullptr;
 }
 
 void TSendFlow::SetInstanceProperties() {
@@ -145,6 +146,11 @@ TStepResult TSendFlow::Prepare(TSendSettings& settings, TMessageText& message) {
 
 // The AUTH password, before anything is sent.
 TStepResult TSendFlow::TakePassword(const TSendSettings& settings) {
+    auth_ = TSendAuth([this](const char* ident) { return settings_.Read(ident); });
+    ZelSMTP1.AuthMethod = auth_.OAuth() ? amOAuth : amPassword;
+    ZelSMTP1.OnTokenRefused = nullptr;
+    if (auth_.OAuth())
+        return TakeAccessToken(settings);
     std::optional<platform::TSecret> secret =
         password_.Take(settings.AuthUser, settings.Smtp, Fields);
     if (!secret || secret->Empty())
@@ -153,6 +159,30 @@ TStepResult TSendFlow::TakePassword(const TSendSettings& settings) {
     if (settings.Copy.Wanted())
         run_.CopyPassword = secret->Copy();
     ZelSMTP1.AuthPassword = secret->Text();
+    return std::nullopt;
+}
+
+// The access token in place of the password; the server may ask for a fresh one once, which
+// then serves the Sent copy too.
+TStepResult TSendFlow::TakeAccessToken(const TSendSettings& settings) {
+    try {
+        ZelSMTP1.AuthPassword = auth_.AccessToken(settings.AuthUser);
+    } catch (const ENoAccessToken& e) {
+        return TSendStop{Outcome::NoToken,
+                         WithCause("アクセストークンがないので、送信をやめたよ。", e.Message()),
+                         e.Message()};
+    } catch (const std::exception& e) {
+        return Failure(e);
+    }
+    const bool copy = settings.Copy.Wanted();
+    ZelSMTP1.OnTokenRefused = [this, user = settings.AuthUser, copy] {
+        std::string token = auth_.FreshToken(user);
+        if (copy)
+            run_.CopyPassword = platform::TSecret(std::string(token));
+        return token;
+    };
+    if (copy)
+        run_.CopyPassword = platform::TSecret(std::string(ZelSMTP1.AuthPassword));
     return std::nullopt;
 }
 
@@ -228,7 +258,9 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
                              ZelSMTP1.TimeOut,
                              ZelSMTP1.ReportLevel,
                              nullptr,
-                             nullptr};
+                             nullptr,
+                             auth_.OAuth(),
+                             [this, user = settings.AuthUser] { return auth_.FreshToken(user); }};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
     context.PasswordOf = [this, &given](const std::string& user, const std::string& host) {
         return password_.Given() ? std::optional<platform::TSecret>(given.Copy())

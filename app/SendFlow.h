@@ -10,6 +10,7 @@
 
 #include "app/ComposeFields.h"
 #include "app/MessageFields.h"
+#include "app/SendAuth.h"
 #include "app/SendOutcome.h"
 #include "app/SendPassword.h"
 #include "app/SendSettings.h"
@@ -73,8 +74,8 @@ class TSendFlow {
         bool SessionOpen = false;
         bool Accepted = false;
         bool ReplyWaitShown = false;
-        // The copy of the message the server accepted, and the password for it, kept past AUTH
-        // only while a copy is wanted.
+        // The copy of the message the server accepted, and the password (or access token) for
+        // it, kept past AUTH only while a copy is wanted.
         std::optional<std::string> PendingCopy;
         platform::TSecret CopyPassword;
     };
@@ -83,6 +84,7 @@ class TSendFlow {
     void BindEvents();
     TStepResult Prepare(TSendSettings& settings, TMessageText& message);
     TStepResult TakePassword(const TSendSettings& settings);
+    TStepResult TakeAccessToken(const TSendSettings& settings);
     TStepResult Deliver(const TSendSettings& settings, const TMessageText& message);
     TStepResult Delivered();
     void CloseAfterAcceptance();
@@ -96,6 +98,7 @@ class TSendFlow {
     TComposeFields& Fields;
     TSettingSource settings_;
     TSendPassword password_;
+    TSendAuth auth_;
     TSendRun run_;
     bool sending_ = false;
 };

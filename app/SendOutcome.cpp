@@ -68,6 +68,24 @@ const TCauseRow kCauses[] = {
              return Sjis("宛先にメールアドレスがありません。");
          return Sjis("どの宛先も受け取ってもらえませんでした：") + RefusedList(s.Refused, s.Utf8);
      }},
+    // A tenant that switched SMTP AUTH off refuses every password and token alike.
+    {[](const std::exception& e, const TFailureScene&) {
+         return Is<EAuthError>(e) && MessageOf(e).find("5.7.139") != std::string::npos;
+     },
+     [](const std::exception& e, const TFailureScene&) {
+         return Sjis("認証に失敗しました：") + Line(MessageOf(e)) +
+                Sjis(
+                    "\nこの組織では SMTP AUTH が無効になっています。管理者に、このメール"
+                    "ボックスの SMTP AUTH を許可してもらってね。");
+     }},
+    // An OAuth access token refused twice (5.7.3, 5.7.8): a fresh one did not help either.
+    {[](const std::exception& e, const TFailureScene&) { return Is<ETokenRefused>(e); },
+     [](const std::exception& e, const TFailureScene&) {
+         return Sjis("アクセストークンが受け付けられませんでした：") + Line(MessageOf(e)) +
+                Sjis(
+                    "\nサインインし直すか、トークンのコマンドを確かめてね。トークンに"
+                    "メール送信の権限（スコープ）があるかも確かめてね。");
+     }},
     {[](const std::exception& e, const TFailureScene&) { return Is<EAuthError>(e); },
      [](const std::exception& e, const TFailureScene&) {
          return Sjis("認証に失敗しました：{1}\nユーザー名とパスワードは {2} で直してね。",

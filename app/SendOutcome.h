@@ -18,6 +18,7 @@ enum class TSendOutcome {
     Unencodable,      // a character ISO-2022-JP cannot carry
     Declined,         // the user chose not to send
     NoPassword,       // AUTH needed a password and none was to be had
+    NoToken,          // AUTH needed an OAuth access token and none was to be had
     Sent,             // accepted for every recipient (its Sent copy may still have failed)
     SentToSome,       // accepted for some recipients, refused for the others
     Failed,           // not sent

@@ -25,8 +25,8 @@ std::string PortText(const TSentCopySettings& settings, TImapSecurity security) 
     return security == imapTls ? "993" : "143";
 }
 
-// The AUTH password serves the same user; another user's comes from wherever the context keeps
-// it. Never asked without TLS: the client has no clear session.
+// The AUTH password (or access token) serves the same user; another user's comes from wherever
+// the context keeps it. Never asked without TLS: the client has no clear session.
 std::string PasswordFor(const std::string& user, const std::string& host,
                         const TSentCopyContext& context) {
     if (user == context.AuthUser && !context.AuthPassword.Empty())
@@ -49,6 +49,10 @@ void Configure(TImapClient& imap, const TSentCopySettings& settings,
         throw Exception(Sjis("IMAP のユーザー名がありません"));
     imap.User = platform::SjisToUtf8(user);
     imap.Password = PasswordFor(user, imap.Host, context);
+    // The same user signs in with the same token; another has a password of its own.
+    imap.OAuth = context.OAuth && user == context.AuthUser;
+    if (imap.OAuth)
+        imap.OnTokenRefused = context.FreshToken;
     imap.CAFile = context.CAFile;
     imap.TimeOut = context.TimeOut;
     imap.ReportLevel = context.ReportLevel;

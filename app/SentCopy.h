@@ -34,6 +34,10 @@ struct TSentCopyContext {
     std::function<std::optional<platform::TSecret>(const std::string& user,
                                                    const std::string& host)>
         PasswordOf;
+    // AuthPassword is an OAuth 2.0 access token, and this gives a fresh one when the IMAP
+    // server refuses it.
+    bool OAuth = false;
+    std::function<std::string()> FreshToken;
 };
 
 // Raises Exception for a port or a protection that cannot be used, before anything is sent.

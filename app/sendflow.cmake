@@ -12,5 +12,6 @@ add_library(tm_sendflow STATIC
     SendOutcome.cpp
     SendChecks.cpp
     SentCopy.cpp
+    SendAuth.cpp
 )
-target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_imap tm_jconvert tm_platform_core)
+target_link_libraries(tm_sendflow PUBLIC tm_smtp tm_imap tm_oauth tm_jconvert tm_platform_core)

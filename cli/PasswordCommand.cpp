@@ -184,30 +184,31 @@ class ShellCommand {
 void RequireShortLine(const std::string& buffer, size_t got) {
     if (got == buffer.size() && buffer.find('\n') >= got) {
         throw EPasswordCommandError("its first line is longer than " +
-                                    std::to_string(kPasswordCommandMaxBytes) + " bytes");
+                                    std::to_string(buffer.size()) + " bytes");
     }
 }
 
 // The password out of the first line; the line's buffer is wiped by its owner.
-std::string PasswordOf(const std::string& buffer, size_t got) {
+std::string PasswordOf(const std::string& buffer, size_t got, const std::string& what) {
     const size_t lineFeed = buffer.find('\n');
     size_t length = std::min(lineFeed, got);
     if (length > 0 && buffer[length - 1] == '\r')
         --length;
     if (length == 0)
-        throw EPasswordCommandError("it printed no password");
+        throw EPasswordCommandError("it printed no " + what);
     const std::string_view line(buffer.data(), length);
     if (line.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos)
-        throw EPasswordCommandError("the password holds a NUL or line break");
+        throw EPasswordCommandError("the " + what + " holds a NUL or line break");
     return std::string(line);
 }
 
 }  // namespace
 
-std::string RunPasswordCommand(const std::string& Command, std::chrono::milliseconds TimeOut) {
+std::string RunPasswordCommand(const std::string& Command, std::chrono::milliseconds TimeOut,
+                               size_t MaxBytes, const char* What) {
     const Clock::time_point deadline = Clock::now() + TimeOut;
     ShellCommand shell(Command);
-    std::string buffer(kPasswordCommandMaxBytes, '\0');
+    std::string buffer(MaxBytes, '\0');
     platform::SecretScope wipe(buffer);
     size_t got = 0;
     int status = 0;
@@ -220,5 +221,5 @@ std::string RunPasswordCommand(const std::string& Command, std::chrono::millisec
     }
     if (status != 0)
         throw EPasswordCommandError("it ended with an error");
-    return PasswordOf(buffer, got);
+    return PasswordOf(buffer, got, What);
 }

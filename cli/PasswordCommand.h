@@ -18,6 +18,9 @@ constexpr size_t kPasswordCommandMaxBytes = 4096;
 // The first line (without its line end) that `/bin/sh -c Command` prints on standard output.
 // Reading stops at the first line end, so a background child that keeps the output open does
 // not hold the sender; the command itself must end within TimeOut, or it is killed. A line
-// holding a NUL or CR is refused, as no server could be given it whole.
+// holding a NUL or CR is refused, as no server could be given it whole. What names the line in
+// messages; an access token is read the same way, under a larger MaxBytes.
 std::string RunPasswordCommand(const std::string& Command,
-                               std::chrono::milliseconds TimeOut = kPasswordCommandTimeOut);
+                               std::chrono::milliseconds TimeOut = kPasswordCommandTimeOut,
+                               size_t MaxBytes = kPasswordCommandMaxBytes,
+                               const char* What = "password");

@@ -5,12 +5,14 @@
 #include <optional>
 #include <sstream>
 
+#include "app/SendAuth.h"
 #include "app/SendFlow.h"
 #include "cli/ConsoleFields.h"
 #include "cli/ConsoleMessageBoxes.h"
 #include "cli/MessageText.h"
 #include "cli/PasswordCommand.h"
 #include "cli/SendOptions.h"
+#include "cli/SignInCommand.h"
 #include "cli/TerminalText.h"
 #include "platform/CodePage.h"
 #include "platform/RegIniFile.h"
@@ -20,6 +22,9 @@
 #include "smtp/Zelsmtp.h"
 
 namespace {
+
+// Access tokens run to kilobytes; more than this is no token.
+constexpr size_t kTokenCommandMaxBytes = 32768;
 
 std::string ReadAll(std::istream& in) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -106,6 +111,9 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
                    "keep the password in the desktop keyring"
                 << std::endl;
             return ssUsage;
+        case TSendFlow::Outcome::NoToken:
+            err << "tidemark-send: no OAuth access token: " << Line(flow.LastError()) << std::endl;
+            return ssUsage;
         default:
             return ssUsage;
     }
@@ -115,6 +123,10 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TConsoleFields fields(err, options.Verbose);
     fields.Strict = options.Strict;
     FillFields(options, ReadBody(options, input), fields);
+    // Run once per connection, and once more when the server refuses its token.
+    SetTokenCommandRunner([](const std::string& command) {
+        return RunPasswordCommand(command, kPasswordCommandTimeOut, kTokenCommandMaxBytes, "token");
+    });
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
     flow.SetSettingOverrides(Utf8Overrides(options));
@@ -160,6 +172,8 @@ int RunSendCommand(const std::vector<std::string>& args, std::istream& input, st
             out << "tidemark-send " << platform::kVersion << "\n";
             return ssSent;
         }
+        if (options.SignIn)
+            return RunSignIn(Utf8Overrides(options), !options.NoBrowser, out, err);
         return Send(options, input, out, err);
     } catch (const EUsageError& e) {
         err << "tidemark-send: " << e.Message() << "\n" << SendUsage();

@@ -3,6 +3,8 @@
 #include <set>
 #include <string_view>
 
+#include "oauth/OAuthConfig.h"
+
 namespace {
 
 // Options that take a value, with the setting each override replaces ("" for message fields).
@@ -16,6 +18,14 @@ const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--auth-user", "AuthUser"},
     {"--ca-file", "CAFile"},
     {"--password-command", ""},
+    {"--auth-method", "AuthMethod"},
+    {"--oauth-token-command", "OAuthTokenCommand"},
+    {"--oauth-provider", ""},
+    {"--oauth-authorize-url", "OAuthAuthorizeUrl"},
+    {"--oauth-token-url", "OAuthTokenUrl"},
+    {"--oauth-client-id", "OAuthClientId"},
+    {"--oauth-client-secret", "OAuthClientSecret"},
+    {"--oauth-scope", "OAuthScope"},
     {"--charset", "Charset"},
     {"--imap-host", "ImapHost"},
     {"--imap-port", "ImapPort"},
@@ -31,6 +41,8 @@ const std::map<std::string_view, bool TSendOptions::*> kFlagOptions = {
     {"--strict", &TSendOptions::Strict},
     {"--help", &TSendOptions::Help},
     {"--version", &TSendOptions::Version},
+    {"--oauth-sign-in", &TSendOptions::SignIn},
+    {"--no-browser", &TSendOptions::NoBrowser},
 };
 
 // Options that take no value and turn a setting on ("1") for this run.
@@ -67,6 +79,18 @@ void RequireCharset(const std::string& value) {
         throw EUsageError("--charset must be auto, iso-2022-jp or utf-8, not '" + value + "'");
 }
 
+// A provider's endpoints and scope, where this run gives none of its own.
+void FillProvider(TSendOptions& options, const std::string& name) {
+    const std::optional<TOAuthEndpoints> preset = OAuthPreset(name);
+    if (!preset) {
+        throw EUsageError("--oauth-provider must be microsoft, microsoft:TENANT or google, not '" +
+                          name + "'");
+    }
+    options.Overrides.try_emplace("OAuthAuthorizeUrl", preset->AuthorizeUrl);
+    options.Overrides.try_emplace("OAuthTokenUrl", preset->TokenUrl);
+    options.Overrides.try_emplace("OAuthScope", preset->Scope);
+}
+
 void Store(TSendOptions& options, const std::string& name, std::string value) {
     if (const auto seconds = kSecondsOptions.find(name); seconds != kSecondsOptions.end()) {
         options.*(seconds->second) = Seconds(name, value);
@@ -75,6 +99,12 @@ void Store(TSendOptions& options, const std::string& name, std::string value) {
     const std::string_view setting = kValueOptions.at(name);
     if (name == "--charset")
         RequireCharset(value);
+    if (name == "--auth-method" && value != "password" && value != "oauth")
+        throw EUsageError("--auth-method must be password or oauth, not '" + value + "'");
+    if (name == "--oauth-provider") {
+        FillProvider(options, value);
+        return;
+    }
     if (!setting.empty()) {
         options.Overrides[std::string(setting)] = std::move(value);
     } else if (name == "--to") {
@@ -131,8 +161,10 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
         }
         Store(options, name, std::move(*value));
     }
-    if (!options.Help && !options.Version && !options.To)
+    if (!options.Help && !options.Version && !options.SignIn && !options.To)
         throw EUsageError("--to is required");
+    if (options.NoBrowser && !options.SignIn)
+        throw EUsageError("--no-browser goes with --oauth-sign-in");
     return options;
 }
 
@@ -158,7 +190,13 @@ std::string SendUsage() {
            "                     [--save-sent] [--imap-host HOST] [--imap-port TEXT]\n"
            "                     [--imap-security tls|starttls] [--imap-user TEXT]\n"
            "                     [--sent-folder NAME]\n"
+           "                     [--auth-method password|oauth] [--oauth-token-command CMD]\n"
+           "                     [--oauth-provider microsoft[:TENANT]|google]\n"
+           "                     [--oauth-authorize-url URL] [--oauth-token-url URL]\n"
+           "                     [--oauth-client-id ID] [--oauth-client-secret TEXT]\n"
+           "                     [--oauth-scope TEXT]\n"
            "                     [--verbose] [--help] [--version]\n"
+           "       tidemark-send --oauth-sign-in [--no-browser] --auth-user TEXT [OAuth options]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
            "for this run only. The body is read from --body-file, or from standard input\n"
@@ -183,10 +221,19 @@ std::string SendUsage() {
            "AUTH password for the same user, else --password-command's or the keyring's.\n"
            "A copy that cannot be kept leaves the send a success, with a warning on\n"
            "standard error. These options replace stored settings like --smtp.\n"
+           "--auth-method oauth proves the AUTH user with an OAuth 2.0 access token\n"
+           "(OAUTHBEARER, else XOAUTH2; never PLAIN or LOGIN): the first line that\n"
+           "--oauth-token-command prints, run for each connection and once more when the\n"
+           "server refuses its token; without one, a token refreshed from the refresh token\n"
+           "that --oauth-sign-in kept in the desktop keyring. --oauth-sign-in prints the\n"
+           "address where the user signs in, opens it in the browser (not with --no-browser)\n"
+           "and waits for the browser's return on 127.0.0.1. --oauth-provider fills the\n"
+           "endpoints and scope of Microsoft 365 / Outlook.com (tenant common unless named)\n"
+           "or Google; --oauth-client-id is the ID of the user's own registration.\n"
            "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
            "included); 2 usage, an unusable setting, a missing server or sender, a field\n"
            "with a line break or NUL, text that cannot be converted, a --strict refusal,\n"
-           "no password to be had; 3 no reply came to the end of the message: it may have\n"
-           "been delivered, so do not simply send it again; 4 sent, but some recipients\n"
-           "were refused (they are printed).\n";
+           "no password or access token to be had; 3 no reply came to the end of the\n"
+           "message: it may have been delivered, so do not simply send it again; 4 sent, but\n"
+           "some recipients were refused (they are printed).\n";
 }

@@ -21,7 +21,8 @@ struct TSendOptions {
     std::string Subject;
     std::optional<std::string> BodyFile;
     // Setting name ("Smtp", "Port", "UserID", "Name", "Email", "Security", "AuthUser",
-    // "CAFile") -> value for this run.
+    // "CAFile", "AuthMethod", "OAuthTokenCommand", "OAuthAuthorizeUrl", ...) -> value for this
+    // run.
     std::map<std::string, std::string> Overrides;
     // A shell command whose first output line is the AUTH password.
     std::optional<std::string> PasswordCommand;
@@ -29,6 +30,10 @@ struct TSendOptions {
     // The usual wait for the server, and the wait for its reply to the end of the message.
     int32_t TimeOutSeconds = 5;
     int32_t DataTimeOutSeconds = 600;
+    // Sign the AUTH user in with OAuth 2.0 instead of sending; NoBrowser only prints the address
+    // to open.
+    bool SignIn = false;
+    bool NoBrowser = false;
     bool Verbose = false;
     bool Strict = false;
     bool Help = false;

@@ -122,21 +122,23 @@ void TImapClient::SecureSession() {
 void TImapClient::Login() {
     if (Capabilities.empty())
         AskCapabilities();
-    Secrets = {Password, Base64Encode(std::string(1, '\0') + User + '\0' + Password),
-               Base64Encode(Password)};
-    TImapStatus status;
-    if (Capabilities.contains("AUTH=PLAIN"))
-        status = LoginPlain();
-    else if (Capabilities.contains("AUTH=LOGIN"))
-        status = LoginWithContinuations("AUTHENTICATE LOGIN",
-                                        {Base64Encode(User), Base64Encode(Password)});
-    else
-        throw EImapLoginError("The IMAP server offers no AUTHENTICATE PLAIN or LOGIN");
+    const TImapStatus status = OAuth ? LoginOAuth() : LoginWithPassword();
     ReportStatus(4, "Logged in");
     // A server offers more once the user is known (the special-use extension, say).
     Capabilities = ParseCapabilities(status.Text);
     if (Capabilities.empty())
         AskCapabilities();
+}
+
+TImapStatus TImapClient::LoginWithPassword() {
+    Secrets = {Password, Base64Encode(std::string(1, '\0') + User + '\0' + Password),
+               Base64Encode(Password)};
+    if (Capabilities.contains("AUTH=PLAIN"))
+        return LoginPlain();
+    if (Capabilities.contains("AUTH=LOGIN"))
+        return LoginWithContinuations("AUTHENTICATE LOGIN",
+                                      {Base64Encode(User), Base64Encode(Password)});
+    throw EImapLoginError("The IMAP server offers no AUTHENTICATE PLAIN or LOGIN");
 }
 
 TImapStatus TImapClient::LoginPlain() {

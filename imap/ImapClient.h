@@ -2,8 +2,9 @@
 // TImapClient: the IMAP client that keeps a copy of each sent message in the user's mailbox.
 // It speaks just enough IMAP for that over the socket component it derives from: TLS from the
 // first byte or STARTTLS (never a clear session, since it always logs in), AUTHENTICATE PLAIN
-// or LOGIN, LIST to find the mailbox marked \Sent, APPEND with \Seen, LOGOUT. Every response is
-// read under one bound of lines and bytes and one time-out (TimeOut), whatever the server sends.
+// or LOGIN (or, for an OAuth 2.0 access token, OAUTHBEARER or XOAUTH2), LIST to find the mailbox
+// marked \Sent, APPEND with \Seen, LOGOUT. Every response is read under one bound of lines and
+// bytes and one time-out (TimeOut), whatever the server sends.
 #include <chrono>
 #include <functional>
 #include <set>
@@ -53,6 +54,11 @@ class TImapClient : public TPowersock {
     TImapSecurity Security = imapTls;
     std::string User;      // UTF-8
     std::string Password;  // UTF-8; never reported, only sent over TLS
+    // Password is an OAuth 2.0 access token: AUTHENTICATE OAUTHBEARER or XOAUTH2, never PLAIN
+    // or LOGIN.
+    bool OAuth = false;
+    // With OAuth: asked once when the server refuses the token, for one more try; "" gives up.
+    std::function<std::string()> OnTokenRefused;
     // The bounds of one response (a command's untagged lines, literals and its status line).
     size_t MaxResponseLines = 1000;
     size_t MaxResponseBytes = 1 << 20;
@@ -71,6 +77,10 @@ class TImapClient : public TPowersock {
     void SayStartTls();
     void SecureSession();
     void Login();
+    TImapStatus LoginWithPassword();
+    TImapStatus LoginOAuth();
+    bool SayOAuth(const std::string& Mechanism, TImapStatus& Status);
+    void WriteSecretLine(const std::string& Prefix, const std::string& Secret);
     TImapStatus LoginPlain();
     TImapStatus LoginWithContinuations(const std::string& Command,
                                        const std::vector<std::string>& Answers);

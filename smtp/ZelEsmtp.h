@@ -25,3 +25,17 @@ std::string AuthPlainResponse(const std::string& User, const std::string& Passwo
 
 // One response of AUTH LOGIN (the user name or the password), base64 encoded.
 std::string AuthLoginResponse(const std::string& Text);
+
+// The mechanism for an OAuth 2.0 access token: "OAUTHBEARER" when offered, else "XOAUTH2" when
+// offered, else "". Never one that carries a password.
+std::string ChooseOAuthMechanism(const TEhloKeywords& Offered);
+
+// The initial response of Mechanism ("OAUTHBEARER" or "XOAUTH2") for User's access token at
+// Host and Port, base64 encoded. OAUTHBEARER names the user as a GS2 authzid, with "," and "="
+// escaped.
+std::string OAuthResponse(const std::string& Mechanism, const std::string& User,
+                          const std::string& Host, int Port, const std::string& Token);
+
+// What a client answers to the error the server sent in place of a success: a dummy "AQ=="
+// (a single ^A) for OAUTHBEARER, an empty line for XOAUTH2. The server's refusal follows.
+std::string OAuthErrorAnswer(const std::string& Mechanism);

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The longest command line every server takes (RFC 5321), with its CR LF.
+constexpr size_t kCommandLineLimit = 512;
+
 void Redact(std::string& Text, const std::string& Secret) {
     if (Secret.empty())
         return;
@@ -62,6 +65,10 @@ void TZelSMTP::Authenticate(const TEhloKeywords& Offered) {
     RequireSingleLine("AuthUser", AuthUser);
     // A NUL would cut PLAIN's fields elsewhere than the user meant.
     RequireSingleLine("AuthPassword", AuthPassword);
+    if (AuthMethod == amOAuth) {
+        AuthenticateOAuth(Offered);
+        return;
+    }
     const std::string mechanism = ChooseAuthMechanism(Offered);
     if (mechanism.empty())
         throw EAuthError("The server offers no AUTH PLAIN or LOGIN");
@@ -92,6 +99,53 @@ void TZelSMTP::AuthLogin() {
     if (ReplyCode != 334)
         throw EAuthError(reply.empty() ? "No reply to AUTH" : reply);
     SecretTransaction("", AuthLoginResponse(AuthPassword));
+}
+
+// The token as given first, and after a refusal once more with a fresh one: the first may have
+// run out since it was made. A tenant that turned SMTP AUTH off refuses every token alike.
+void TZelSMTP::AuthenticateOAuth(const TEhloKeywords& Offered) {
+    const std::string mechanism = ChooseOAuthMechanism(Offered);
+    if (mechanism.empty())
+        throw EAuthError("The server offers no AUTH OAUTHBEARER or XOAUTH2");
+    const ValueScope patient(TimeOut, std::max(TimeOut, AuthTimeOut));
+    for (int attempt = 0;; ++attempt) {
+        const std::string reply = SayOAuth(mechanism);
+        if (ReplyCode == 235)
+            break;
+        if (reply.empty())
+            throw EAuthError("No reply to AUTH");
+        if (reply.find("5.7.139") != std::string::npos)
+            throw EAuthError(reply);
+        if (attempt > 0 || !OnTokenRefused)
+            throw ETokenRefused(reply);
+        platform::WipeSecret(AuthPassword);
+        AuthPassword = OnTokenRefused();
+        if (AuthPassword.empty())
+            throw ETokenRefused(reply);
+        RequireSingleLine("AuthPassword", AuthPassword);
+    }
+    ReportStatus(4, "Authenticated");
+}
+
+// The initial response on the AUTH line when the line stays within what every server takes;
+// a longer one (tokens run to kilobytes) answers the server's empty challenge instead. An error
+// the server sends as a challenge is answered as the mechanism asks, and its refusal follows.
+std::string TZelSMTP::SayOAuth(const std::string& Mechanism) {
+    std::string response = OAuthResponse(Mechanism, AuthUserUtf8(), Host, Port, AuthPassword);
+    platform::SecretScope wipe(response);
+    const std::string command = "AUTH " + Mechanism;
+    std::string reply;
+    if (command.size() + 1 + response.size() + 2 <= kCommandLineLimit) {
+        reply = SecretTransaction(command + " ", std::move(response));
+    } else {
+        reply = Transaction(command);
+        if (ReplyCode != 334)
+            return reply;
+        reply = SecretTransaction("", std::move(response));
+    }
+    if (ReplyCode == 334)
+        reply = Transaction(OAuthErrorAnswer(Mechanism));
+    return reply;
 }
 
 // A command carrying credentials. The command is never reported, and a server that quotes it

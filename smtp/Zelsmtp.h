@@ -31,6 +31,17 @@ class EAuthError : public Exception {
     using Exception::Exception;
 };
 
+// The server refused the OAuth 2.0 access token, and the fresh one asked for after it.
+class ETokenRefused : public EAuthError {
+    using EAuthError::EAuthError;
+};
+
+// What AuthPassword holds: a password (AUTH PLAIN or LOGIN) or an OAuth 2.0 access token
+// (AUTH OAUTHBEARER or XOAUTH2, never PLAIN or LOGIN).
+enum TAuthMethod { amPassword = 0, amOAuth = 1 };
+// A fresh access token after the server refused one; "" when there is none.
+using TTokenRefusedEvent = std::function<std::string()>;
+
 using THeaderInComplete = std::function<void(bool& handled, int hiType)>;
 using TRecipientNotFound = std::function<void(const std::string& Recipient)>;
 using TFileItem = std::function<void(const std::string& Filename)>;
@@ -172,6 +183,9 @@ class TZelSMTP : public TPowersock {
     std::string AuthUser;  // empty: no AUTH; never sent without TLS; sent in UTF-8
     // UTF-8; never reported, only sent over TLS inside AUTH, and wiped once AUTH is over.
     std::string AuthPassword;
+    TAuthMethod AuthMethod = amPassword;
+    // With amOAuth: asked once when the server refuses the token, for one more AUTH.
+    TTokenRefusedEvent OnTokenRefused;
 
     // Hides the socket-level OnConnect: raised once the SMTP session is open.
     TNotifyEvent OnConnect;
@@ -219,6 +233,8 @@ class TZelSMTP : public TPowersock {
     void SayStartTls(const TEhloKeywords& Offered);
     void Authenticate(const TEhloKeywords& Offered);
     void AuthLogin();
+    void AuthenticateOAuth(const TEhloKeywords& Offered);
+    std::string SayOAuth(const std::string& Mechanism);
     std::string AuthUserUtf8() const;
     std::string SecretTransaction(const std::string& Prefix, std::string Secret);
     void CheckHeaderComplete();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <chrono>
 #include <string>
 #include <typeinfo>
@@ -141,6 +143,78 @@ TEST(ImapClientTest, RefusalsOfTheServerEndTheSession) {
         EXPECT_TRUE(server.Stored("Sent").isEmpty()) << c.name;
         EXPECT_FALSE(CarriesSecret(client.statuses + MessageOf(error) + server.Log())) << c.name;
         EXPECT_FALSE(client.imap.IsConnected) << c.name;
+    }
+}
+
+// The test's authorization server (tests/support/oauth_server.py), which takes only Token.
+class TokenChecker {
+  public:
+    explicit TokenChecker(const char* Token) {
+        process_.start("/usr/bin/python3",
+                       {TIDEMARK_SOURCE_DIR "/tests/support/oauth_server.py", dir_.path(), "--user",
+                        kAuthUser, "--access-token", Token});
+        // Bounded: the server announces its port within seconds or the test fails.
+        for (int i = 0; i < 100 && port_ == 0 && process_.waitForStarted(100); ++i) {
+            process_.waitForReadyRead(100);
+            const QByteArray line = process_.readLine().trimmed();
+            if (line.startsWith("PORT "))
+                port_ = line.mid(5).toInt();
+        }
+    }
+    ~TokenChecker() {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/tokeninfo"; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+};
+
+// The login with an access token: a refused one is answered as the mechanism asks and a fresh
+// one tried once; a fresh one refused too ends the session. (The server makes a second try on
+// a connection wait seconds: two cases cover both mechanisms.)
+TEST(ImapClientTest, SignsInWithAnAccessToken) {
+    const char* fresh = "at-fresh-imap-token";
+    const struct {
+        const char* name;
+        const char* mechanisms;
+        std::string refreshed;  // what a fresh token turns out to be
+        bool stored;
+    } cases[] = {
+        {"OAUTHBEARER, stale then fresh", "plain oauthbearer xoauth2", fresh, true},
+        {"XOAUTH2, refused twice", "plain xoauth2", "at-also-stale", false},
+    };
+    TokenChecker checker(fresh);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapServer server({.mechanisms = c.mechanisms, .tokenCheckUrl = checker.Url()});
+        ASSERT_TRUE(server.Listening()) << server.Log();
+        Client client(server.TlsPort, imapTls);
+        client.imap.OAuth = true;
+        client.imap.Password = "at-stale";
+        int asked = 0;
+        client.imap.OnTokenRefused = [&] {
+            ++asked;
+            return c.refreshed;
+        };
+        const std::exception_ptr error = client.Save("");
+        EXPECT_EQ(!error, c.stored) << (error ? MessageOf(error) : "") << client.statuses;
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(server.Stored("Sent").size(), c.stored ? 1 : 0);
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                EXPECT_EQ(typeid(e), typeid(EImapLoginError)) << MessageOf(error);
+            }
+        }
+        const std::string shown = client.statuses + (error ? MessageOf(error) : "");
+        EXPECT_FALSE(Contains(shown, "at-stale") || Contains(shown, fresh));
     }
 }
 

@@ -2,7 +2,8 @@
 // Runs a real IMAP server (dovecot) on 127.0.0.1 for the length of a test, with a configuration
 // of its own in a temporary directory: one user (kAuthUser, kAuthPassword) from a passwd-file,
 // maildir storage, the certificate "good" of TestCertificates, one port for TLS from the first
-// byte and one for STARTTLS. Reads back what it stored.
+// byte and one for STARTTLS. Reads back what it stored. With tokenCheckUrl it also takes OAuth
+// 2.0 access tokens (OAUTHBEARER, XOAUTH2), which it checks by asking that address.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ class ImapServer {
         const char* mechanisms = "plain login";
         std::string user = kAuthUser;          // the one user the server knows
         std::string password = kAuthPassword;  // and its password
+        // Answers {"email": user} to "?access_token=" and a good token, 401 to another.
+        std::string tokenCheckUrl = "";
     };
 
     ImapServer() : ImapServer(Options{}) {}
@@ -41,6 +44,8 @@ class ImapServer {
         user_ = options.user;
         Write("users", user_ + ":{PLAIN}" + options.password + ":" + std::to_string(owner) + ":" +
                            std::to_string(group) + "::" + Path("mail/") + user_ + "\n");
+        Write("oauth2.conf", "tokeninfo_url = " + options.tokenCheckUrl +
+                                 "?access_token=\nusername_attribute = email\n");
         Write("dovecot.conf", Configuration(options, owner));
         process_.start("/usr/sbin/dovecot",
                        {"-F", "-c", QString::fromStdString(Path("dovecot.conf"))});
@@ -101,11 +106,14 @@ class ImapServer {
             std::to_string(owner) +
             "\n"
             "mail_location = maildir:~/Maildir\nmail_save_crlf = yes\nauth_failure_delay = 0\n"
-            "passdb {\n  driver = passwd-file\n  args = " +
-            Path("users") +
-            "\n}\n"
-            "userdb {\n  driver = passwd-file\n  args = " +
-            Path("users") +
+            "passdb {\n  driver = passwd-file\n" +
+            (options.tokenCheckUrl.empty() ? "" : "  mechanisms = plain login\n") +
+            "  args = " + Path("users") + "\n}\n" +
+            (options.tokenCheckUrl.empty()
+                 ? ""
+                 : "passdb {\n  driver = oauth2\n  mechanisms = oauthbearer xoauth2\n  args = " +
+                       Path("oauth2.conf") + "\n}\n") +
+            "userdb {\n  driver = passwd-file\n  args = " + Path("users") +
             "\n}\n"
             "namespace inbox {\n  inbox = yes\n";
         if (options.sentMailbox)

@@ -15,18 +15,29 @@ handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.
 With --pipelining its reply to EHLO lists PIPELINING as well. With --batch-replies it answers
 like Postfix: the replies to commands that came together (pipelined ones, the lines of the EHLO
 reply) leave in one write once the server waits for input again.
+--auth may also name OAUTHBEARER and XOAUTH2: they accept --user with an access token listed in
+--token-file (one a line, read at every attempt). A token given on the AUTH line is noted
+"inline" in auth.log, one given after the server's empty challenge "challenged". Another token
+is refused as --token-refusal says: "continuation" sends a 334 with a JSON error first and notes
+how the client answered it ("answer=AQ==", "answer=empty"), then 535 5.7.8; "immediate" answers
+535 5.7.3 at once.
 """
 import argparse
 import asyncio
+import binascii
 import itertools
+import json
 import os
 import signal
 import ssl
 import sys
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from base64 import b64decode
 
-MECHANISMS = {"PLAIN", "LOGIN"}
+from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
+
+OAUTH_MECHANISMS = {"OAUTHBEARER", "XOAUTH2"}
+MECHANISMS = {"PLAIN", "LOGIN"} | OAUTH_MECHANISMS
 
 
 class StoreHandler:
@@ -110,6 +121,84 @@ class Authenticator:
         return AuthResult(success=good, handled=False)
 
 
+def oauth_fields(mechanism, blob):
+    """The user and the bearer token of an initial response, or None where it is malformed."""
+    parts = blob.decode("utf-8", "replace").split("\x01")
+    if len(parts) < 3 or parts[-2:] != ["", ""]:
+        return None
+    bearer = mechanism == "OAUTHBEARER"
+    fields = dict(p.split("=", 1) for p in parts[1 if bearer else 0:-2] if "=" in p)
+    if bearer:
+        gs2 = parts[0].split(",")
+        if len(gs2) != 3 or gs2[0] != "n" or not gs2[1].startswith("a="):
+            return None
+        if not {"host", "port"} <= fields.keys():
+            return None
+        user = gs2[1][2:].replace("=2C", ",").replace("=3D", "=")
+    else:
+        user = fields.get("user")
+    auth = fields.get("auth", "")
+    if user is None or not auth.startswith("Bearer "):
+        return None
+    return user, auth[len("Bearer "):]
+
+
+class OAuthMechanisms:
+    """AUTH OAUTHBEARER and XOAUTH2, refusing a token as a provider does (see above)."""
+
+    def setup_oauth(self, directory, user, token_file, refusal):
+        self.oauth_log = os.path.join(directory, "auth.log")
+        self.oauth_user = user
+        self.token_file = token_file
+        self.refusal = refusal
+
+    async def auth_OAUTHBEARER(self, server, args):
+        return await self.check_token(server, args, "OAUTHBEARER")
+
+    async def auth_XOAUTH2(self, server, args):
+        return await self.check_token(server, args, "XOAUTH2")
+
+    def accepted(self):
+        with open(self.token_file, encoding="utf-8") as tokens:
+            return {line.rstrip("\n") for line in tokens if line.strip()}
+
+    async def check_token(self, server, args, mechanism):
+        how = "challenged" if len(args) == 1 else "inline"
+        if how == "challenged":
+            blob = await server.challenge_auth("")
+            if blob is MISSING:
+                return AuthResult(success=False, handled=True)
+        else:
+            try:
+                blob = b64decode(args[1], validate=True)
+            except binascii.Error:
+                return AuthResult(success=False, message="501 5.5.2 Cannot decode base64")
+        fields = oauth_fields(mechanism, blob)
+        good = fields is not None and fields[0] == self.oauth_user and fields[1] in self.accepted()
+        note = "%s %s %s" % (mechanism, "ok" if good else "refused", how)
+        message = None
+        if not good and self.refusal == "continuation":
+            error = {"status": "invalid_token", "schemes": "bearer", "scope": "mail"}
+            answer = await server.challenge_auth(json.dumps(error))
+            if answer is MISSING:
+                note += " answer=invalid"
+            else:
+                note += " answer=" + {b"\x01": "AQ==", b"": "empty"}.get(answer, "other")
+                message = "535 5.7.8 Username and Password not accepted"
+        elif not good:
+            message = "535 5.7.3 Authentication unsuccessful"
+        with open(self.oauth_log, "a", encoding="utf-8") as log:
+            log.write(note + "\n")
+        if good:
+            return AuthResult(success=True)
+        return AuthResult(success=False, handled=message is None, message=message)
+
+
+class LongLineSMTP(SMTP):
+    # Access tokens run to kilobytes, in reply to a challenge; AUTH lines keep their limit.
+    line_length_limit = 65536
+
+
 def log_sni(directory, name):
     with open(os.path.join(directory, "sni.log"), "a", encoding="utf-8") as log:
         log.write((name or "-") + "\n")
@@ -125,8 +214,10 @@ def server_options(args):
         if args.tls == "starttls":
             options["tls_context"] = context
     if args.auth:
-        with open(args.password_file, encoding="utf-8") as secret:
-            password = secret.readline().rstrip("\n")
+        password = ""
+        if args.password_file:
+            with open(args.password_file, encoding="utf-8") as secret:
+                password = secret.readline().rstrip("\n")
         offered = set(args.auth.upper().split(","))
         options["authenticator"] = Authenticator(args.directory, args.user, password)
         options["auth_exclude_mechanism"] = MECHANISMS - offered
@@ -137,11 +228,15 @@ def server_options(args):
 
 async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = (PipeliningHandler if args.pipelining else StoreHandler)(args.directory)
+    base = PipeliningHandler if args.pipelining else StoreHandler
+    oauth = args.auth and OAUTH_MECHANISMS & set(args.auth.upper().split(","))
+    handler = (type("OAuthHandler", (OAuthMechanisms, base), {}) if oauth else base)(args.directory)
+    if oauth:
+        handler.setup_oauth(args.directory, args.user, args.token_file, args.token_refusal)
     options, implicit = server_options(args)
-    session = BatchingSMTP if args.batch_replies else SMTP
+    protocol = LongLineSMTP if oauth else BatchingSMTP if args.batch_replies else SMTP
     server = await loop.create_server(
-        lambda: session(handler, **options),
+        lambda: protocol(handler, **options),
         host="127.0.0.1",
         port=args.port,
         ssl=implicit,
@@ -166,6 +261,9 @@ def main():
     parser.add_argument("--password-file")
     parser.add_argument("--pipelining", action="store_true")
     parser.add_argument("--batch-replies", action="store_true")
+    parser.add_argument("--token-file")
+    parser.add_argument("--token-refusal", choices=["continuation", "immediate"],
+                        default="continuation")
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     asyncio.run(serve(args))

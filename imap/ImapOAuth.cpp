@@ -1,0 +1,96 @@
+// TImapClient: the login with an OAuth 2.0 access token (AUTHENTICATE OAUTHBEARER or XOAUTH2).
+#include "imap/ImapClient.h"
+#include "jconvert/jconvert.h"
+#include "platform/Secret.h"
+
+namespace {
+
+// An initial response on the command line keeps that line within what servers take at login.
+constexpr size_t kLongestInitialLine = 8000;
+
+// The initial response of Mechanism, base64 encoded: OAUTHBEARER names the user as a GS2 authzid
+// with "," and "=" escaped, and the server's host and port.
+std::string OAuthResponse(const std::string& Mechanism, const std::string& User,
+                          const std::string& Host, int Port, const std::string& Token) {
+    std::string fields;  // built in place, so that no copy of the token is left unwiped
+    platform::SecretScope wipe(fields);
+    fields.reserve(User.size() * 3 + Host.size() + Token.size() + 64);
+    const char separator = '\x01';
+    if (Mechanism == "OAUTHBEARER") {
+        fields.append("n,a=");
+        for (const char c : User)
+            fields.append(c == ',' ? "=2C" : c == '=' ? "=3D" : std::string(1, c));
+        fields.append(",").append(1, separator).append("host=").append(Host);
+        fields.append(1, separator).append("port=").append(std::to_string(Port));
+    } else {
+        fields.append("user=").append(User);
+    }
+    fields.append(1, separator).append("auth=Bearer ").append(Token);
+    fields.append(2, separator);
+    return Base64Encode(fields);
+}
+
+}  // namespace
+
+// The token as given, and after a refusal once more with a fresh one: the first may have run out
+// since it was made.
+TImapStatus TImapClient::LoginOAuth() {
+    const char* mechanism = Capabilities.contains("AUTH=OAUTHBEARER") ? "OAUTHBEARER"
+                            : Capabilities.contains("AUTH=XOAUTH2")   ? "XOAUTH2"
+                                                                      : nullptr;
+    if (!mechanism)
+        throw EImapLoginError("The IMAP server offers no AUTHENTICATE OAUTHBEARER or XOAUTH2");
+    for (int attempt = 0;; ++attempt) {
+        TImapStatus status;
+        if (SayOAuth(mechanism, status))
+            return status;
+        if (attempt > 0 || !OnTokenRefused)
+            throw EImapLoginError(Redacted(status.Text));
+        platform::WipeSecret(Password);
+        Password = OnTokenRefused();
+        if (Password.empty() || Password.find_first_of("\r\n") != std::string::npos)
+            throw EImapLoginError(Redacted(status.Text));
+    }
+}
+
+// One AUTHENTICATE; true when the server said OK. An error the server sends as a continuation is
+// answered as the mechanism asks ("AQ==" for OAUTHBEARER, an empty line for XOAUTH2), and its
+// refusal follows.
+bool TImapClient::SayOAuth(const std::string& Mechanism, TImapStatus& Status) {
+    std::string response = OAuthResponse(Mechanism, User, Host, Port, Password);
+    platform::SecretScope wipe(response);
+    // Every token tried stays redacted until the session ends.
+    Secrets.push_back(Password);
+    Secrets.push_back(response);
+    const std::string tag = NextTag();
+    const std::string command = tag + " AUTHENTICATE " + Mechanism;
+    TResponse reply;
+    if (Capabilities.contains("SASL-IR") &&
+        command.size() + response.size() + 3 <= kLongestInitialLine) {
+        WriteSecretLine(command + " ", response);
+    } else {
+        Writeln(command);
+        reply = ReadResponse(tag, true);
+        if (reply.Continuation.empty()) {
+            Status = reply.Status;
+            return Status.Status == "OK";
+        }
+        WriteSecretLine("", response);
+    }
+    reply = ReadResponse(tag, true);
+    if (!reply.Continuation.empty()) {
+        Writeln(Mechanism == "OAUTHBEARER" ? "AQ==" : "");
+        reply = ReadResponse(tag, false);
+    }
+    Status = reply.Status;
+    return Status.Status == "OK";
+}
+
+// A line that carries credentials, written from one buffer that is wiped afterwards.
+void TImapClient::WriteSecretLine(const std::string& Prefix, const std::string& Secret) {
+    std::string line;
+    platform::SecretScope wipe(line);
+    line.reserve(Prefix.size() + Secret.size() + 2);
+    line.append(Prefix).append(Secret).append("\r\n");
+    Write(line);
+}
