@@ -3,8 +3,10 @@
 // typing, brought back at the next start, and asked about when the window closes with text in
 // it (保存して終了 / 破棄して終了 / キャンセル).
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <memory>
+#include <string>
 
 #include "platform/DraftStore.h"
 
@@ -26,6 +28,11 @@ class TDraftKeeper : public QObject {
     void Sent();
     // Whether the window may close now; with text in the fields the user is asked first.
     bool MayClose();
+    // The body of a window nobody has written in yet (the signature alone): no draft, nothing to
+    // ask about. Empty by default.
+    void SetUntouchedBody(const QString& body);
+    // Whether the fields hold nothing but that.
+    bool Untouched() const;
 
     // The fields as a draft holds them.
     platform::TDraft Fields() const;
@@ -38,8 +45,10 @@ class TDraftKeeper : public QObject {
     void SaveNow();
     void SaveAfterPause();
     void Forget();
+    bool Blank(const platform::TDraft& draft) const;
 
     TFrmMain& FrmMain;
+    std::string untouchedBody_;
     std::unique_ptr<platform::TDraftStore> store_;
     QTimer pause_;
 };

@@ -24,6 +24,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QToolButton;
 class TDraftKeeper;
+class TSendGuard;
 class TZelSMTP;
 
 // Makes the windows that the compose window opens, each time anew. The program uses the real
@@ -115,7 +116,12 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     // The draft of this window and the question before it closes with text in it.
     std::unique_ptr<TDraftKeeper> Drafts;
 
+    // Confirmation, delay and recent recipients around the send flow.
+    std::unique_ptr<TSendGuard> SendGuard;
+
     void CenterOnScreen();
+    // Puts the stored signature below the body unless the body holds it already.
+    void ShowSignature();
 
   private:
     void CreateControls(QWidget* client);
@@ -128,6 +134,8 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     QLineEdit* FocusedAddressField() const;
     void SetTabOrder();
     void ConnectHandlers();
+    void CreateComposeHelpers();
+    void RefreshSignature();
 
     void FillFromAddressBook(QLineEdit* field);
     QStringList MemoLines() const;

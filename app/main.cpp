@@ -119,10 +119,12 @@ int RunWindow(const TStartOptions& options) {
     if (options.Screenshot)
         return Screenshot(FrmMain, QString::fromStdString(*options.Screenshot));
     const QSize given = RestoreWindowSize(FrmMain);
-    if (options.Fill)
+    if (options.Fill) {
         FrmMain.Drafts->Fill(*options.Fill);
-    else
+        FrmMain.ShowSignature();  // a restored draft has its own already
+    } else {
         FrmMain.Drafts->Restore();
+    }
     FrmMain.show();
     if (const QString path = qEnvironmentVariable("TIDEMARK_PRINT_FIELDS"); !path.isEmpty())
         return PrintFields(FrmMain, path);

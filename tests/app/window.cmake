@@ -12,6 +12,9 @@ tidemark_add_test(window_tests
         DraftTest.cpp
         MailtoLinkTest.cpp
         WindowSizeTest.cpp
+        CompletionTest.cpp
+        SendGuardTest.cpp
+        SignatureTest.cpp
     LIBS tm_app Qt6::Test
 )
 target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")
