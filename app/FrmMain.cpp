@@ -470,7 +470,7 @@ void TFrmMain::ClearFields() {
     Edit_kenmei->clear();
     Memo1->clear();
     Drafts->Sent();
-    ShowSignature();
+    PutSignature();
 }
 
 void TFrmMain::SetAddressFields(const std::string& to, const std::string& cc,

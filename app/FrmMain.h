@@ -4,6 +4,7 @@
 // and is the hand-over point through which those windows return their choice.
 #include <QMainWindow>
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -120,7 +121,8 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::unique_ptr<TSendGuard> SendGuard;
 
     void CenterOnScreen();
-    // Puts the stored signature below the body unless the body holds it already.
+    // Reads the stored signature and puts it below the body unless the body holds it already;
+    // the program does so when it opens the window.
     void ShowSignature();
 
   private:
@@ -135,6 +137,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void SetTabOrder();
     void ConnectHandlers();
     void CreateComposeHelpers();
+    void PutSignature();
     void RefreshSignature();
 
     void FillFromAddressBook(QLineEdit* field);
@@ -144,4 +147,5 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     TSecondaryWindows Windows;
     std::string DataDir;
     std::unique_ptr<TSendFlow> SendFlow;
+    QString Signature;  // as last read from the settings
 };

@@ -27,26 +27,34 @@ void TFrmMain::CreateComposeHelpers() {
         completer->Completer->popup()->setAccessibleName(QString::fromUtf8(popupName));
     }
     SendGuard = std::make_unique<TSendGuard>(*this, *SendFlow);
-    ShowSignature();
 }
 
 void TFrmMain::ShowSignature() {
-    const QString signature = StoredSignature();
-    Drafts->SetUntouchedBody(SignedBody(QString(), signature));
+    Signature = StoredSignature();
+    PutSignature();
+}
+
+// The signature as last read: a send empties the fields without asking the settings again.
+void TFrmMain::PutSignature() {
+    Drafts->SetUntouchedBody(SignedBody(QString(), Signature));
     const QString body = Memo1->toPlainText();
-    const QString signedBody = SignedBody(body, signature);
+    const QString signedBody = SignedBody(body, Signature);
     if (signedBody == body)
         return;
     Memo1->setPlainText(signedBody);
     // The user writes above the signature.
-    QTextCursor start(Memo1->document());
-    Memo1->setTextCursor(start);
+    Memo1->setTextCursor(QTextCursor(Memo1->document()));
 }
 
-// A window nobody has written in yet shows the signature as it now stands.
+// A window nobody has written in yet shows the signature as it now stands; any other gets it with
+// the next message.
 void TFrmMain::RefreshSignature() {
-    if (!Drafts->Untouched())
+    const bool untouched = Drafts->Untouched();
+    Signature = StoredSignature();
+    if (!untouched) {
+        Drafts->SetUntouchedBody(SignedBody(QString(), Signature));
         return;
+    }
     Memo1->clear();
-    ShowSignature();
+    PutSignature();
 }

@@ -119,11 +119,12 @@ int RunWindow(const TStartOptions& options) {
     if (options.Screenshot)
         return Screenshot(FrmMain, QString::fromStdString(*options.Screenshot));
     const QSize given = RestoreWindowSize(FrmMain);
+    FrmMain.ShowSignature();
     if (options.Fill) {
         FrmMain.Drafts->Fill(*options.Fill);
-        FrmMain.ShowSignature();  // a restored draft has its own already
+        FrmMain.ShowSignature();  // below the body the link or the options gave
     } else {
-        FrmMain.Drafts->Restore();
+        FrmMain.Drafts->Restore();  // a draft holds its own signature, or none
     }
     FrmMain.show();
     if (const QString path = qEnvironmentVariable("TIDEMARK_PRINT_FIELDS"); !path.isEmpty())

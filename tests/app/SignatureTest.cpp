@@ -1,6 +1,13 @@
 // The signature below the body: shown in a new window, once, and never added to a restored draft.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <filesystem>
 
 #include "FrmMainFixture.h"
 #include "app/DraftKeeper.h"
@@ -42,6 +49,7 @@ TEST_F(SignatureInTheWindow, ShownInANewWindowAndNotAddedToARestoredDraft) {
     stored.setValue("Settings/Signature", U("山田 太郎\n営業部"));
     const QString fresh = U("\n\n-- \n山田 太郎\n営業部");
     auto form = Create(Dir());
+    form->ShowSignature();  // as the program does when it opens the window
     EXPECT_EQ(form->Memo1->toPlainText(), fresh);
     EXPECT_EQ(form->Memo1->textCursor().position(), 0);
     const std::vector<std::string> lines = form->BodyLines();
@@ -54,6 +62,7 @@ TEST_F(SignatureInTheWindow, ShownInANewWindowAndNotAddedToARestoredDraft) {
     form->Drafts->Fill(typed);
     form.reset();  // the draft is saved as the window goes
     auto next = Create(Dir());
+    next->ShowSignature();
     EXPECT_EQ(next->Memo1->toPlainText(), fresh);
     ASSERT_TRUE(next->Drafts->Restore());
     EXPECT_EQ(next->Drafts->Fields(), typed);
@@ -71,9 +80,38 @@ TEST_F(SignatureInTheWindow, ShownInANewWindowAndNotAddedToARestoredDraft) {
     EXPECT_EQ(next->Memo1->toPlainText(), U("書きかけ"));
 }
 
-TEST_F(SignatureInTheWindow, NoSignatureLeavesTheBodyEmpty) {
-    auto form = Create(Dir());
-    EXPECT_EQ(form->Memo1->toPlainText(), QString());
+// The program itself, started fresh and from the command line's fields.
+TEST_F(SignatureInTheWindow, TheProgramShowsItWhenTheWindowOpens) {
+    stored.setValue("Settings/Signature", U("署名"));
+    stored.sync();
+    QTemporaryDir home;
+    // Outside its build tree the program keeps its data (drafts) where XDG_DATA_HOME says.
+    const QString program = home.filePath("bin/tidemark");
+    QDir().mkpath(home.filePath("bin"));
+    std::filesystem::copy_file(TIDEMARK_EXECUTABLE, program.toStdString());
+    QFile body(home.filePath("body.txt"));
+    ASSERT_TRUE(body.open(QIODevice::WriteOnly));
+    body.write("本文\n");
+    body.close();
+    const struct {
+        QStringList arguments;
+        const char* body;
+    } cases[] = {{{}, "\n\n-- \n署名"},
+                 {{"--to", "a@example.jp", "--body-file", body.fileName()}, "本文\n\n-- \n署名"}};
+    for (const auto& c : cases) {
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", settings.Dir());
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("TIDEMARK_PRINT_FIELDS", home.filePath("fields.json"));
+        run.setProcessEnvironment(env);
+        run.start(program, c.arguments);
+        ASSERT_TRUE(run.waitForFinished(60000));
+        QFile fields(home.filePath("fields.json"));
+        ASSERT_TRUE(fields.open(QIODevice::ReadOnly)) << run.readAllStandardError().toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(fields.readAll())["body"].toString(), U(c.body));
+    }
 }
 
 }  // namespace

@@ -123,6 +123,9 @@ TEST_F(EnterKey, FirstStepInAListSelectsItsFirstRow) {
         TFrmTanbun phrases(FrmMain);
         const std::vector<QAbstractItemView*> lists = {book.ListView_Main, phrases.ListBox_Tanbun};
         for (QAbstractItemView* list : lists) {
+            // As a list marks its first row, unselected, when it gets the focus.
+            list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                                    QItemSelectionModel::NoUpdate);
             for (const Key key : c.keys)
                 Press(list, key);
             const QModelIndexList selected = list->selectionModel()->selectedRows();
