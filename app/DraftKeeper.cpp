@@ -82,11 +82,23 @@ void TDraftKeeper::Sent() {
     Forget();
 }
 
+void TDraftKeeper::SetUntouchedBody(const QString& body) {
+    untouchedBody_ = Utf8(body);
+}
+
+bool TDraftKeeper::Blank(const platform::TDraft& draft) const {
+    return draft.Empty() || draft == platform::TDraft{{}, {}, {}, {}, untouchedBody_};
+}
+
+bool TDraftKeeper::Untouched() const {
+    return Blank(Fields());
+}
+
 // An empty window has nothing to keep; its draft, if the user emptied the fields, goes too.
 void TDraftKeeper::SaveNow() {
     pause_.stop();
     const platform::TDraft draft = Fields();
-    if (draft.Empty())
+    if (Blank(draft))
         store_->Remove();
     else
         store_->Save(draft);
@@ -115,7 +127,7 @@ void TDraftKeeper::Forget() {
 bool TDraftKeeper::MayClose() {
     if (closing_)
         return true;
-    if (Fields().Empty()) {
+    if (Untouched()) {
         Forget();
         return true;
     }

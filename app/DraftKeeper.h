@@ -3,8 +3,10 @@
 // typing, brought back at the next start, and asked about when the window closes with text in
 // it (保存して終了 / 破棄して終了 / キャンセル).
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <memory>
+#include <string>
 
 #include "platform/DraftStore.h"
 
@@ -28,6 +30,11 @@ class TDraftKeeper : public QObject {
     // a window manager may repeat the request (one Alt+F4 can bring two), and a request after
     // the answer 保存して終了 or 破棄して終了 asks nothing more.
     bool MayClose();
+    // The body of a window nobody has written in yet (the signature alone): no draft, nothing to
+    // ask about. Empty by default.
+    void SetUntouchedBody(const QString& body);
+    // Whether the fields hold nothing but that.
+    bool Untouched() const;
 
     // The fields as a draft holds them.
     platform::TDraft Fields() const;
@@ -42,8 +49,10 @@ class TDraftKeeper : public QObject {
     void Forget();
     void Edited();
     bool AskBeforeClosing();
+    bool Blank(const platform::TDraft& draft) const;
 
     TFrmMain& FrmMain;
+    std::string untouchedBody_;
     std::unique_ptr<platform::TDraftStore> store_;
     QTimer pause_;
     bool closing_ = false;  // the user chose to save or discard and end

@@ -20,12 +20,14 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "app/AddressCompleter.h"
 #include "app/Anchors.h"
 #include "app/DraftKeeper.h"
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
 #include "app/PasswordBox.h"
 #include "app/ProgramIcon.h"
+#include "app/SendGuard.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/DataDir.h"
@@ -212,6 +214,7 @@ TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* pare
     SendFlow = std::make_unique<TSendFlow>(*ZelSMTP1, *this);
     Drafts = std::make_unique<TDraftKeeper>(*this, DraftFilesIn(this->DataDir));
     FormCreate();
+    CreateComposeHelpers();
 }
 
 TFrmMain::~TFrmMain() = default;
@@ -356,7 +359,7 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::SpeedButton3Click() {
-    SendFlow->Send();
+    SendGuard->Send();
 }
 
 void TFrmMain::Spb_AddlessClick() {
@@ -369,11 +372,11 @@ void TFrmMain::Spb_BCCClick() {
     FillFromAddressBook(Edit_ToBlindCarbonCopy);
 }
 
-// The chosen address replaces the field's text; without a choice the field keeps it.
+// The chosen addresses join those in the field; without a choice the field keeps its text.
 void TFrmMain::FillFromAddressBook(QLineEdit* field) {
     Action_addlessExecute();
     if (!SelectedAddless.empty())
-        field->setText(FromSjis(SelectedAddless));
+        field->setText(WithAddresses(field->text(), FromSjis(SelectedAddless)));
 }
 
 void TFrmMain::Action_addlessExecute() {
@@ -401,6 +404,7 @@ void TFrmMain::Action_Tanbun_openExecute() {
 void TFrmMain::Action_Option_openExecute() {
     const std::unique_ptr<QDialog> FrmOption = Windows.Option(this);
     ShowModal(*FrmOption);
+    RefreshSignature();
 }
 
 void TFrmMain::ShowModal(QDialog& window) {
@@ -469,6 +473,7 @@ void TFrmMain::ClearFields() {
     Edit_kenmei->clear();
     Memo1->clear();
     Drafts->Sent();
+    PutSignature();
 }
 
 void TFrmMain::SetAddressFields(const std::string& to, const std::string& cc,

@@ -4,6 +4,7 @@
 // and is the hand-over point through which those windows return their choice.
 #include <QMainWindow>
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QToolButton;
 class TDraftKeeper;
+class TSendGuard;
 class TZelSMTP;
 
 // Makes the windows that the compose window opens, each time anew. The program uses the real
@@ -115,7 +117,13 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     // The draft of this window and the question before it closes with text in it.
     std::unique_ptr<TDraftKeeper> Drafts;
 
+    // Confirmation, delay and recent recipients around the send flow.
+    std::unique_ptr<TSendGuard> SendGuard;
+
     void CenterOnScreen();
+    // Reads the stored signature and puts it below the body unless the body holds it already;
+    // the program does so when it opens the window.
+    void ShowSignature();
 
   private:
     void CreateControls(QWidget* client);
@@ -129,6 +137,9 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void SetTabOrder();
     void NameControls();
     void ConnectHandlers();
+    void CreateComposeHelpers();
+    void PutSignature();
+    void RefreshSignature();
 
     void FillFromAddressBook(QLineEdit* field);
     QStringList MemoLines() const;
@@ -137,4 +148,5 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     TSecondaryWindows Windows;
     std::string DataDir;
     std::unique_ptr<TSendFlow> SendFlow;
+    QString Signature;  // as last read from the settings
 };

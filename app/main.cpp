@@ -119,10 +119,13 @@ int RunWindow(const TStartOptions& options) {
     if (options.Screenshot)
         return Screenshot(FrmMain, QString::fromStdString(*options.Screenshot));
     const QSize given = RestoreWindowSize(FrmMain);
-    if (options.Fill)
+    FrmMain.ShowSignature();
+    if (options.Fill) {
         FrmMain.Drafts->Fill(*options.Fill);
-    else
-        FrmMain.Drafts->Restore();
+        FrmMain.ShowSignature();  // below the body the link or the options gave
+    } else {
+        FrmMain.Drafts->Restore();  // a draft holds its own signature, or none
+    }
     FrmMain.show();
     if (const QString path = qEnvironmentVariable("TIDEMARK_PRINT_FIELDS"); !path.isEmpty())
         return PrintFields(FrmMain, path);

@@ -13,6 +13,13 @@ add_library(tm_app STATIC
     Glyphs.cpp
     MemoLines.cpp
     ProgramIcon.cpp
+    FrmMainCompose.cpp
+    AddressPieces.cpp
+    AddressCompleter.cpp
+    Signature.cpp
+    SendConfirmation.cpp
+    DelayedSend.cpp
+    SendGuard.cpp
 )
 target_link_libraries(tm_app PUBLIC tm_sendflow tm_userdata tm_platform_widgets)
 

@@ -1,6 +1,6 @@
 #pragma once
-// The dialog that adds or edits one address-book entry. It shows the book's PendingName and
-// PendingAddless and, on OK, puts what was typed back there.
+// The dialog that adds or edits one address-book entry. It shows the book's PendingName,
+// PendingAddless and PendingYomi and, on OK, puts what was typed back there.
 #include <QDialog>
 
 class QGroupBox;
@@ -21,8 +21,10 @@ class TFrm_Add_Addless : public QDialog {
     QGroupBox* GroupBox1;
     QLabel* Label1;
     QLabel* Label2;
+    QLabel* Label3;
     QLineEdit* Edit_Name;
     QLineEdit* Edit_Addless;
+    QLineEdit* Edit_Yomi;  // the reading, which completion matches as well
     QPushButton* Button1;
     QPushButton* Button2;
 

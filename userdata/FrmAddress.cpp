@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
@@ -11,6 +12,7 @@
 #include "userdata/ButtonIcons.h"
 #include "userdata/EnterKey.h"
 #include "userdata/FrmAddAddless.h"
+#include "userdata/ListKeys.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -20,6 +22,8 @@ namespace {
 
 constexpr int kName = 0;
 constexpr int kAddless = 1;
+// The reading rides on the name's cell.
+constexpr int kReadingRole = Qt::UserRole + 1;
 
 // The bytes of a cell as they came from the file or the dialog; the shown text may differ.
 std::string Raw(const QTreeWidgetItem* row, int column) {
@@ -47,7 +51,8 @@ TFrmAddress::TFrmAddress(THandOverFields& FrmMain, QWidget* parent)
     : QDialog(parent),
       RunAddDialog([](TFrm_Add_Addless& dialog) { dialog.exec(); }),
       FrmMain(FrmMain),
-      file_(FrmMain.ProgramDir + "Address.dat") {
+      file_(FrmMain.ProgramDir + userdata::kAddressFile),
+      readings_(FrmMain.ProgramDir + userdata::kReadingFile) {
     CreateControls();
     FormCreate();
 }
@@ -84,7 +89,8 @@ void TFrmAddress::CreateControls() {
     ListView_Main->setColumnWidth(kName, 150);
     ListView_Main->setColumnWidth(kAddless, 200);
     ListView_Main->setRootIsDecorated(false);
-    ListView_Main->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows may go to the field at once (Ctrl/Shift-click).
+    ListView_Main->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView_Main->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView_Main->setAllColumnsShowFocus(true);
 
@@ -93,7 +99,14 @@ void TFrmAddress::CreateControls() {
     connect(Spb_edit, &QToolButton::clicked, this, &TFrmAddress::Spb_editClick);
     connect(Spb_Del, &QToolButton::clicked, this, &TFrmAddress::Spb_DelClick);
     connect(ListView_Main, &QTreeWidget::itemDoubleClicked, this, &TFrmAddress::Spb_MailClick);
-    userdata::OnEnter(ListView_Main, [this] { Spb_MailClick(); });
+    userdata::OnEnter(ListView_Main, [this] { PickCurrentRow(); });
+    userdata::SelectCurrentOnFirstStep(ListView_Main);
+    userdata::AddKey(
+        this, Qt::Key_Insert, [this] { SpeedButton1Click(); }, SpeedButton1);
+    userdata::AddKey(
+        this, Qt::Key_F2, [this] { Spb_editClick(); }, Spb_edit);
+    userdata::AddKey(
+        this, QKeySequence::Delete, [this] { Spb_DelClick(); }, Spb_Del);
     connect(ListView_Main, &QTreeWidget::itemSelectionChanged, this,
             &TFrmAddress::ListView_MainSelectItem);
     userdata::NameControls(*this);
@@ -102,20 +115,31 @@ void TFrmAddress::CreateControls() {
 void TFrmAddress::FormCreate() {
     ListView_Main->clear();
     const std::vector<std::string> lines = file_.Load();
-    // Two lines an entry; a name on the last line gets an empty address.
-    for (size_t i = 0; i < lines.size(); i += 2) {
-        AddRow(lines[i], i + 1 < lines.size() ? lines[i + 1] : std::string());
-    }
+    for (const userdata::TBookEntry& entry : userdata::BookEntries(lines, LoadReadings()))
+        AddRow(entry);
+}
+
+// A book without readings has no file of them, and needs none.
+std::vector<std::string> TFrmAddress::LoadReadings() {
+    if (!std::filesystem::exists(readings_.Path()))
+        return {};
+    return readings_.Load();
 }
 
 bool TFrmAddress::FormClose() {
     std::vector<std::string> lines;
+    std::vector<userdata::TBookEntry> entries;
     for (int i = 0; i < ListView_Main->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = ListView_Main->topLevelItem(i);
         lines.push_back(Raw(row, kName));
         lines.push_back(Raw(row, kAddless));
+        entries.push_back({Raw(row, kName), Raw(row, kAddless),
+                           row->data(kName, kReadingRole).toByteArray().toStdString()});
     }
-    return file_.Save(lines);
+    const std::vector<std::string> readings = userdata::ReadingLines(entries);
+    const bool readingsKept = (readings.empty() && !std::filesystem::exists(readings_.Path())) ||
+                              readings_.Save(readings);
+    return file_.Save(lines) && readingsKept;
 }
 
 void TFrmAddress::done(int result) {
@@ -131,37 +155,54 @@ void TFrmAddress::SpeedButton1Click() {
             platform::ShowMessage(PendingName + Sjis(" は既に登録されてます。"),
                                   platform::MsgIcon::Warning);
         } else {
-            AddRow(PendingName, PendingAddless);
+            AddRow({PendingName, PendingAddless, PendingYomi});
         }
     }
     PendingName.clear();
     PendingAddless.clear();
+    PendingYomi.clear();
 }
 
 void TFrmAddress::Spb_editClick() {
     if (QTreeWidgetItem* row = Selected()) {
         PendingName = Raw(row, kName);
         PendingAddless = Raw(row, kAddless);
+        PendingYomi = row->data(kName, kReadingRole).toByteArray().toStdString();
     }
     ShowAddDialog();
     if (QTreeWidgetItem* row = Selected()) {
         SetCell(row, kName, PendingName);
         SetCell(row, kAddless, PendingAddless);
+        row->setData(kName, kReadingRole, QByteArray::fromStdString(PendingYomi));
     }
     PendingName.clear();
     PendingAddless.clear();
+    PendingYomi.clear();
 }
 
 void TFrmAddress::Spb_DelClick() {
-    delete Selected();
+    qDeleteAll(ListView_Main->selectedItems());
 }
 
 void TFrmAddress::Spb_MailClick() {
-    const QTreeWidgetItem* row = Selected();
-    if (!row)
+    if (!Selected())
         return;
-    FrmMain.SelectedAddless = Raw(row, kAddless);
+    std::string picked;
+    for (int i = 0; i < ListView_Main->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = ListView_Main->topLevelItem(i);
+        if (row->isSelected() && !Raw(row, kAddless).empty())
+            picked += (picked.empty() ? "" : ", ") + Raw(row, kAddless);
+    }
+    FrmMain.SelectedAddless = picked;
     done(Accepted);
+}
+
+// Enter picks the row the list marks, selected or not.
+void TFrmAddress::PickCurrentRow() {
+    QTreeWidgetItem* current = ListView_Main->currentItem();
+    if (!Selected() && current)
+        current->setSelected(true);
+    Spb_MailClick();
 }
 
 void TFrmAddress::ListView_MainSelectItem() {
@@ -170,15 +211,20 @@ void TFrmAddress::ListView_MainSelectItem() {
     Spb_Del->setEnabled(true);
 }
 
+// The current row when it is among the selected ones, else the first selected.
 QTreeWidgetItem* TFrmAddress::Selected() const {
+    QTreeWidgetItem* current = ListView_Main->currentItem();
+    if (current && current->isSelected())
+        return current;
     const QList<QTreeWidgetItem*> rows = ListView_Main->selectedItems();
     return rows.isEmpty() ? nullptr : rows.first();
 }
 
-void TFrmAddress::AddRow(const std::string& name, const std::string& address) {
+void TFrmAddress::AddRow(const userdata::TBookEntry& entry) {
     auto* row = new QTreeWidgetItem(ListView_Main);
-    SetCell(row, kName, name);
-    SetCell(row, kAddless, address);
+    SetCell(row, kName, entry.Name);
+    SetCell(row, kAddless, entry.Addless);
+    row->setData(kName, kReadingRole, QByteArray::fromStdString(entry.Reading));
 }
 
 void TFrmAddress::ShowAddDialog() {

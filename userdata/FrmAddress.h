@@ -1,11 +1,14 @@
 #pragma once
 // The address book: (name, mail address) entries from "Address.dat" in the program's directory,
-// loaded when the window is created and saved whenever it closes. Picking an entry hands its
-// address to the compose window through SelectedAddless.
+// with their readings from the file beside it, loaded when the window is created and saved
+// whenever it closes. Picking entries hands their addresses to the compose window through
+// SelectedAddless.
 #include <QDialog>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "userdata/AddressBook.h"
 #include "userdata/DataFile.h"
 #include "userdata/HandOver.h"
 
@@ -28,12 +31,15 @@ class TFrmAddress : public QDialog {
     void SpeedButton1Click();  // "アドレスの追加"
     void Spb_editClick();      // "アドレスの編集"
     void Spb_DelClick();       // "アドレスの削除"
-    void Spb_MailClick();      // "メールへ入力", a double click on a row, Enter in the list
+    // "メールへ入力", a double click on a row, Enter in the list: the selected rows' addresses,
+    // in list order, joined with ", ".
+    void Spb_MailClick();
     void ListView_MainSelectItem();
 
     // Carry an entry to and from the add/edit dialog (Shift_JIS).
     std::string PendingName;
     std::string PendingAddless;
+    std::string PendingYomi;
 
     // Shows the add/edit dialog modally; tests replace it to answer the dialog themselves.
     std::function<void(TFrm_Add_Addless&)> RunAddDialog;
@@ -52,10 +58,13 @@ class TFrmAddress : public QDialog {
   private:
     void CreateControls();
     QTreeWidgetItem* Selected() const;
-    void AddRow(const std::string& name, const std::string& address);
+    void AddRow(const userdata::TBookEntry& entry);
+    void PickCurrentRow();
+    std::vector<std::string> LoadReadings();
     void ShowAddDialog();
     bool NameRegistered(const std::string& name) const;
 
     THandOverFields& FrmMain;
     userdata::TDataFile file_;
+    userdata::TDataFile readings_;
 };

@@ -18,6 +18,7 @@
 #include "platform/Credentials.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegIniFile.h"
+#include "userdata/ComposePages.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -140,6 +141,7 @@ void TFrmOption::CreateControls() {
     CreateSecurityPage();
     CreateCharsetPage();
     CreateSentCopyPage();
+    ComposePages = new userdata::TComposePages(PageControl1);
 }
 
 void TFrmOption::CreateCharsetPage() {
@@ -326,6 +328,7 @@ void TFrmOption::FormCreate() {
         ShowChoice(ComboBox_imapsecurity, reg.ReadString(kSection, "ImapSecurity", ""), "tls");
         ShowChoice(ComboBox_charset, reg.ReadString(kSection, "Charset", ""), "auto");
         CheckBox_savesent->setChecked(reg.ReadString(kSection, "SaveSent", "") == "1");
+        ComposePages->Load(reg);
     } catch (const std::exception& e) {
         platform::HandleException(e);
     }
@@ -342,6 +345,7 @@ void TFrmOption::Button1Click() {
         reg.WriteString(kSection, "Charset", ChoiceValue(ComboBox_charset));
         reg.WriteString(kSection, "ImapSecurity", ChoiceValue(ComboBox_imapsecurity));
         reg.WriteString(kSection, "SaveSent", CheckBox_savesent->isChecked() ? "1" : "");
+        ComposePages->Store(reg);
     } catch (const std::exception& e) {
         platform::HandleException(e);
         return;

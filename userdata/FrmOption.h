@@ -4,7 +4,8 @@
 // connection's protection, the AUTH user name, its password (kept in the keyring, never in the
 // settings store) and an optional CA bundle. A third page holds the character set messages go out
 // in; a fourth the copy of each sent message in the Sent mailbox over IMAP: whether to keep it, the
-// server, protection, port, user, that user's password (in the keyring) and the mailbox.
+// server, protection, port, user, that user's password (in the keyring) and the mailbox. The
+// last two pages (ComposePages) hold the signature and the checks before sending.
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -21,6 +22,9 @@ class QPushButton;
 class QTabWidget;
 class QWidget;
 class TRegIniFile;
+namespace userdata {
+class TComposePages;
+}
 
 class TFrmOption : public QDialog {
     Q_OBJECT
@@ -99,6 +103,8 @@ class TFrmOption : public QDialog {
     QLineEdit* Edit_imapuser;
     QLineEdit* Edit_imappassword;
     QLineEdit* Edit_sentfolder;
+
+    userdata::TComposePages* ComposePages;
 
   private:
     void CreateControls();

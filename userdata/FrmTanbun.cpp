@@ -12,6 +12,7 @@
 #include "userdata/AccessibleNames.h"
 #include "userdata/DataFile.h"
 #include "userdata/EnterKey.h"
+#include "userdata/ListKeys.h"
 #include "userdata/WindowFont.h"
 
 using platform::FromSjis;
@@ -81,7 +82,12 @@ void TFrmTanbun::CreateControls() {
     ListBox_Tanbun->viewport()->installEventFilter(this);
 
     connect(Spb_add_tanbun, &QToolButton::clicked, this, &TFrmTanbun::Spb_add_tanbunClick);
-    userdata::OnEnter(Edit1, [this] { Spb_add_tanbunClick(); });
+    // Enter adds the phrase and empties the input for the next one.
+    userdata::OnEnter(Edit1, [this] {
+        if (Spb_add_tanbunClick())
+            Edit1->clear();
+    });
+    userdata::SelectCurrentOnFirstStep(ListBox_Tanbun);
     // Enter chooses the selected phrase; with none selected it does nothing (a double click
     // beside the rows reports the missing choice, a key press need not).
     userdata::OnEnter(ListBox_Tanbun, [this] {
@@ -120,17 +126,19 @@ void TFrmTanbun::done(int result) {
     QDialog::done(result);
 }
 
-void TFrmTanbun::Spb_add_tanbunClick() {
+bool TFrmTanbun::Spb_add_tanbunClick() {
     std::string phrase;
     try {
         phrase = userdata::ToFileText(Edit1->text(), "短文");
     } catch (const std::exception& e) {
         // A character the file cannot hold: say so rather than store something else.
         platform::HandleException(e);
-        return;
+        return false;
     }
-    if (!Blank(phrase))
-        AddItem(phrase);
+    if (Blank(phrase))
+        return false;
+    AddItem(phrase);
+    return true;
 }
 
 void TFrmTanbun::Spb_del_tanbunClick() {

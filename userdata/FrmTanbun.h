@@ -20,7 +20,8 @@ class TFrmTanbun : public QDialog {
     void FormCreate();
     // Saves; false when the file could not be written (the window must stay open).
     bool FormClose();
-    void Spb_add_tanbunClick();     // "追加(&A)", and Enter in the phrase input
+    // "追加(&A)", and Enter in the phrase input; true when a phrase was added.
+    bool Spb_add_tanbunClick();
     void Spb_del_tanbunClick();     // "削除(&D)"
     void ListBox_TanbunDblClick();  // also Enter in the list, on a selected phrase
 

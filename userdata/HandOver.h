@@ -8,5 +8,6 @@ struct THandOverFields {
     std::string ProgramDir;       // directory of the data files (platform::DataDir), with the
                                   // final separator; file-system bytes, not Shift_JIS
     std::string SelectedTanbun;   // phrase chosen in the short-phrase window; empty: none
-    std::string SelectedAddless;  // address chosen in the address book; empty: none
+    std::string SelectedAddless;  // addresses chosen in the address book, ", " between;
+                                  // empty: none
 };

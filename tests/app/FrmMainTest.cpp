@@ -133,7 +133,8 @@ class ComposeWindow : public FrmMainFixture {
     std::unique_ptr<TFrmMain> form;
 };
 
-TEST_F(ComposeWindow, AddressButtonsReplaceTheirFieldOnlyWithAChosenAddress) {
+// The chosen addresses join the field's own ones; an address already there is not added again.
+TEST_F(ComposeWindow, AddressButtonsAddOnlyChosenAddressesToTheirField) {
     struct Case {
         const char* name;
         QToolButton* TFrmMain::*button;
@@ -143,10 +144,12 @@ TEST_F(ComposeWindow, AddressButtonsReplaceTheirFieldOnlyWithAChosenAddress) {
         const char* bcc;
     };
     const Case cases[] = {
-        {"To chosen", &TFrmMain::Spb_Addless, "x@example.com", "x@example.com", "old cc",
+        {"To chosen", &TFrmMain::Spb_Addless, "x@example.com", "old to, x@example.com", "old cc",
          "old bcc"},
-        {"CC chosen replaces", &TFrmMain::Spb_CC, "山田 <y@example.com>", "old to",
-         "山田 <y@example.com>", "old bcc"},
+        {"CC chosen is added", &TFrmMain::Spb_CC, "山田 <y@example.com>", "old to",
+         "old cc, 山田 <y@example.com>", "old bcc"},
+        {"BCC: several, one there already", &TFrmMain::Spb_BCC, "a@x.jp, OLD BCC, b@y.jp", "old to",
+         "old cc", "old bcc, a@x.jp, b@y.jp"},
         {"BCC closed without choice", &TFrmMain::Spb_BCC, nullptr, "old to", "old cc", "old bcc"},
         {"To: entry with empty address", &TFrmMain::Spb_Addless, "", "old to", "old cc", "old bcc"},
     };

@@ -1,6 +1,7 @@
 // The address book and its add/edit dialog, driven through their handlers.
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <functional>
@@ -8,6 +9,7 @@
 #include "platform/CodePage.h"
 #include "tests/userdata/DataDir.h"
 #include "tests/userdata/FileSizeLimit.h"
+#include "userdata/AddressBook.h"
 #include "userdata/FrmAddAddless.h"
 #include "userdata/FrmAddress.h"
 
@@ -30,6 +32,7 @@ struct Answer {
     std::string name;
     std::string addless;
     bool ok;
+    std::string yomi = "";
 };
 
 }  // namespace
@@ -42,11 +45,13 @@ class FrmAddressTest : public DataDirTest {
         book->RunAddDialog = [this](TFrm_Add_Addless& dialog) {
             shownWith.emplace_back(dialog.Edit_Name->text().toStdString(),
                                    dialog.Edit_Addless->text().toStdString());
+            shownYomi.push_back(dialog.Edit_Yomi->text().toStdString());
             ASSERT_FALSE(answers.empty()) << "dialog shown unexpectedly";
             const Answer answer = answers.front();
             answers.erase(answers.begin());
             dialog.Edit_Name->setText(QString::fromStdString(answer.name));
             dialog.Edit_Addless->setText(QString::fromStdString(answer.addless));
+            dialog.Edit_Yomi->setText(QString::fromStdString(answer.yomi));
             answer.ok ? dialog.Button1Click() : dialog.Button2Click();
         };
         book->show();
@@ -68,6 +73,7 @@ class FrmAddressTest : public DataDirTest {
 
     std::vector<Answer> answers;
     Entries shownWith;  // the dialog's fields when it opened
+    std::vector<std::string> shownYomi;
 };
 
 TEST_F(FrmAddressTest, LoadsPairsAndRewritesWhatItWrote) {
@@ -226,6 +232,66 @@ TEST_F(FrmAddressTest, PickHandsOverTheAddressAloneAndSaves) {
     }
 }
 
+TEST_F(FrmAddressTest, PicksSeveralRowsInListOrder) {
+    const struct {
+        std::vector<int> rows;
+        const char* picked;
+    } cases[] = {{{2, 0}, "t@x, h@x"}, {{1}, ""}, {{1, 2}, "h@x"}};
+    for (const auto& c : cases) {
+        FrmMain.SelectedAddless = "left over";
+        auto book = Open(FileOf({{"太郎", "t@x"}, {"空", ""}, {"花子", "h@x"}}));
+        for (const int row : c.rows)
+            Select(*book, row);
+        book->Spb_MailClick();
+        EXPECT_EQ(FrmMain.SelectedAddless, c.picked);
+        EXPECT_FALSE(book->isVisible());
+    }
+}
+
+TEST_F(FrmAddressTest, InsertF2AndDeleteAddEditAndDelete) {
+    auto book = Open(FileOf({{"a", "a@x"}, {"b", "b@x"}, {"c", "c@x"}}));
+    QApplication::setActiveWindow(book.get());
+    answers = {{"d", "d@x", true}, {"A", "a@x", true}};
+    QTest::keyClick(book->ListView_Main, Qt::Key_Insert);
+    EXPECT_EQ(Rows(*book), (Entries{{"a", "a@x"}, {"b", "b@x"}, {"c", "c@x"}, {"d", "d@x"}}));
+    Select(*book, 0);
+    QTest::keyClick(book->ListView_Main, Qt::Key_F2);
+    EXPECT_EQ(shownWith.back(), (Entry{"a", "a@x"}));
+    Select(*book, 2);
+    QTest::keyClick(book->ListView_Main, Qt::Key_Delete);
+    EXPECT_EQ(Rows(*book), (Entries{{"b", "b@x"}, {"d", "d@x"}}));
+    EXPECT_TRUE(answers.empty());
+}
+
+// Readings live in their own file beside the book's, which stays as it always was.
+TEST_F(FrmAddressTest, ReadingsAreKeptBesideTheBook) {
+    auto book = Open("");
+    book->reject();
+    EXPECT_EQ(DirEntries(), QStringList{"Address.dat"});  // none typed: no file of them
+
+    book = Open("");
+    answers = {{"佐藤", "s@x", true, "さとう"}, {"田中", "t@x", true}};
+    book->SpeedButton1Click();
+    book->SpeedButton1Click();
+    book->reject();
+    EXPECT_EQ(ReadBytes("Address.dat"), FileOf({{"佐藤", "s@x"}, {"田中", "t@x"}}));
+    EXPECT_EQ(ReadBytes("AddressYomi.dat"), Sjis("佐藤\r\ns@x\r\nさとう\r\n"));
+
+    // The edit dialog shows the reading and keeps it with the changed entry; a reading whose
+    // entry is gone is dropped.
+    WriteBytes("AddressYomi.dat", ReadBytes("AddressYomi.dat") + "gone\r\ng@x\r\nx\r\n");
+    book = Open(ReadBytes("Address.dat"));
+    Select(*book, 0);
+    answers = {{"佐藤 花子", "s@x", true, "さとう はなこ"}};
+    book->Spb_editClick();
+    EXPECT_EQ(shownYomi.back(), "さとう");
+    book->reject();
+    EXPECT_EQ(userdata::ReadAddressBook(FrmMain.ProgramDir),
+              (std::vector<userdata::TBookEntry>{{Sjis("佐藤 花子"), "s@x", Sjis("さとう はなこ")},
+                                                 {Sjis("田中"), "t@x", ""}}));
+    EXPECT_EQ(ReadBytes("AddressYomi.dat"), Sjis("佐藤 花子\r\ns@x\r\nさとう はなこ\r\n"));
+}
+
 TEST_F(FrmAddressTest, DoubleClickOnARowPicks) {
     auto book = Open(FileOf({{"a", "a@x"}}));
     QTreeWidgetItem* row = book->ListView_Main->topLevelItem(0);
@@ -288,7 +354,7 @@ TEST_F(FrmAddressTest, AddDialogCopiesBackOnlyOnOk) {
     book->PendingAddless = "x@y";
     TFrm_Add_Addless dialog(*book);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "アドレスの追加");
-    EXPECT_EQ(dialog.size(), QSize(327, 133));
+    EXPECT_EQ(dialog.size(), QSize(327, 159));  // with the reading's row
     EXPECT_EQ(dialog.pos(), QPoint(287, 246));
     EXPECT_EQ(dialog.Edit_Name->width(), 247);
     EXPECT_EQ(dialog.Edit_Addless->width(), 247);
