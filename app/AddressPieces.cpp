@@ -1,25 +1,23 @@
 #include "app/AddressPieces.h"
 
-#include "smtp/Zelsmtp.h"
+#include "smtp/AddressList.h"
+#include "smtp/ZelUtf8.h"
 
-namespace {
-
-// A field without a separator comes back from the split as typed, blanks and all.
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
+// The send reads the field with the same reader; a field it cannot read (a quote still being
+// typed, say) is one piece as typed, which the send then refuses with its own message.
 std::vector<TAddressPiece> AddressPieces(const std::string& fieldUtf8) {
     std::vector<TAddressPiece> pieces;
-    for (const std::string& split : TZelSMTP::SplitRecipients(fieldUtf8, true)) {
-        const std::string piece = Trimmed(split);
-        if (!piece.empty())
-            pieces.push_back({piece, Trimmed(TZelSMTP::ExtractAddress(piece))});
+    try {
+        for (const TMailbox& mailbox : ParseAddressList(fieldUtf8, Utf8Words))
+            pieces.push_back({mailbox.Piece, mailbox.Address});
+    } catch (const EAddressSyntaxError& e) {
+        pieces.clear();
+        const size_t first = fieldUtf8.find_first_not_of(" \t");
+        if (first != std::string::npos) {
+            const std::string text =
+                fieldUtf8.substr(first, fieldUtf8.find_last_not_of(" \t") - first + 1);
+            pieces.push_back({text, text});
+        }
     }
     return pieces;
 }

@@ -9,6 +9,5 @@ struct TAddressPiece {
     std::string Address;  // the mail address in it
 };
 
-// The field's pieces between the commas and semicolons that stand outside quotes and angle
-// brackets, in order; a field without a separator is one piece, an empty one none.
+// The field's mailboxes as the send reads them, in order; an empty field has none.
 std::vector<TAddressPiece> AddressPieces(const std::string& fieldUtf8);
