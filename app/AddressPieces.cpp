@@ -10,7 +10,7 @@ std::vector<TAddressPiece> AddressPieces(const std::string& fieldUtf8) {
     try {
         for (const TMailbox& mailbox : ParseAddressList(fieldUtf8, Utf8Words))
             pieces.push_back({mailbox.Piece, mailbox.Address});
-    } catch (const EAddressSyntaxError& e) {
+    } catch (const EAddressSyntaxError&) {
         pieces.clear();
         const size_t first = fieldUtf8.find_first_not_of(" \t");
         if (first != std::string::npos) {
