@@ -46,7 +46,7 @@ void TZelSMTP::SendPipelined() {
 std::vector<TZelSMTP::TGroupCommand> TZelSMTP::GroupCommands() const {
     std::vector<TGroupCommand> commands{
         {TGroupCommand::Reset, "RSET", ""},
-        {TGroupCommand::Mail, "MAIL FROM:<" + PostMessage.FromAddress + ">", ""}};
+        {TGroupCommand::Mail, MailFromCommand(), ""}};
     for (const TStringList* list :
          {&PostMessage.ToAddress, &PostMessage.ToCarbonCopy, &PostMessage.ToBlindCarbonCopy}) {
         for (const std::string& entry : *list) {

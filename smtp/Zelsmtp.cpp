@@ -49,6 +49,7 @@ void TZelSMTP::Connect() {
             throw EAuthError("Authentication needs a secured connection");
         RequireSingleLine("AuthUser", AuthUser);
         Pipelining = false;
+        SizeOffered = false;
         QuitPending = false;
         TPowersock::Connect();
         try {
@@ -112,11 +113,12 @@ void TZelSMTP::Send() {
         CheckHeaderComplete();
         Fire(OnSendStart, this);
         CheckEnvelope();
+        CheckMessageSize();
         if (Pipelining) {
             SendPipelined();
         } else {
             Command("RSET", 400);
-            Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
+            Command(MailFromCommand(), 400);
             const int accepted = SendRecipients(PostMessage.ToAddress) +
                                  SendRecipients(PostMessage.ToCarbonCopy) +
                                  SendRecipients(PostMessage.ToBlindCarbonCopy);
