@@ -481,6 +481,9 @@ void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& messa
         FillUtf8PostMessage(settings, message);
     else
         FillPostMessage(settings, message);
+    ZelSMTP1.PostMessage.Attachments.Clear();
+    for (const std::string& path : Fields.AttachmentPaths())
+        ZelSMTP1.PostMessage.Attachments.Add(path);
     accepted_ = false;
     replyWaitShown_ = false;
     ZelSMTP1.Send();
@@ -572,14 +575,8 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     const std::string copy = std::move(*pendingCopy_);
     pendingCopy_.reset();
-    TSentCopyContext context{settings.Smtp,
-                             settings.AuthUser,
-                             copyPassword_,
-                             ZelSMTP1.CAFile,
-                             ZelSMTP1.TimeOut,
-                             ZelSMTP1.ReportLevel,
-                             nullptr,
-                             nullptr};
+    TSentCopyContext context{settings.Smtp,    settings.AuthUser,    copyPassword_, ZelSMTP1.CAFile,
+                             ZelSMTP1.TimeOut, ZelSMTP1.ReportLevel, nullptr,       nullptr};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
     // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {

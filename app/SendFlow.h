@@ -37,6 +37,8 @@ class TComposeFields {
     // The five fields as typed, in UTF-8, for a message that goes out in UTF-8. By default the
     // Shift_JIS texts above, converted; fields that hold more than Shift_JIS give it directly.
     virtual TMessageText UnicodeText() const;
+    // The files to attach, in order: paths as the file system holds them.
+    virtual std::vector<std::string> AttachmentPaths() const { return {}; }
     // Empties To, CC, BCC, subject and body, in that order.
     virtual void ClearFields() = 0;
     // Puts these texts (UTF-8, whatever the message's set) into To, CC and BCC; subject and body
@@ -91,7 +93,8 @@ class TSendFlow {
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
     // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset", and those of the Sent copy:
     // "SaveSent", "ImapHost", "ImapPort", "ImapSecurity", "ImapUser", "SentFolder") at every send;
-    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds them.
+    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds
+    // them.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
     // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer; it serves
     // the IMAP user of the Sent copy too.

@@ -74,6 +74,25 @@ const TCauseRow kCauses[] = {
              return Sjis("宛先にメールアドレスがありません。");
          return Sjis("どの宛先も受け取ってもらえませんでした：") + RefusedList(s.Refused);
      }},
+    // Refused before MAIL: the server named its limit.
+    {[](const std::exception& e, const TFailureScene&) { return Is<EMessageTooLarge>(e); },
+     [](const std::exception& e, const TFailureScene&) {
+         const auto& large = dynamic_cast<const EMessageTooLarge&>(e);
+         return Sjis("メールの大きさ ") + MegaBytes(large.Size, large.Limit) +
+                Sjis(" は、サーバーが受け取れる大きさ ") + MegaBytes(large.Limit, large.Size) +
+                Sjis(" を超えています。添付ファイルを減らすか、小さくしてね。");
+     }},
+    // Refused for its size after all (552, or the status 5.3.4 "message too big").
+    {[](const std::exception& e, const TFailureScene& s) {
+         const std::string reply = RefusalReply(e, s);
+         return reply.starts_with("552") || reply.find(" 5.3.4 ") != std::string::npos;
+     },
+     [](const std::exception& e, const TFailureScene& s) {
+         return Sjis(
+                    "メールがサーバーには大きすぎました（too large for the server）。"
+                    "サーバーの応答：") +
+                Line(RefusalReply(e, s));
+     }},
     {[](const std::exception& e, const TFailureScene&) { return Is<EAuthError>(e); },
      [](const std::exception& e, const TFailureScene&) {
          return Sjis("認証に失敗しました：") + Line(MessageOf(e)) +

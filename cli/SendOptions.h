@@ -20,6 +20,8 @@ struct TSendOptions {
     std::string Bcc;
     std::string Subject;
     std::optional<std::string> BodyFile;
+    // Files to attach, in the order given.
+    std::vector<std::string> Attachments;
     // Setting name ("Smtp", "Port", "UserID", "Name", "Email", "Security", "AuthUser",
     // "CAFile") -> value for this run.
     std::map<std::string, std::string> Overrides;

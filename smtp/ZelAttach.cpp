@@ -8,6 +8,8 @@
 #include <QString>
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -182,6 +184,11 @@ std::string AttachmentName(std::string_view Entry) {
             kept += QString::fromUcs4(&c, 1);
     }
     return kept.isEmpty() ? std::string("attachment") : kept.toStdString();
+}
+
+bool AttachableFile(const std::string& Path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(Path, error) && std::ifstream(Path).is_open();
 }
 
 std::string AttachmentType(const std::string& Path) {

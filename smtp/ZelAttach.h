@@ -11,6 +11,10 @@
 // no name hides its real extension. "attachment" when nothing is left.
 std::string AttachmentName(std::string_view Entry);
 
+// A regular file that opens for reading: what can be attached. A directory, a device or a
+// pipe cannot, nor a path that leads nowhere.
+bool AttachableFile(const std::string& Path);
+
 // The media type of the file at Path, by its name and content; application/octet-stream for an
 // empty file, one that cannot be read, one whose type is unknown, and anything but a file.
 std::string AttachmentType(const std::string& Path);

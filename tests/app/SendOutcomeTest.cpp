@@ -30,6 +30,8 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
     const ERecipientsRefused noneAccepted("No recipient was accepted");
     const Exception heloRefused("Authentication failed");
     const Exception other("Incomplete Header");
+    const EMessageTooLarge tooLarge(26 << 20, 25 << 20);
+    const Exception dataRefused("552 5.3.4 Message size exceeds fixed limit\r\n");
     const std::string security = "ツール → オプション設定 → セキュリティ で確かめてね。";
     const struct {
         const char* name;
@@ -68,6 +70,14 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
          "later"},
         {"no address at all", noneAccepted, At("h", 25, secNone, false, true),
          "宛先にメールアドレスがありません。"},
+        {"over the server's SIZE", tooLarge, At("h", 587, secStartTls, false, true),
+         "メールの大きさ 26.0 MB は、サーバーが受け取れる大きさ 25.0 MB を超えています。添付ファイ"
+         "ルを減らすか、小さくしてね。"},
+        {"refused for its size after the data", dataRefused,
+         At("h", 587, secStartTls, false, true, "552 5.3.4 Message size exceeds fixed limit\r\n"),
+         "メールがサーバーには大きすぎました（too large for the server）。サーバーの応答：552 "
+         "5.3.4 "
+         "Message size exceeds fixed limit"},
         {"anything else: its own words", other, At("h", 25, secNone, false, true),
          "Incomplete Header"},
     };

@@ -12,7 +12,9 @@ With --cert and --key it offers STARTTLS (--tls starttls) or speaks TLS from the
 only --user with the password read from the first line of --password-file; every attempt adds
 "MECHANISM ok" or "MECHANISM refused" to DIR/auth.log (never the credentials). Each TLS
 handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.log.
-With --pipelining its reply to EHLO lists PIPELINING as well.
+With --pipelining its reply to EHLO lists PIPELINING as well. With --size N it lists SIZE N
+and refuses larger messages; every MAIL adds its argument to DIR/mail.log, and every
+stored message adds "SIZE=declared received-bytes" to DIR/size.log.
 """
 import argparse
 import asyncio
@@ -39,6 +41,9 @@ class StoreHandler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        declared = [o for o in envelope.mail_options if o.upper().startswith("SIZE=")]
+        with open(os.path.join(self.directory, "size.log"), "a", encoding="utf-8") as log:
+            log.write("%s %d\n" % ((declared or ["-"])[0], len(envelope.original_content)))
         stem = os.path.join(self.directory, "%04d" % next(self.counter))
         with open(stem + ".env.tmp", "w", encoding="utf-8", errors="surrogateescape") as env:
             env.write(envelope.mail_from + "\n")
@@ -50,6 +55,19 @@ class StoreHandler:
         os.replace(stem + ".env.tmp", stem + ".env")
         os.replace(stem + ".eml.tmp", stem + ".eml")
         return "250 Message accepted for delivery"
+
+
+class LoggingSMTP(SMTP):
+    """Logs every MAIL as the client wrote it, also those the server goes on to refuse."""
+
+    def __init__(self, handler, directory, **options):
+        super().__init__(handler, **options)
+        self.mail_log = os.path.join(directory, "mail.log")
+
+    async def smtp_MAIL(self, arg):
+        with open(self.mail_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+            log.write("%s\n" % arg)
+        await super().smtp_MAIL(arg)
 
 
 class PipeliningHandler(StoreHandler):
@@ -80,7 +98,7 @@ def log_sni(directory, name):
 
 
 def server_options(args):
-    options = {"data_size_limit": None, "hostname": "localhost"}
+    options = {"data_size_limit": args.size, "hostname": "localhost"}
     context = None
     if args.cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -104,7 +122,7 @@ async def serve(args):
     handler = (PipeliningHandler if args.pipelining else StoreHandler)(args.directory)
     options, implicit = server_options(args)
     server = await loop.create_server(
-        lambda: SMTP(handler, **options),
+        lambda: LoggingSMTP(handler, args.directory, **options),
         host="127.0.0.1",
         port=args.port,
         ssl=implicit,
@@ -128,6 +146,7 @@ def main():
     parser.add_argument("--user", default="")
     parser.add_argument("--password-file")
     parser.add_argument("--pipelining", action="store_true")
+    parser.add_argument("--size", type=int, default=None)
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     asyncio.run(serve(args))
