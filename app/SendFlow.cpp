@@ -575,8 +575,14 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     const std::string copy = std::move(*pendingCopy_);
     pendingCopy_.reset();
-    TSentCopyContext context{settings.Smtp,    settings.AuthUser,    copyPassword_, ZelSMTP1.CAFile,
-                             ZelSMTP1.TimeOut, ZelSMTP1.ReportLevel, nullptr,       nullptr};
+    TSentCopyContext context{settings.Smtp,
+                             settings.AuthUser,
+                             copyPassword_,
+                             ZelSMTP1.CAFile,
+                             ZelSMTP1.TimeOut,
+                             ZelSMTP1.ReportLevel,
+                             nullptr,
+                             nullptr};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
     // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {

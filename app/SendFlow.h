@@ -93,8 +93,7 @@ class TSendFlow {
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
     // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset", and those of the Sent copy:
     // "SaveSent", "ImapHost", "ImapPort", "ImapSecurity", "ImapUser", "SentFolder") at every send;
-    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds
-    // them.
+    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds them.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
     // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer; it serves
     // the IMAP user of the Sent copy too.

@@ -201,7 +201,8 @@ std::string AttachmentType(const std::string& Path) {
 }
 
 std::string AttachmentPartHeader(const std::string& Type, const std::string& Name) {
-    const bool ascii = IsAscii(Name);
+    // A quoted string cannot be folded: a name too long for a line goes as any other.
+    const bool ascii = IsAscii(Name) && 1 + 9 + Quoted(Name).size() <= kLineWidth;
     const std::string contentType = "Content-Type: " + (IsMediaType(Type) ? Type : kOctetStream);
     const std::vector<std::string> nameLines =
         ascii ? std::vector<std::string>{"name=" + Quoted(Name)} : EncodedNameLines(Name);

@@ -22,7 +22,7 @@ std::string AttachmentType(const std::string& Path);
 // The part header for a file of Type named Name (UTF-8, as AttachmentName gives it), without
 // the delimiter line and the empty line that end it: Content-Type with name=,
 // Content-Transfer-Encoding: base64, Content-Disposition: attachment with the file name. Each
-// line ends in CR LF. An ASCII name goes as a quoted string; any other as
+// line ends in CR LF. An ASCII name that fits a line goes as a quoted string; any other as
 // filename*=UTF-8''... (in numbered sections when long) and, for readers that know only name=,
 // as encoded-words in ISO-2022-JP when the name fits it, else in UTF-8.
 std::string AttachmentPartHeader(const std::string& Type, const std::string& Name);
