@@ -29,6 +29,14 @@ class TAnchorLayout : public QObject {
         controls_.push_back({control, control->geometry(), anchors});
     }
 
+    void Move(QWidget* control, const QRect& design) {
+        for (TAnchored& c : controls_) {
+            if (c.control == control)
+                c.design = design;
+        }
+        Arrange();
+    }
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == parent_ && event->type() == QEvent::Resize)
@@ -62,14 +70,27 @@ class TAnchorLayout : public QObject {
 
 }  // namespace
 
+namespace {
+
+TAnchorLayout* LayoutOf(QWidget* parent) {
+    for (QObject* child : parent->children()) {
+        if (auto* layout = dynamic_cast<TAnchorLayout*>(child))
+            return layout;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void SetAnchors(QWidget* control, int anchors) {
     QWidget* parent = control->parentWidget();
-    TAnchorLayout* layout = nullptr;
-    for (QObject* child : parent->children()) {
-        if ((layout = dynamic_cast<TAnchorLayout*>(child)))
-            break;
-    }
+    TAnchorLayout* layout = LayoutOf(parent);
     if (!layout)
         layout = new TAnchorLayout(parent);
     layout->Add(control, anchors);
+}
+
+void MoveAnchored(QWidget* control, const QRect& design) {
+    if (TAnchorLayout* layout = LayoutOf(control->parentWidget()))
+        layout->Move(control, design);
 }

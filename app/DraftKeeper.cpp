@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include "app/Attachments.h"
 #include "app/FrmMain.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
@@ -42,6 +43,7 @@ TDraftKeeper::TDraftKeeper(TFrmMain& FrmMain, std::unique_ptr<platform::TDraftSt
         connect(edit, &QLineEdit::textChanged, this, &TDraftKeeper::Edited);
     }
     connect(FrmMain.Memo1, &QPlainTextEdit::textChanged, this, &TDraftKeeper::Edited);
+    connect(FrmMain.Attachments, &TAttachmentList::Changed, this, &TDraftKeeper::Edited);
     FrmMain.installEventFilter(this);
 }
 
@@ -56,9 +58,12 @@ TDraftKeeper::~TDraftKeeper() {
 }
 
 platform::TDraft TDraftKeeper::Fields() const {
-    return {Utf8(FrmMain.Edit_ToAddress->text()), Utf8(FrmMain.Edit_ToCarbonCopy->text()),
-            Utf8(FrmMain.Edit_ToBlindCarbonCopy->text()), Utf8(FrmMain.Edit_kenmei->text()),
-            Utf8(BodyText(*FrmMain.Memo1))};
+    return {Utf8(FrmMain.Edit_ToAddress->text()),
+            Utf8(FrmMain.Edit_ToCarbonCopy->text()),
+            Utf8(FrmMain.Edit_ToBlindCarbonCopy->text()),
+            Utf8(FrmMain.Edit_kenmei->text()),
+            Utf8(BodyText(*FrmMain.Memo1)),
+            FrmMain.Attachments->Paths()};
 }
 
 void TDraftKeeper::Fill(const platform::TDraft& draft) {
@@ -67,6 +72,7 @@ void TDraftKeeper::Fill(const platform::TDraft& draft) {
     FrmMain.Edit_ToBlindCarbonCopy->setText(Text(draft.Bcc));
     FrmMain.Edit_kenmei->setText(Text(draft.Subject));
     FrmMain.Memo1->setPlainText(Text(draft.Body));
+    FrmMain.Attachments->Restore(draft.Attachments);
 }
 
 bool TDraftKeeper::Restore() {

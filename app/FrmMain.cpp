@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -22,6 +23,7 @@
 
 #include "app/AddressCompleter.h"
 #include "app/Anchors.h"
+#include "app/Attachments.h"
 #include "app/DraftKeeper.h"
 #include "app/Glyphs.h"
 #include "app/MemoLines.h"
@@ -203,6 +205,7 @@ TFrmMain::TFrmMain(TSecondaryWindows Windows, std::string DataDir, QWidget* pare
     setCentralWidget(client);
     CreateControls(client);
     AnchorControls();
+    CreateAttachments();
     CreateMenus();
     SetTabOrder();
     NameControls();
@@ -281,6 +284,18 @@ void TFrmMain::CreatePanel(QWidget* client) {
     Bevel2->hide();
     SpeedButton1 = SpeedButton(Panel1, QRect(200, 2, 81, 21), "接続", glyphs::Globe());
     SpeedButton1->hide();
+    SpeedButton_Attach = SpeedButton(Panel1, QRect(196, 2, 60, 21), "添付", glyphs::PaperClip());
+    SpeedButton_Attach->setFocusPolicy(Qt::TabFocus);
+}
+
+// The list takes the top of the body's place while it holds files; files and images dropped on
+// the window or pasted into its fields join it.
+void TFrmMain::CreateAttachments() {
+    Attachments = new TAttachmentList(Memo1, DataDir);
+    Attachments->ServerLimit = [this] { return ZelSMTP1->MaxMessageSize; };
+    setAcceptDrops(true);
+    Attachments->TakeDropsAndPastes(
+        {this, Edit_ToAddress, Edit_ToCarbonCopy, Edit_ToBlindCarbonCopy, Edit_kenmei, Memo1});
 }
 
 void TFrmMain::CreateMenus() {
@@ -290,8 +305,10 @@ void TFrmMain::CreateMenus() {
     QMenuBar* MainMenu1 = menuBar();
     File1 = MainMenu1->addMenu(FromSjis(Sjis("ファイル(&F)")));
     Action_Send = action("メール送信(&S)");
+    Action_Attach = action("添付(&A)...");
     Exit1 = action("終了(&E)");
     File1->addAction(Action_Send);
+    File1->addAction(Action_Attach);
     File1->addSeparator();
     File1->addAction(Exit1);
 
@@ -317,9 +334,13 @@ void TFrmMain::SetTabOrder() {
     setTabOrder(Edit_ToAddress, Edit_ToCarbonCopy);
     setTabOrder(Edit_ToCarbonCopy, Edit_ToBlindCarbonCopy);
     setTabOrder(Edit_ToBlindCarbonCopy, Edit_kenmei);
-    setTabOrder(Edit_kenmei, Memo1);
+    // The attachment list, while it is shown, between the subject and the body.
+    setTabOrder(Edit_kenmei, Attachments->List);
+    setTabOrder(Attachments->List, Attachments->RemoveButton);
+    setTabOrder(Attachments->RemoveButton, Memo1);
     setTabOrder(Memo1, SpeedButton3);
     setTabOrder(SpeedButton3, SpeedButton2);
+    setTabOrder(SpeedButton2, SpeedButton_Attach);
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -337,6 +358,8 @@ void TFrmMain::ConnectHandlers() {
     connect(Action_Option_open, &QAction::triggered, this,
             Guarded(this, &TFrmMain::Action_Option_openExecute));
     connect(Action_Send, &QAction::triggered, SpeedButton3, &QToolButton::click);
+    connect(SpeedButton_Attach, &QToolButton::clicked, Attachments, &TAttachmentList::Choose);
+    connect(Action_Attach, &QAction::triggered, Attachments, &TAttachmentList::Choose);
     connect(Help2, &QAction::triggered, this, Guarded(this, &TFrmMain::Help2Click));
     connect(N3, &QAction::triggered, this, Guarded(this, &TFrmMain::N3Click));
 }
@@ -359,6 +382,8 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::SpeedButton3Click() {
+    if (!Attachments->ReadyToSend(Edit_kenmei->text() + '\n' + Memo1->toPlainText()))
+        return;
     SendGuard->Send();
 }
 
@@ -466,12 +491,17 @@ TMessageText TFrmMain::UnicodeText() const {
     return text;
 }
 
+std::vector<std::string> TFrmMain::AttachmentPaths() const {
+    return Attachments->Paths();
+}
+
 void TFrmMain::ClearFields() {
     Edit_ToAddress->clear();
     Edit_ToCarbonCopy->clear();
     Edit_ToBlindCarbonCopy->clear();
     Edit_kenmei->clear();
     Memo1->clear();
+    Attachments->Clear();
     Drafts->Sent();
     PutSignature();
 }

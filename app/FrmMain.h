@@ -24,6 +24,7 @@ class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
 class QToolButton;
+class TAttachmentList;
 class TDraftKeeper;
 class TSendGuard;
 class TZelSMTP;
@@ -74,6 +75,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     std::string Subject() const override;
     std::vector<std::string> BodyLines() const override;
     TMessageText UnicodeText() const override;
+    std::vector<std::string> AttachmentPaths() const override;
     void ClearFields() override;
     void SetAddressFields(const std::string& to, const std::string& cc,
                           const std::string& bcc) override;
@@ -95,6 +97,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     QToolButton* SpeedButton2;
     QWidget* Bevel2;
     QToolButton* SpeedButton1;
+    QToolButton* SpeedButton_Attach;  // "添付": files from the file dialog
     QLabel* Label3;
     QLineEdit* Edit_kenmei;
     QPlainTextEdit* Memo1;
@@ -103,7 +106,8 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
 
     // Menus and actions.
     QMenu* File1;
-    QAction* Action_Send;  // "メール送信(&S)", Ctrl+Enter: the send button
+    QAction* Action_Send;    // "メール送信(&S)", Ctrl+Enter: the send button
+    QAction* Action_Attach;  // "添付(&A)...": the attach button
     QAction* Exit1;
     QMenu* Tool1;
     QAction* Action_addless;
@@ -112,6 +116,9 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     QMenu* Help1;
     QAction* Help2;
     QAction* N3;
+
+    // The files that go with the message, under the subject.
+    TAttachmentList* Attachments;
 
     std::unique_ptr<TZelSMTP> ZelSMTP1;
     // The draft of this window and the question before it closes with text in it.
@@ -131,6 +138,7 @@ class TFrmMain : public QMainWindow, public THandOverFields, public TComposeFiel
     void CreateAddressRow(QWidget* client, int top, const char* caption, QToolButton*& button,
                           QLineEdit*& edit);
     void CreatePanel(QWidget* client);
+    void CreateAttachments();
     void CreateMenus();
     void CreateShortcuts();
     QLineEdit* FocusedAddressField() const;

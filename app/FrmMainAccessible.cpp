@@ -39,7 +39,7 @@ void TFrmMain::NameControls() {
     Name(SpeedButton1, "接続", "");
     Name(StatusBar1, "状態", "接続と送信の進み具合。");
     // After the panel's buttons, so that Tab through the fields goes as before.
-    QWidget* previous = SpeedButton2;
+    QWidget* previous = SpeedButton_Attach;
     for (QToolButton* book : {Spb_Addless, Spb_CC, Spb_BCC}) {
         book->setFocusPolicy(Qt::TabFocus);
         setTabOrder(previous, book);

@@ -96,6 +96,21 @@ QImage Globe() {
     return image;
 }
 
+// A clip bent into three nested loops, standing on end.
+QImage PaperClip() {
+    QImage image = Canvas();
+    QPainter p(&image);
+    p.setPen(QColor(64, 64, 64));
+    p.drawLine(5, 4, 5, 13);
+    p.drawArc(5, 11, 5, 4, 180 * 16, 180 * 16);
+    p.drawLine(10, 13, 10, 2);
+    p.drawArc(7, 0, 6, 4, 0, 180 * 16);
+    p.drawLine(7, 2, 7, 11);
+    p.drawPoint(8, 12);
+    p.drawLine(5, 4, 6, 3);
+    return image;
+}
+
 QImage DisabledForm(const QImage& normal) {
     const QImage source = normal.convertToFormat(QImage::Format_ARGB32);
     QImage result = Canvas();

@@ -12,6 +12,7 @@ QImage HandWriting();        // a hand writing on a sheet: the address buttons
 QImage EnvelopeWithStamp();  // the send button
 QImage SpiralNotepad();      // the phrase button
 QImage Globe();              // the hidden connect button
+QImage PaperClip();          // the attach button
 
 // Dark parts of the picture as a grey relief with a white edge; light parts vanish.
 QImage DisabledForm(const QImage& normal);

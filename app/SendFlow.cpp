@@ -191,6 +191,9 @@ TStepResult TSendFlow::Deliver(const TSendSettings& settings, const TMessageText
         ZelSMTP1.LastReply.clear();
         ZelSMTP1.Connect();
         FillPostMessage(ZelSMTP1, settings, message, run_.Charset.Utf8);
+        ZelSMTP1.PostMessage.Attachments.Clear();
+        for (const std::string& path : Fields.AttachmentPaths())
+            ZelSMTP1.PostMessage.Attachments.Add(path);
         ZelSMTP1.Send();
         // Send returns without a word when the client is busy elsewhere: only OnSuccess means sent.
         if (!run_.Accepted)

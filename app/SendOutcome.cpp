@@ -86,6 +86,24 @@ const TCauseRow kCauses[] = {
                     "\nサインインし直すか、トークンのコマンドを確かめてね。トークンに"
                     "メール送信の権限（スコープ）があるかも確かめてね。");
      }},
+    // Refused before MAIL: the server named its limit.
+    {[](const std::exception& e, const TFailureScene&) { return Is<EMessageTooLarge>(e); },
+     [](const std::exception& e, const TFailureScene&) {
+         const auto& large = dynamic_cast<const EMessageTooLarge&>(e);
+         return Sjis("メールの大きさ {1} は、サーバーが受け取れる大きさ {2} を超えています。"
+                     "添付ファイルを減らすか、小さくしてね。",
+                     {MegaBytes(large.Size, large.Limit), MegaBytes(large.Limit, large.Size)});
+     }},
+    // Refused for its size after all (552, or the status 5.3.4 "message too big").
+    {[](const std::exception& e, const TFailureScene& s) {
+         const std::string reply = RefusalReply(e, s);
+         return reply.starts_with("552") || reply.find(" 5.3.4 ") != std::string::npos;
+     },
+     [](const std::exception& e, const TFailureScene& s) {
+         return Sjis("メールがサーバーには大きすぎました（too large for the server）。"
+                     "サーバーの応答：{1}",
+                     {Line(RefusalReply(e, s))});
+     }},
     {[](const std::exception& e, const TFailureScene&) { return Is<EAuthError>(e); },
      [](const std::exception& e, const TFailureScene&) {
          return Sjis("認証に失敗しました：{1}\nユーザー名とパスワードは {2} で直してね。",

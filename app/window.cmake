@@ -9,6 +9,7 @@ add_library(tm_app STATIC
     StartOptions.cpp
     WindowSize.cpp
     Anchors.cpp
+    Attachments.cpp
     PasswordBox.cpp
     Glyphs.cpp
     MemoLines.cpp

@@ -15,6 +15,9 @@ class TConsoleFields : public TComposeFields {
         : status_(status), showProgress_(showProgress) {}
 
     TConsoleText To, Cc, Bcc, SubjectText, Body;
+    // Paths of the files to attach, as given.
+    std::vector<std::string> Attachments;
+    std::vector<std::string> AttachmentPaths() const override { return Attachments; }
     // Refuse to send machine-dependent characters instead of warning about them.
     bool Strict = false;
 

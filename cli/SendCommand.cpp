@@ -18,6 +18,7 @@
 #include "platform/RegIniFile.h"
 #include "platform/Secret.h"
 #include "platform/Version.h"
+#include "smtp/ZelAttach.h"
 #include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
 
@@ -119,9 +120,19 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
     }
 }
 
+// Every file is checked before anything is sent; each path is named as it was given.
+void RequireAttachableFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (!AttachableFile(path))
+            throw EUsageError("cannot read the file to attach '" + path + "'");
+    }
+}
+
 int Send(const TSendOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+    RequireAttachableFiles(options.Attachments);
     TConsoleFields fields(err, options.Verbose);
     fields.Strict = options.Strict;
+    fields.Attachments = options.Attachments;
     FillFields(options, ReadBody(options, input), fields);
     // Run once per connection, and once more when the server refuses its token.
     SetTokenCommandRunner([](const std::string& command) {

@@ -12,6 +12,7 @@ namespace {
 const std::map<std::string_view, std::string_view> kValueOptions = {
     {"--to", ""},       {"--cc", ""},         {"--bcc", ""},
     {"--subject", ""},  {"--body-file", ""},  {"--encoding", ""},
+    {"--attach", ""},
     {"--smtp", "Smtp"}, {"--port", "Port"},   {"--user-id", "UserID"},
     {"--name", "Name"}, {"--email", "Email"},
     {"--security", "Security"},
@@ -115,6 +116,8 @@ void Store(TSendOptions& options, const std::string& name, std::string value) {
         options.Bcc = std::move(value);
     } else if (name == "--subject") {
         options.Subject = std::move(value);
+    } else if (name == "--attach") {
+        options.Attachments.push_back(std::move(value));
     } else if (name == "--body-file") {
         options.BodyFile = std::move(value);
     } else if (name == "--password-command") {
@@ -139,8 +142,9 @@ TSendOptions ParseSendOptions(const std::vector<std::string>& args) {
             value = name.substr(eq + 1);
             name.resize(eq);
         }
-        // A repeated option would silently drop a recipient or a setting: refuse it.
-        if (!seen.insert(name).second)
+        // A repeated option would silently drop a recipient or a setting: refuse it. Each
+        // --attach adds a file.
+        if (!seen.insert(name).second && name != "--attach")
             throw EUsageError(name + " given more than once");
         if (const auto flag = kFlagOptions.find(name); flag != kFlagOptions.end()) {
             RequireNoValue(name, value);
@@ -180,7 +184,8 @@ std::string OptionForSetting(const std::string& setting) {
 
 std::string SendUsage() {
     return "usage: tidemark-send --to TEXT [--cc TEXT] [--bcc TEXT] [--subject TEXT]\n"
-           "                     [--body-file PATH] [--encoding utf-8|cp932] [--strict]\n"
+           "                     [--body-file PATH] [--attach PATH]... [--encoding utf-8|cp932]\n"
+           "                     [--strict]\n"
            "                     [--charset auto|iso-2022-jp|utf-8]\n"
            "                     [--smtp HOST] [--port TEXT] [--user-id TEXT]\n"
            "                     [--name TEXT] [--email TEXT]\n"
@@ -201,7 +206,9 @@ std::string SendUsage() {
            "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
            "for this run only. The body is read from --body-file, or from standard input\n"
            "when it is absent. --to, --cc and --bcc may each hold several addresses,\n"
-           "separated by commas.\n"
+           "separated by commas. Each --attach adds a file, in the order given; one that\n"
+           "cannot be read stops the run before anything is sent. A server that names its\n"
+           "largest message (SIZE) is told the size, and a larger message is not sent.\n"
            "The message goes out in ISO-2022-JP when every text fits it, else in UTF-8\n"
            "(--charset auto, the default unless the stored setting says otherwise);\n"
            "--charset iso-2022-jp refuses what ISO-2022-JP cannot carry, utf-8 always uses it.\n"
@@ -230,10 +237,11 @@ std::string SendUsage() {
            "and waits for the browser's return on 127.0.0.1. --oauth-provider fills the\n"
            "endpoints and scope of Microsoft 365 / Outlook.com (tenant common unless named)\n"
            "or Google; --oauth-client-id is the ID of the user's own registration.\n"
-           "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
-           "included); 2 usage, an unusable setting, a missing server or sender, a field\n"
-           "with a line break or NUL, text that cannot be converted, a --strict refusal,\n"
-           "no password or access token to be had; 3 no reply came to the end of the\n"
-           "message: it may have been delivered, so do not simply send it again; 4 sent, but\n"
-           "some recipients were refused (they are printed).\n";
+           "Exit status: 0 sent; 1 the send failed (refused credentials or certificate,\n"
+           "a message too large for the server included); 2 usage, an unusable setting, a\n"
+           "missing server or sender, a file to attach that cannot be read, a field with a\n"
+           "line break or NUL, text that cannot be converted, a --strict refusal, no\n"
+           "password or access token to be had; 3 no reply came to the end of the message:\n"
+           "it may have been delivered, so do not simply send it again; 4 sent, but some\n"
+           "recipients were refused (they are printed).\n";
 }

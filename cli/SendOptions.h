@@ -20,6 +20,8 @@ struct TSendOptions {
     std::string Bcc;
     std::string Subject;
     std::optional<std::string> BodyFile;
+    // Files to attach, in the order given.
+    std::vector<std::string> Attachments;
     // Setting name ("Smtp", "Port", "UserID", "Name", "Email", "Security", "AuthUser",
     // "CAFile", "AuthMethod", "OAuthTokenCommand", "OAuthAuthorizeUrl", ...) -> value for this
     // run.

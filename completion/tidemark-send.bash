@@ -4,7 +4,7 @@ _tidemark_send() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
-        --body-file | --ca-file)
+        --body-file | --ca-file | --attach)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -37,7 +37,7 @@ _tidemark_send() {
             return
             ;;
     esac
-    COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --smtp --port --user-id
+    COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --attach --smtp --port --user-id
         --name --email --encoding --charset --security --auth-user --password-command --ca-file
         --strict --timeout --data-timeout --save-sent --imap-host --imap-port --imap-security
         --imap-user --sent-folder --verbose --help --version' -- "$cur"))

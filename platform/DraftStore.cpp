@@ -119,8 +119,10 @@ std::string DraftText(const TDraft& draft) {
     text += "To: " + Escaped(draft.To) + "\n";
     text += "Cc: " + Escaped(draft.Cc) + "\n";
     text += "Bcc: " + Escaped(draft.Bcc) + "\n";
-    text += "Subject: " + Escaped(draft.Subject) + "\n\n";
-    return text + draft.Body;
+    text += "Subject: " + Escaped(draft.Subject) + "\n";
+    for (const std::string& path : draft.Attachments)
+        text += "Attach: " + Escaped(path) + "\n";
+    return text + "\n" + draft.Body;
 }
 
 std::optional<TDraft> ParseDraft(std::string_view text) {
@@ -129,10 +131,13 @@ std::optional<TDraft> ParseDraft(std::string_view text) {
     text.remove_prefix(kFirstLine.size());
     TDraft draft;
     if (!TakeField(text, "To", draft.To) || !TakeField(text, "Cc", draft.Cc) ||
-        !TakeField(text, "Bcc", draft.Bcc) || !TakeField(text, "Subject", draft.Subject) ||
-        !text.starts_with('\n')) {
+        !TakeField(text, "Bcc", draft.Bcc) || !TakeField(text, "Subject", draft.Subject)) {
         return std::nullopt;
     }
+    for (std::string path; TakeField(text, "Attach", path);)
+        draft.Attachments.push_back(path);
+    if (!text.starts_with('\n'))
+        return std::nullopt;
     draft.Body = text.substr(1);
     return draft;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -16,14 +17,18 @@ struct TDraft {
     std::string Bcc;
     std::string Subject;
     std::string Body;  // lines end in LF
+    // Paths of the attached files, as the file system holds them.
+    std::vector<std::string> Attachments = {};
 
     bool Empty() const {
-        return To.empty() && Cc.empty() && Bcc.empty() && Subject.empty() && Body.empty();
+        return To.empty() && Cc.empty() && Bcc.empty() && Subject.empty() && Body.empty() &&
+               Attachments.empty();
     }
     bool operator==(const TDraft&) const = default;
 };
 
-// A draft as the bytes of its file, and back; nullopt for bytes that are not a draft.
+// A draft as the bytes of its file, and back; nullopt for bytes that are not a draft. A draft
+// without attachments has no "Attach" line, as before there were any.
 std::string DraftText(const TDraft& draft);
 std::optional<TDraft> ParseDraft(std::string_view text);
 

@@ -9,7 +9,8 @@ namespace platform {
 enum class MsgIcon { None, Information, Warning, Error, Question };
 // SaveDiscardCancel: 保存して終了 / 破棄して終了 / キャンセル, the question before closing a window
 // that holds unsent text.
-enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel };
+// SendBack: 送信する (Ok) / 戻る (Cancel, the default), a question before a send.
+enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel, SendBack };
 enum class MsgResult { Ok, Cancel, Save, Discard };
 
 class MessageBoxes {

@@ -54,6 +54,8 @@ class QtMessageBoxes : public MessageBoxes {
         KeepTitleWhole(box);
         if (buttons == MsgButtons::SaveDiscardCancel)
             return AskSaveDiscardCancel(box);
+        if (buttons == MsgButtons::SendBack)
+            return AskSendBack(box);
         QPushButton* ok = box.addButton("OK", QMessageBox::AcceptRole);
         if (buttons == MsgButtons::OkCancel)
             AddCancel(box);
@@ -65,6 +67,16 @@ class QtMessageBoxes : public MessageBoxes {
   private:
     static void AddCancel(QMessageBox& box) {
         box.setEscapeButton(box.addButton(FromSjis(Sjis("キャンセル")), QMessageBox::RejectRole));
+    }
+
+    // Going back is the default: a send is never the answer to a stray Enter.
+    static MsgResult AskSendBack(QMessageBox& box) {
+        QPushButton* send = box.addButton(FromSjis(Sjis("送信する")), QMessageBox::AcceptRole);
+        QPushButton* back = box.addButton(FromSjis(Sjis("戻る")), QMessageBox::RejectRole);
+        box.setDefaultButton(back);
+        box.setEscapeButton(back);
+        box.exec();
+        return box.clickedButton() == send ? MsgResult::Ok : MsgResult::Cancel;
     }
 
     // Escape or the title bar's close button is キャンセル: nothing is decided then.

@@ -1,11 +1,11 @@
 // Message assembly of TZelSMTP: the header lines in FinalHeader and the content in
-// ContentStream, with one MIME part per attachment.
+// ContentStream, with one MIME part per attachment (its header from ZelAttach).
 #include <algorithm>
 #include <memory>
 #include <random>
 
+#include "smtp/ZelAttach.h"
 #include "smtp/ZelLines.h"
-#include "smtp/ZelS_Stream.h"
 #include "smtp/ZelUtf8.h"
 #include "smtp/Zelsmtp.h"
 
@@ -13,12 +13,6 @@ namespace {
 
 const char* const kCrLf = "\r\n";
 const char* const kBase64Encoding = "Content-Transfer-Encoding: base64";
-
-// The text of an attachment entry after its last path separator.
-std::string FileNameOf(const std::string& Entry) {
-    const auto slash = Entry.find_last_of("\\:/");
-    return slash == std::string::npos ? Entry : Entry.substr(slash + 1);
-}
 
 const char* TextContentType(TSubType SubType) {
     switch (SubType) {
@@ -88,8 +82,10 @@ void TZelSMTP::CheckHeaderTexts() const {
     RequireSingleLine("Charset", Charset);
     RequireSingleLines("To entry", m.ToAddress);
     RequireSingleLines("CC entry", m.ToCarbonCopy);
+    // A NUL would open another file than the one named; the name itself is made safe.
     for (const std::string& entry : m.Attachments) {
-        RequireSingleLine("Attachment file name", FileNameOf(entry));
+        if (entry.find('\0') != std::string::npos)
+            throw Exception("Attachment path contains a NUL character");
     }
 }
 
@@ -161,18 +157,19 @@ void TZelSMTP::WriteContent(const std::string& Text) {
     ContentStream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
 }
 
+// The file goes through the encoder straight into ContentStream: one copy of it in memory, the
+// encoded one. Base64 lines of 76 characters, as long as MIME allows.
 void TZelSMTP::WriteAttachmentPart(int Index) {
     const std::string entry = PostMessage.Attachments[Index - 1];
-    const std::string name = FileNameOf(entry);
-    WriteContent("--" + Boundary + kCrLf + "Content-Type: application/octet-stream; name=\"" +
-                 name + "\"" + kCrLf + "Content-Transfer-Encoding: base64" + kCrLf +
-                 "Content-Disposition: attachment; filename=\"" + name + "\"" + kCrLf + kCrLf);
+    WriteContent("--" + Boundary + kCrLf +
+                 AttachmentPartHeader(AttachmentType(entry), AttachmentName(entry)) + kCrLf);
 
     TZelUUProcessor processor(this);
     std::unique_ptr<TFileStream> file;
-    TMemoryStream encoded;
-    TS_BufferStream buffer(encoded);
+    // A uuCode line whose length character is "." must not end the DATA phase.
+    TDotStuffedAppender content(ContentStream);
     processor.Method = EncodeType;
+    processor.LineBytes = EncodeType == uuMime ? 57 : 45;
     try {
         file = std::make_unique<TFileStream>(entry, TFileStream::fmOpenRead);
     } catch (const EFOpenError&) {
@@ -180,14 +177,8 @@ void TZelSMTP::WriteAttachmentPart(int Index) {
         throw;
     }
     processor.Source = file.get();
-    processor.Destination = &buffer;
+    processor.Destination = &content;
     Fire(OnEncodeStart, entry);
     processor.Encode();
     Fire(OnEncodeEnd, entry);
-
-    buffer.SetPosition(0);
-    std::string lines(static_cast<size_t>(buffer.Size()), '\0');
-    buffer.ReadBuffer(lines.data(), static_cast<int64_t>(lines.size()));
-    // A uuCode line whose length character is "." must not end the DATA phase.
-    WriteDotStuffed(ContentStream, lines);
 }

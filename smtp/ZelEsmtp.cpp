@@ -15,6 +15,14 @@ std::string Upper(std::string text) {
     return text;
 }
 
+int64_t SizeParameter(std::istream& words) {
+    std::string limit;
+    words >> limit;
+    const bool number = !limit.empty() && limit.size() <= 18 &&
+                        limit.find_first_not_of("0123456789") == std::string::npos;
+    return number ? std::stoll(limit) : 0;
+}
+
 }  // namespace
 
 TEhloKeywords ParseEhloReply(const std::vector<std::string>& Lines) {
@@ -35,6 +43,8 @@ TEhloKeywords ParseEhloReply(const std::vector<std::string>& Lines) {
             keyword = "AUTH";
         }
         offered.Keywords.insert(keyword);
+        if (keyword == "SIZE")
+            offered.SizeLimit = SizeParameter(words);
         if (keyword != "AUTH")
             continue;
         for (std::string mechanism; words >> mechanism;)

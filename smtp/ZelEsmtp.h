@@ -1,6 +1,7 @@
 #pragma once
 // The pure parts of the extended session: reading the keywords of a reply to EHLO and encoding
 // the AUTH responses. No socket, no state, so they can be fed any bytes.
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,12 +10,14 @@
 struct TEhloKeywords {
     std::set<std::string> Keywords;        // upper-cased, e.g. "STARTTLS", "AUTH", "8BITMIME"
     std::set<std::string> AuthMechanisms;  // upper-cased parameters of AUTH
+    // The largest message the server takes, from "SIZE n"; 0 when it names no limit.
+    int64_t SizeLimit = 0;
     bool Has(const std::string& Keyword) const { return Keywords.contains(Keyword); }
 };
 
 // The keywords of a 250 reply given line by line (with or without line ends). The first line
 // is the greeting and carries none; a line that is no "250-" or "250 " line is skipped.
-// "AUTH=X" counts as AUTH offering X.
+// "AUTH=X" counts as AUTH offering X; a SIZE parameter that is no number counts as no limit.
 TEhloKeywords ParseEhloReply(const std::vector<std::string>& Lines);
 
 // The mechanism to use: "PLAIN" when offered, else "LOGIN" when offered, else "".

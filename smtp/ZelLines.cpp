@@ -102,6 +102,22 @@ void WriteDotStuffed(TStream& Out, std::string_view Lines) {
     }
 }
 
+int64_t TDotStuffedAppender::Write(const void* buffer, int64_t count) {
+    if (count <= 0)
+        return 0;
+    std::string_view text(static_cast<const char*>(buffer), static_cast<size_t>(count));
+    while (!text.empty()) {
+        if (atLineStart_ && text.front() == '.')
+            target_.WriteBuffer(".", 1);
+        const size_t dotLine = text.find("\n.");
+        const size_t stop = dotLine == std::string_view::npos ? text.size() : dotLine + 1;
+        target_.WriteBuffer(text.data(), static_cast<int64_t>(stop));
+        atLineStart_ = text[stop - 1] == '\n';
+        text.remove_prefix(stop);
+    }
+    return count;
+}
+
 std::string WithoutDotStuffing(std::string_view Lines) {
     std::string text;
     text.reserve(Lines.size());

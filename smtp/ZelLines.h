@@ -22,6 +22,21 @@ void AppendContentLine(std::string& Out, std::string_view Line);
 // Writes CR LF-terminated Lines to Out, doubling a "." at the start of each line.
 void WriteDotStuffed(TStream& Out, std::string_view Lines);
 
+// Appends what is written to the end of Target with the dot rule of WriteDotStuffed, however
+// the lines are cut into writes. It reads nothing, and a seek moves nothing: an encoder that
+// rewinds its destination when it ends leaves Target as it is.
+class TDotStuffedAppender : public TStream {
+  public:
+    explicit TDotStuffedAppender(TStream& Target) : target_(Target) {}
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t, int) override { return 0; }
+
+  private:
+    TStream& target_;
+    bool atLineStart_ = true;
+};
+
 // Lines as they were before WriteDotStuffed: one "." less at the start of each line.
 std::string WithoutDotStuffing(std::string_view Lines);
 

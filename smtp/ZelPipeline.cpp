@@ -46,7 +46,7 @@ void TZelSMTP::SendPipelined() {
 std::vector<TZelSMTP::TGroupCommand> TZelSMTP::GroupCommands() const {
     std::vector<TGroupCommand> commands{
         {TGroupCommand::Reset, "RSET"},
-        {TGroupCommand::Mail, "MAIL FROM:<" + PostMessage.FromAddress + ">"}};
+        {TGroupCommand::Mail, MailFromCommand()}};
     for (const TRecipient& recipient : Recipients) {
         if (std::string command = RecipientCommand(recipient); !command.empty())
             commands.push_back({TGroupCommand::Recipient, std::move(command), &recipient});

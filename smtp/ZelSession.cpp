@@ -33,6 +33,8 @@ void TZelSMTP::OpenExtendedSession() {
     if (!AuthUser.empty())
         Authenticate(offered);
     Pipelining = offered.Has("PIPELINING");
+    SizeOffered = offered.Has("SIZE");
+    MaxMessageSize = offered.SizeLimit;
 }
 
 TEhloKeywords TZelSMTP::SayEhlo() {

@@ -9,12 +9,10 @@
 
 namespace {
 
-constexpr size_t LineBytes = 45;
 // The source is read in whole multiples of a line, so that short reads in the middle of a
 // stream cannot produce short (and, in base64, padded) lines before its end.
 constexpr size_t ChunkLines = 728;
-constexpr size_t ChunkBytes = LineBytes * ChunkLines;
-constexpr size_t MaxLineLength = 1 + LineBytes / 3 * 4 + 2;
+constexpr size_t MaxLineBytes = 63;
 
 const char MimeAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -57,15 +55,17 @@ uint64_t Characters(const PairTable& pairs, uint64_t word) {
     return chars;
 }
 
-// A whole line of 45 bytes: 60 characters, then CR LF. Six bytes at a time become eight
+// A whole line of lineBytes bytes (6n + 3), then CR LF. Six bytes at a time become eight
 // characters with one load and one store; reads up to ReadSlack bytes past the line. Needs a
 // little-endian machine (the characters are stored as one word).
-char* EncodeWholeLine(const PairTable& pairs, const unsigned char* in, char* out) {
-    for (size_t i = 0; i < 42; i += 6, out += 8) {
+char* EncodeWholeLine(const PairTable& pairs, const unsigned char* in, size_t lineBytes,
+                      char* out) {
+    const size_t six = lineBytes - 3;
+    for (size_t i = 0; i < six; i += 6, out += 8) {
         const uint64_t chars = Characters<52, 40, 28, 16>(pairs, BigEndianAt(in + i));
         std::memcpy(out, &chars, 8);
     }
-    const uint64_t last = Characters<52, 40>(pairs, BigEndianAt(in + 42));
+    const uint64_t last = Characters<52, 40>(pairs, BigEndianAt(in + six));
     std::memcpy(out, &last, 4);
     std::memcpy(out + 4, "\r\n", 2);
     return out + 6;
@@ -90,6 +90,8 @@ TZelUUProcessor::TZelUUProcessor(QObject* AOwner) : QObject(AOwner) {}
 void TZelUUProcessor::Encode() {
     if (!Source || !Destination)
         throw Exception("Encode needs a Source and a Destination");
+    if (LineBytes < 3 || LineBytes > static_cast<int>(MaxLineBytes) || LineBytes % 3 != 0)
+        throw Exception("LineBytes must be a multiple of 3 from 3 to 63");
     Source->SetPosition(0);
     Fire(OnBeginEncode, this);
     try {
@@ -116,25 +118,28 @@ void TZelUUProcessor::EndAfterFailure() noexcept {
 }
 
 void TZelUUProcessor::EncodeLines() {
+    const auto lineBytes = static_cast<size_t>(LineBytes);
+    const size_t chunkBytes = lineBytes * ChunkLines;
     const PairTable pairs = MakePairTable(Alphabet);
-    const char lengthOfWholeLine = Alphabet[LineBytes];
-    // Elsewhere every line goes the byte-at-a-time way.
-    constexpr bool whole = std::endian::native == std::endian::little;
-    std::vector<unsigned char> in(ChunkBytes + ReadSlack);
-    std::vector<char> out(ChunkLines * MaxLineLength);
+    const char lengthOfWholeLine = Alphabet[lineBytes];
+    // Elsewhere, and for lines of an odd number of triples, every line goes the byte-at-a-time
+    // way.
+    const bool whole = std::endian::native == std::endian::little && lineBytes % 6 == 3;
+    std::vector<unsigned char> in(chunkBytes + ReadSlack);
+    std::vector<char> out(ChunkLines * (1 + lineBytes / 3 * 4 + 2));
     for (;;) {
-        const size_t n = ReadFull(*Source, in.data(), ChunkBytes);
+        const size_t n = ReadFull(*Source, in.data(), chunkBytes);
         char* end = out.data();
         size_t at = 0;
-        for (; whole && at + LineBytes <= n; at += LineBytes) {
+        for (; whole && at + lineBytes <= n; at += lineBytes) {
             if (Method == uuCode)
                 *end++ = lengthOfWholeLine;
-            end = EncodeWholeLine(pairs, in.data() + at, end);
+            end = EncodeWholeLine(pairs, in.data() + at, lineBytes, end);
         }
-        for (; at < n; at += LineBytes)
-            end += EncodeLine(in.data() + at, std::min(LineBytes, n - at), end);
+        for (; at < n; at += lineBytes)
+            end += EncodeLine(in.data() + at, std::min(lineBytes, n - at), end);
         Destination->WriteBuffer(out.data(), end - out.data());
-        if (n < ChunkBytes)
+        if (n < chunkBytes)
             break;
     }
     if (Method == uuCode)

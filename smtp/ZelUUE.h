@@ -13,11 +13,14 @@ class TZelUUProcessor : public QObject {
   public:
     explicit TZelUUProcessor(QObject* AOwner = nullptr);
 
-    // Encodes all of Source, from its start, into Destination, one line per 45 bytes, and
-    // leaves Destination at position 0. OnEndEncode is raised also when encoding fails.
+    // Encodes all of Source, from its start, into Destination, one line per LineBytes bytes,
+    // and leaves Destination at position 0. OnEndEncode is raised also when encoding fails.
     void Encode();
 
     UUMethods Method = uuMime;
+    // Bytes per line, a multiple of 3 from 3 to 63: 45 (60 characters) as uuencode has it; 57
+    // gives the 76 characters of MIME's longest base64 lines.
+    int LineBytes = 45;
     TStream* Source = nullptr;       // not owned
     TStream* Destination = nullptr;  // not owned
     std::string Alphabet;            // filled from Method by Encode

@@ -53,6 +53,7 @@ void TZelSMTP::Connect() {
             throw EAuthError("Authentication needs a secured connection");
         RequireSingleLine("AuthUser", AuthUser);
         Pipelining = false;
+        SizeOffered = false;
         QuitPending = false;
         TPowersock::Connect();
         try {
@@ -117,11 +118,12 @@ void TZelSMTP::Send() {
         CheckHeaderComplete();
         Fire(OnSendStart, this);
         CheckEnvelope();
+        CheckMessageSize();
         if (Pipelining) {
             SendPipelined();
         } else {
             Command("RSET", 400);
-            Command("MAIL FROM:<" + PostMessage.FromAddress + ">", 400);
+            Command(MailFromCommand(), 400);
             if (SendRecipients() == 0)
                 RefuseMessage();
             SendData();

@@ -62,6 +62,19 @@ class ERecipientsRefused : public Exception {
     using Exception::Exception;
 };
 
+// The message is larger than the limit the server named with SIZE: nothing was sent. Sizes in
+// bytes.
+class EMessageTooLarge : public Exception {
+  public:
+    EMessageTooLarge(int64_t size, int64_t limit);
+    int64_t Size;
+    int64_t Limit;
+};
+
+// Bytes as megabytes (2^20) with as many decimals as it takes, up to six, to tell them from
+// Other's: "20.1 MB".
+std::string MegaBytes(int64_t Bytes, int64_t Other);
+
 // A command the server refused, as data: the command (its verb and what follows, never a
 // secret), the reply code and the reply line without its line end. The message is the text the
 // component has always raised for it (the reply line as read, or "Authentication failed").
@@ -155,6 +168,10 @@ class TZelSMTP : public TPowersock {
 
     void SetFinalHeader(const TStringList& value) { FinalHeader.Assign(value); }
 
+    // Bytes of the message as the server receives them after DATA: the header and the content,
+    // without the doubled dots and the final ".".
+    int64_t MessageSize() const;
+
     // Published properties (Host, Port, TimeOut, ReportLevel, OnDisconnect, OnStatus,
     // OnConnectionFailed, OnPacketSent, OnConnectionRequired come from TPowersock).
     std::string UserID;
@@ -205,6 +222,8 @@ class TZelSMTP : public TPowersock {
 
     // Internal state, readable for the host program and tests.
     bool Busy = false;
+    // The largest message the server named with SIZE in its last reply to EHLO; 0 for none.
+    int64_t MaxMessageSize = 0;
     std::string Boundary;
     TMemoryStream ContentStream;
 
@@ -260,6 +279,8 @@ class TZelSMTP : public TPowersock {
     void JudgeReply(const TGroupCommand& Command, const std::string& Reply, TGroupOutcome& Outcome);
     void SettleGroup(const TGroupOutcome& Outcome);
 
+    std::string MailFromCommand() const;
+    void CheckMessageSize() const;
     void CheckHeaderTexts() const;
     void ReadRecipients();
     std::string AddressLine(const char* Name, TRecipientField Field) const;
@@ -273,6 +294,8 @@ class TZelSMTP : public TPowersock {
 
     // The last EHLO reply listed PIPELINING.
     bool Pipelining = false;
+    // The last EHLO reply listed SIZE: MAIL FROM declares the message's size.
+    bool SizeOffered = false;
     // Send wrote QUIT after the message; Disconnect reads its reply.
     bool QuitPending = false;
     // The header value of each list's entries, joined by "," (To, CC, BCC), from ReadRecipients.

@@ -11,5 +11,7 @@ add_library(tm_smtp STATIC
     ZelPipeline.cpp
     ZelEsmtp.cpp
     ZelUtf8.cpp
+    ZelAttach.cpp
+    ZelSize.cpp
 )
 target_link_libraries(tm_smtp PUBLIC tm_sock tm_smtp_encoder tm_jconvert tm_platform_core)

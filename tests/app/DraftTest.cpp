@@ -59,6 +59,7 @@ TEST(DraftText, GivesBackEveryFieldAndRefusesWhatIsNoDraft) {
         {"a@example.jp", "b@example.jp, c@example.jp", "d@example.jp", "会議", "本文\n二行目\n"},
         {"", "", "", "line\nbreak\\n and \\ backslash\r", "Subject: not a header\n\nTo: x"},
         {"😀@example.jp", "", "", "絵文字 😀", "😀\u00a0\u2028end"},
+        {"", "", "", "", "", {"/home/u/資料 1.pdf", "/tmp/odd\nname\\x", "/tmp/Attach: y"}},
     };
     for (const TDraft& draft : drafts) {
         SCOPED_TRACE(draft.Subject);

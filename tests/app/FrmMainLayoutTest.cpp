@@ -180,7 +180,7 @@ TEST_F(FrmMainLayout, StatusBarHasOnePanelAcrossTheWholeBar) {
 TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndShortcuts) {
     const QList<QAction*> menus = form->menuBar()->actions();
     const std::vector<std::vector<const char*>> expected = {
-        {"ファイル(&F)", "メール送信(&S)|Ctrl+Return", "", "終了(&E)"},
+        {"ファイル(&F)", "メール送信(&S)|Ctrl+Return", "添付(&A)...", "", "終了(&E)"},
         {"ツール(&T)", "アドレス帳(&A)...", "短文入力(&N)|Ctrl+T", "", "オプション設定(&O)"},
         {"ヘルプ(&H)", "ヘルプ(&H)", "", "バージョン情報(&A)"},
     };
@@ -203,6 +203,7 @@ TEST_F(FrmMainLayout, MenusWithTheirItemsInOrderAndShortcuts) {
     EXPECT_EQ(form->Action_Tanbun_open, tools[1]);
     EXPECT_EQ(form->Action_Option_open, tools[3]);
     EXPECT_EQ(form->Action_Send, menus[0]->menu()->actions()[0]);
+    EXPECT_EQ(form->Action_Attach, menus[0]->menu()->actions()[1]);
 }
 
 // The address-book buttons come last, so that Tab through the fields goes as it always did.
@@ -210,7 +211,7 @@ TEST_F(FrmMainLayout, TabVisitsTheFiveFieldsThenTheButtonsInOrderAndWrapsAround)
     QApplication::setActiveWindow(form.get());
     form->Edit_ToAddress->setFocus();
     std::vector<QWidget*> visited;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 12; ++i) {
         visited.push_back(QApplication::focusWidget());
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QApplication::sendEvent(QApplication::focusWidget(), &tab);
@@ -222,6 +223,7 @@ TEST_F(FrmMainLayout, TabVisitsTheFiveFieldsThenTheButtonsInOrderAndWrapsAround)
                                             form->Memo1,
                                             form->SpeedButton3,
                                             form->SpeedButton2,
+                                            form->SpeedButton_Attach,
                                             form->Spb_Addless,
                                             form->Spb_CC,
                                             form->Spb_BCC,

@@ -289,8 +289,14 @@ TEST_F(SendFlowTest, FailuresShowOneBoxWithTheCauseKeepTheFieldsAndCloseTheConne
          "554 no"},
         {"message refused",
          "220 hi\r\n",
+         {{".", "554 rejected\r\n"}},
+         "サーバーの応答：554 rejected",
+         "554 rejected"},
+        {"message refused for its size",
+         "220 hi\r\n",
          {{".", "552 too big\r\n"}},
-         "サーバーの応答：552 too big",
+         "メールがサーバーには大きすぎました（too large for the server）。サーバーの応答：552 too "
+         "big",
          "552 too big"},
     };
     for (const auto& c : cases) {

@@ -30,6 +30,8 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
     const ESmtpRefusal heloRefused("HELO tester", 501, "501 Syntax: HELO hostname",
                                    "Authentication failed");
     const Exception other("Incomplete Header");
+    const EMessageTooLarge tooLarge(26 << 20, 25 << 20);
+    const Exception dataRefused("552 5.3.4 Message size exceeds fixed limit\r\n");
     const std::string security = "ツール → オプション設定 → セキュリティ で確かめてね。";
     const struct {
         const char* name;
@@ -72,6 +74,14 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
          "どの宛先も受け取ってもらえませんでした：\n花子U+1F600 <a@x> … 550 no"},
         {"no address at all", noneAccepted, At("h", 25, secNone, false, true),
          "宛先にメールアドレスがありません。"},
+        {"over the server's SIZE", tooLarge, At("h", 587, secStartTls, false, true),
+         "メールの大きさ 26.0 MB は、サーバーが受け取れる大きさ 25.0 MB を超えています。添付ファイ"
+         "ルを減らすか、小さくしてね。"},
+        {"refused for its size after the data", dataRefused,
+         At("h", 587, secStartTls, false, true, "552 5.3.4 Message size exceeds fixed limit\r\n"),
+         "メールがサーバーには大きすぎました（too large for the server）。サーバーの応答：552 "
+         "5.3.4 "
+         "Message size exceeds fixed limit"},
         {"anything else: its own words", other, At("h", 25, secNone, false, true),
          "Incomplete Header"},
     };

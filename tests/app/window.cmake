@@ -15,9 +15,11 @@ tidemark_add_test(window_tests
         CompletionTest.cpp
         SendGuardTest.cpp
         SignatureTest.cpp
+        AttachmentsTest.cpp
     LIBS tm_app Qt6::Test
 )
-target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>")
+target_compile_definitions(window_tests PRIVATE TIDEMARK_EXECUTABLE="$<TARGET_FILE:tidemark>"
+    TIDEMARK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(window_tests tidemark)
 
 # The input method under a real fcitx5 with mozc (input-method-check.sh sets up X, the session

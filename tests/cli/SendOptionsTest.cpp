@@ -11,10 +11,11 @@ using Args = std::vector<std::string>;
 
 TEST(SendOptions, TakesEveryOptionInBothForms) {
     const TSendOptions o = ParseSendOptions(
-        {"--to",       "a@x",         "--cc=c@x", "--bcc",  "",          "--subject",
-         "件名",       "--body-file", "b.txt",    "--smtp", "127.0.0.1", "--port=2525",
-         "--user-id",  "me",          "--name",   "名前",   "--email",   "me@x",
-         "--encoding", "cp932",       "--verbose"});
+        {"--to",       "a@x",         "--cc=c@x",  "--bcc",    "",          "--subject",
+         "件名",       "--body-file", "b.txt",     "--smtp",   "127.0.0.1", "--port=2525",
+         "--user-id",  "me",          "--name",    "名前",     "--email",   "me@x",
+         "--encoding", "cp932",       "--verbose", "--attach", "b c.pdf",   "--attach=/x/y.png",
+         "--attach",   "b c.pdf"});
     EXPECT_EQ(o.To, "a@x");
     EXPECT_EQ(o.Cc, "c@x");
     EXPECT_EQ(o.Bcc, "");
@@ -22,6 +23,7 @@ TEST(SendOptions, TakesEveryOptionInBothForms) {
     EXPECT_EQ(o.BodyFile, "b.txt");
     EXPECT_EQ(o.Encoding, "cp932");
     EXPECT_TRUE(o.Verbose);
+    EXPECT_EQ(o.Attachments, (Args{"b c.pdf", "/x/y.png", "b c.pdf"})) << "each, in order";
     const std::map<std::string, std::string> overrides = {{"Smtp", "127.0.0.1"},
                                                           {"Port", "2525"},
                                                           {"UserID", "me"},
@@ -51,6 +53,7 @@ TEST(SendOptions, RefusesWhatItCannotFollow) {
         {"--to", "a", "--strict=yes"},
         {"--to", "a", "--colour"},
         {"--to", "a", "stray"},
+        {"--to", "a", "--attach"},
     };
     for (const auto& args : cases) {
         std::string joined;

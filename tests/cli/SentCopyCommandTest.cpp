@@ -24,6 +24,10 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
     ASSERT_TRUE(imap.Listening()) << imap.Log();
     QTemporaryDir config;
     const std::string fromFile = "cat '" + TestCertificates::Path("password") + "'";
+    const QString attached = config.filePath("note.txt");
+    QFile note(attached);
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly) && note.write("attached words") > 0);
+    note.close();
     const std::string warning =
         "tidemark-send: warning: the message was sent, but its copy was "
         "not kept in the Sent mailbox: ";
@@ -34,8 +38,9 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
         std::string err;  // "": no warning
         int copies;       // in the Sent mailbox afterwards
     } cases[] = {
-        {"STARTTLS",
-         {"--imap-security", "starttls", "--imap-port", std::to_string(imap.StartTlsPort)},
+        {"STARTTLS, with a file",
+         {"--imap-security", "starttls", "--imap-port", std::to_string(imap.StartTlsPort),
+          "--attach", attached.toStdString()},
          0,
          "",
          1},
@@ -85,10 +90,14 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
         EXPECT_EQ(imap.Stored("Sent").size(), c.copies) << c.name;
         EXPECT_FALSE(Contains(r.out + r.err, kAuthPassword)) << c.name;
     }
-    // The copy names the blind-copy recipient the header sent to the server leaves out.
+    // The copy names the blind-copy recipient the header sent to the server leaves out, and
+    // carries the parts the server got.
     QFile copy(imap.Stored("Sent").value(0));
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(copy.readAll().contains("\r\nBcc: hidden@localhost\r\n"));
+    const QByteArray kept = copy.readAll();
+    EXPECT_TRUE(kept.contains("\r\nBcc: hidden@localhost\r\n"));
+    EXPECT_TRUE(kept.contains("filename=\"note.txt\"\r\n\r\n" +
+                              QByteArray("attached words").toBase64() + "\r\n"));
     EXPECT_FALSE(Contains(imap.Log(), kAuthPassword));
 }
 

@@ -15,7 +15,7 @@ ExternalProject_Add(fuzz_targets
     INSTALL_COMMAND "")
 set(TIDEMARK_FUZZ_SECONDS 5 CACHE STRING "Seconds each fuzz target runs in the test suite")
 foreach(target jconvert_fuzz smtp_reply_fuzz linefile_fuzz codepage_fuzz send_command_fuzz
-        imap_response_fuzz)
+        imap_response_fuzz attach_name_fuzz)
     file(MAKE_DIRECTORY ${fuzz_build}/corpus/${target})
     add_test(NAME fuzz.${target}
         COMMAND ${fuzz_build}/${target} -max_total_time=${TIDEMARK_FUZZ_SECONDS} -max_len=4096

@@ -10,7 +10,7 @@ shift $(($# < 2 ? $# : 2))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
     targets=(jconvert_fuzz smtp_reply_fuzz linefile_fuzz codepage_fuzz send_command_fuzz
-        imap_response_fuzz)
+        imap_response_fuzz attach_name_fuzz)
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}"

@@ -49,6 +49,10 @@ class SinkProcess {
     }
     // The AUTH attempts, one "MECHANISM ok|refused" line each.
     std::string AuthLog() const { return ReadLog("auth.log"); }
+    // The parameters of each MAIL, one line each; "SIZE=declared received-bytes" for each
+    // stored message (a sink started with --size).
+    std::string MailLog() const { return ReadLog("mail.log"); }
+    std::string SizeLog() const { return ReadLog("size.log"); }
     // The name asked for in each TLS handshake, "-" for none.
     std::string SniLog() const { return ReadLog("sni.log"); }
     // A file in the sink's directory, e.g. for --password-file.

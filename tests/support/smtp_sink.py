@@ -14,7 +14,9 @@ only --user with the password read from the first line of --password-file; every
 handshake adds the name the client asked for (SNI), or "-" for none, to DIR/sni.log.
 With --pipelining its reply to EHLO lists PIPELINING as well. With --batch-replies it answers
 like Postfix: the replies to commands that came together (pipelined ones, the lines of the EHLO
-reply) leave in one write once the server waits for input again.
+reply) leave in one write once the server waits for input again. With --size N it lists SIZE N
+and refuses larger messages; every MAIL adds its argument to DIR/mail.log, and every
+stored message adds "SIZE=declared received-bytes" to DIR/size.log.
 --auth may also name OAUTHBEARER and XOAUTH2: they accept --user with an access token listed in
 --token-file (one a line, read at every attempt). A token given on the AUTH line is noted
 "inline" in auth.log, one given after the server's empty challenge "challenged". Another token
@@ -52,6 +54,9 @@ class StoreHandler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        declared = [o for o in envelope.mail_options if o.upper().startswith("SIZE=")]
+        with open(os.path.join(self.directory, "size.log"), "a", encoding="utf-8") as log:
+            log.write("%s %d\n" % ((declared or ["-"])[0], len(envelope.original_content)))
         stem = os.path.join(self.directory, "%04d" % next(self.counter))
         with open(stem + ".env.tmp", "w", encoding="utf-8", errors="surrogateescape") as env:
             env.write(envelope.mail_from + "\n")
@@ -63,6 +68,19 @@ class StoreHandler:
         os.replace(stem + ".env.tmp", stem + ".env")
         os.replace(stem + ".eml.tmp", stem + ".eml")
         return "250 Message accepted for delivery"
+
+
+class LoggingSMTP(SMTP):
+    """Logs every MAIL as the client wrote it, also those the server goes on to refuse."""
+
+    def __init__(self, handler, directory, **options):
+        super().__init__(handler, **options)
+        self.mail_log = os.path.join(directory, "mail.log")
+
+    async def smtp_MAIL(self, arg):
+        with open(self.mail_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+            log.write("%s\n" % arg)
+        await super().smtp_MAIL(arg)
 
 
 class PipeliningHandler(StoreHandler):
@@ -205,7 +223,7 @@ def log_sni(directory, name):
 
 
 def server_options(args):
-    options = {"data_size_limit": None, "hostname": "localhost"}
+    options = {"data_size_limit": args.size, "hostname": "localhost"}
     context = None
     if args.cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -234,9 +252,11 @@ async def serve(args):
     if oauth:
         handler.setup_oauth(args.directory, args.user, args.token_file, args.token_refusal)
     options, implicit = server_options(args)
-    protocol = LongLineSMTP if oauth else BatchingSMTP if args.batch_replies else SMTP
+    # Every session logs its MAIL; the others add what the test asks for.
+    extras = (LongLineSMTP,) if oauth else (BatchingSMTP,) if args.batch_replies else ()
+    protocol = type("Session", (LoggingSMTP,) + extras, {})
     server = await loop.create_server(
-        lambda: protocol(handler, **options),
+        lambda: protocol(handler, args.directory, **options),
         host="127.0.0.1",
         port=args.port,
         ssl=implicit,
@@ -264,6 +284,7 @@ def main():
     parser.add_argument("--token-file")
     parser.add_argument("--token-refusal", choices=["continuation", "immediate"],
                         default="continuation")
+    parser.add_argument("--size", type=int, default=None)
     args = parser.parse_args()
     os.makedirs(args.directory, exist_ok=True)
     asyncio.run(serve(args))
