@@ -360,11 +360,17 @@ bool TSendFlow::SettleName(TCharset charset, TSendSettings& settings, TMessageTe
     }
 }
 
-// The AUTH password, before anything is sent; false when there is none to be had.
+// The AUTH password (or access token), before anything is sent; false when there is none to be
+// had.
 bool TSendFlow::TakePassword(const TSendSettings& settings) {
-    if (settings.AuthUser.empty())
-        return true;
     auth_ = TSendAuth([this](const char* ident) { return ReadSetting(ident); });
+    if (settings.AuthUser.empty()) {
+        // Without a user there would be no AUTH at all, which is not what OAuth asked for.
+        if (auth_.OAuth())
+            throw Exception(
+                platform::Sjis("OAuth を使うときは、認証ユーザー名（メールアドレス）を入れてね"));
+        return true;
+    }
     ZelSMTP1.AuthMethod = auth_.OAuth() ? amOAuth : amPassword;
     ZelSMTP1.OnTokenRefused = nullptr;
     if (auth_.OAuth())
@@ -604,13 +610,17 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     const std::string copy = std::move(*pendingCopy_);
     pendingCopy_.reset();
-    TSentCopyContext context{
-        settings.Smtp,    settings.AuthUser,
-        copyPassword_,    ZelSMTP1.CAFile,
-        ZelSMTP1.TimeOut, ZelSMTP1.ReportLevel,
-        nullptr,          nullptr,
-        auth_.OAuth(),    [this, user = settings.AuthUser] { return auth_.FreshToken(user); }};
+    TSentCopyContext context{settings.Smtp,
+                             settings.AuthUser,
+                             copyPassword_,
+                             ZelSMTP1.CAFile,
+                             ZelSMTP1.TimeOut,
+                             ZelSMTP1.ReportLevel,
+                             nullptr,
+                             nullptr};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
+    context.OAuth = auth_.OAuth();
+    context.FreshToken = [this, user = settings.AuthUser] { return auth_.FreshToken(user); };
     // The password given for the run serves the IMAP user too, though AUTH took it first.
     context.PasswordOf = [this](const std::string& user, const std::string& host) {
         if (passwordGiven_ && !passwordOverride_)
