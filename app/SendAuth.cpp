@@ -59,7 +59,9 @@ std::string TSendAuth::Refreshed(const std::string& user, bool fresh) const {
 // The command runs afresh every time: it is the one that knows when its token runs out.
 std::string TSendAuth::FromCommand() const {
     if (!Runner())
-        throw ENoAccessToken(platform::Sjis("トークンのコマンドはここでは使えません"));
+        throw ENoAccessToken(
+            platform::Sjis("トークンのコマンドは tidemark-send だけで使えます。ウィンドウからは"
+                           "オプション設定の OAuth でサインインしてね"));
     try {
         return Runner()(command_);
     } catch (const std::exception& e) {

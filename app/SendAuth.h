@@ -18,7 +18,8 @@ class ENoAccessToken : public Exception {
 // Runs a token command (UTF-8) and gives the first line it printed; raises Exception saying why
 // there is none.
 using TTokenCommandRunner = std::function<std::string(const std::string& command)>;
-// The programs install their runner; without one a token command cannot be run.
+// The command-line sender installs its runner; without one (the window) a token command is
+// refused with a pointer to the sign-in.
 void SetTokenCommandRunner(TTokenCommandRunner runner);
 
 class TSendAuth {

@@ -112,8 +112,9 @@ void TSendFlow::Send() {
     // The password lives only as long as the send, out of reach of a core dump.
     platform::SecretScope password(ZelSMTP1.AuthPassword);
     std::optional<platform::NonDumpableScope> noDump;
-    if (!stop && !settings.AuthUser.empty()) {
-        noDump.emplace();
+    if (!stop) {
+        if (!settings.AuthUser.empty())
+            noDump.emplace();
         stop = TakePassword(settings);
     }
     if (!stop)
@@ -147,6 +148,12 @@ TStepResult TSendFlow::Prepare(TSendSettings& settings, TMessageText& message) {
 // The AUTH password, before anything is sent.
 TStepResult TSendFlow::TakePassword(const TSendSettings& settings) {
     auth_ = TSendAuth([this](const char* ident) { return settings_.Read(ident); });
+    if (settings.AuthUser.empty()) {
+        // Without a user there would be no AUTH at all, which is not what OAuth asked for.
+        if (auth_.OAuth())
+            throw Exception(Sjis("OAuth を使うときは、認証ユーザー名（メールアドレス）を入れてね"));
+        return std::nullopt;
+    }
     ZelSMTP1.AuthMethod = auth_.OAuth() ? amOAuth : amPassword;
     ZelSMTP1.OnTokenRefused = nullptr;
     if (auth_.OAuth())

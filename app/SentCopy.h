@@ -37,7 +37,7 @@ struct TSentCopyContext {
     // AuthPassword is an OAuth 2.0 access token, and this gives a fresh one when the IMAP
     // server refuses it.
     bool OAuth = false;
-    std::function<std::string()> FreshToken;
+    std::function<std::string()> FreshToken = nullptr;
 };
 
 // Raises Exception for a port or a protection that cannot be used, before anything is sent.

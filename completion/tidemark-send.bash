@@ -28,18 +28,30 @@ _tidemark_send() {
             COMPREPLY=($(compgen -A hostname -- "$cur"))
             return
             ;;
-        --password-command)
+        --auth-method)
+            COMPREPLY=($(compgen -W 'password oauth' -- "$cur"))
+            return
+            ;;
+        --oauth-provider)
+            COMPREPLY=($(compgen -W 'microsoft microsoft: google' -- "$cur"))
+            return
+            ;;
+        --password-command | --oauth-token-command)
             COMPREPLY=($(compgen -c -- "$cur"))
             return
             ;;
         --to | --cc | --bcc | --subject | --port | --user-id | --name | --email | \
-            --auth-user | --timeout | --data-timeout | --imap-port | --imap-user | --sent-folder)
+            --auth-user | --timeout | --data-timeout | --imap-port | --imap-user | --sent-folder | \
+            --oauth-authorize-url | --oauth-token-url | --oauth-client-id | --oauth-client-secret | \
+            --oauth-scope)
             return
             ;;
     esac
     COMPREPLY=($(compgen -W '--to --cc --bcc --subject --body-file --attach --smtp --port --user-id
         --name --email --encoding --charset --security --auth-user --password-command --ca-file
         --strict --timeout --data-timeout --save-sent --imap-host --imap-port --imap-security
-        --imap-user --sent-folder --verbose --help --version' -- "$cur"))
+        --imap-user --sent-folder --auth-method --oauth-token-command --oauth-sign-in --no-browser
+        --oauth-provider --oauth-authorize-url --oauth-token-url --oauth-client-id
+        --oauth-client-secret --oauth-scope --verbose --help --version' -- "$cur"))
 }
 complete -o filenames -F _tidemark_send tidemark-send

@@ -142,6 +142,7 @@ void TFrmOption::CreateControls() {
     CreateCharsetPage();
     CreateSentCopyPage();
     ComposePages = new userdata::TComposePages(PageControl1);
+    CreateOAuthPage();
 }
 
 void TFrmOption::CreateCharsetPage() {
@@ -249,7 +250,12 @@ std::vector<TFrmOption::Field> TFrmOption::Fields() const {
             {"ImapHost", Edit_imaphost},
             {"ImapPort", Edit_imapport},
             {"ImapUser", Edit_imapuser},
-            {"SentFolder", Edit_sentfolder}};
+            {"SentFolder", Edit_sentfolder},
+            {"OAuthAuthorizeUrl", Edit_authorizeurl},
+            {"OAuthTokenUrl", Edit_tokenurl},
+            {"OAuthClientId", Edit_clientid},
+            {"OAuthClientSecret", Edit_clientsecret},
+            {"OAuthScope", Edit_scope}};
 }
 
 // A stored value the list does not know is shown, and kept, as it is; an empty one is the
@@ -327,6 +333,7 @@ void TFrmOption::FormCreate() {
         ShowChoice(ComboBox_security, reg.ReadString(kSection, "Security", ""), "none");
         ShowChoice(ComboBox_imapsecurity, reg.ReadString(kSection, "ImapSecurity", ""), "tls");
         ShowChoice(ComboBox_charset, reg.ReadString(kSection, "Charset", ""), "auto");
+        ShowChoice(ComboBox_authmethod, reg.ReadString(kSection, "AuthMethod", ""), "password");
         CheckBox_savesent->setChecked(reg.ReadString(kSection, "SaveSent", "") == "1");
         ComposePages->Load(reg);
     } catch (const std::exception& e) {
@@ -343,6 +350,7 @@ void TFrmOption::Button1Click() {
             StoreField(reg, field);
         reg.WriteString(kSection, "Security", ChoiceValue(ComboBox_security));
         reg.WriteString(kSection, "Charset", ChoiceValue(ComboBox_charset));
+        reg.WriteString(kSection, "AuthMethod", ChoiceValue(ComboBox_authmethod));
         reg.WriteString(kSection, "ImapSecurity", ChoiceValue(ComboBox_imapsecurity));
         reg.WriteString(kSection, "SaveSent", CheckBox_savesent->isChecked() ? "1" : "");
         ComposePages->Store(reg);

@@ -5,7 +5,9 @@
 // settings store) and an optional CA bundle. A third page holds the character set messages go out
 // in; a fourth the copy of each sent message in the Sent mailbox over IMAP: whether to keep it, the
 // server, protection, port, user, that user's password (in the keyring) and the mailbox. The
-// last two pages (ComposePages) hold the signature and the checks before sending.
+// next chooses between the password and OAuth 2.0, holds the provider's endpoints, and signs the
+// user in there in the browser (the refresh token goes to the keyring). The last two pages
+// (ComposePages) hold the signature and the checks before sending.
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -47,6 +49,11 @@ class TFrmOption : public QDialog {
     void Button_cafileClick();
     // "忘れる": deletes the password kept for the user and server as typed.
     void Button_forgetClick();
+    // A provider chosen fills the endpoints and scope (Microsoft's for the tenant typed beside).
+    void ComboBox_providerChange();
+    // "サインイン": signs the AUTH user in with the fields as typed; pressed again while the
+    // sign-in waits for the browser, it stops the wait.
+    void Button_signinClick();
 
     // Asks for a CA bundle file; an empty text when the user cancels. Tests put in their own.
     std::function<QString(QWidget* owner)> ChooseCaFile;
@@ -105,12 +112,33 @@ class TFrmOption : public QDialog {
     QLineEdit* Edit_sentfolder;
 
     userdata::TComposePages* ComposePages;
+    QWidget* TabSheet5;
+    QGroupBox* GroupBox7;
+    QLabel* Label17;
+    QLabel* Label18;
+    QLabel* Label19;
+    QLabel* Label20;
+    QLabel* Label21;
+    QLabel* Label22;
+    QLabel* Label23;
+    QLabel* Label_signin;  // how the sign-in went
+    QComboBox* ComboBox_authmethod;
+    QComboBox* ComboBox_provider;
+    QLineEdit* Edit_tenant;
+    QLineEdit* Edit_authorizeurl;
+    QLineEdit* Edit_tokenurl;
+    QLineEdit* Edit_clientid;
+    QLineEdit* Edit_clientsecret;
+    QLineEdit* Edit_scope;
+    QPushButton* Button_signin;
 
   private:
     void CreateControls();
     void CreateSecurityPage();
     void CreateCharsetPage();
     void CreateSentCopyPage();
+    void CreateOAuthPage();
+    void EndSignIn(const QString& outcome);
     QLineEdit* AddRow(QWidget* group, QLabel*& label, const char* caption, int top, int editLeft,
                       int editWidth);
     void ShowKeyringState();
@@ -129,4 +157,7 @@ class TFrmOption : public QDialog {
     };
     std::vector<Field> Fields() const;
     void StoreField(TRegIniFile& reg, const Field& field);
+
+    bool signingIn_ = false;
+    bool stopSignIn_ = false;
 };

@@ -24,6 +24,10 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
     const ESockError reset("10054:Connection reset by peer");
     const ETlsError wrongVersion("TLS handshake failed: wrong version number");
     const EAuthError refusedLogin("535 5.7.8 Authentication credentials invalid\r\n");
+    const EAuthError tenantOff(
+        "535 5.7.139 Authentication unsuccessful, SmtpClientAuthentication "
+        "is disabled for the Tenant.\r\n");
+    const ETokenRefused tokenRefused("535 5.7.3 Authentication unsuccessful\r\n");
     const ECertificateError untrusted("certificate verification failed",
                                       platform::TlsVerifyFailure::Expired);
     const ERecipientsRefused noneAccepted("No recipient was accepted");
@@ -58,6 +62,15 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
         {"login refused", refusedLogin, At("h", 587, secStartTls, false, true),
          "認証に失敗しました：535 5.7.8 Authentication credentials invalid\nユーザー名とパスワー"
          "ドは ツール → オプション設定 → セキュリティ で直してね。"},
+        {"SMTP AUTH off for the tenant", tenantOff, At("h", 587, secStartTls, false, true),
+         "認証に失敗しました：535 5.7.139 Authentication unsuccessful, SmtpClientAuthentication is "
+         "disabled for the Tenant.\nこの組織では SMTP AUTH が無効になっています。管理者に、この"
+         "メールボックスの SMTP AUTH を許可してもらってね。"},
+        {"access token refused twice", tokenRefused, At("h", 587, secStartTls, false, true),
+         "アクセストークンが受け付けられませんでした：535 5.7.3 Authentication unsuccessful\nサイ"
+         "ンインし直すか、トークンのコマンドを確かめてね。トークンにメール送信の権限（スコープ）が"
+         "あ"
+         "るかも確かめてね。"},
         {"certificate", untrusted, At("h", 465, secTls),
          "サーバーの証明書を確かめられませんでした：証明書の有効期限が切れています"},
         {"HELO refused: the reply, not the client's words", heloRefused,

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "tests/support/AuthorizationServer.h"
+#include "tests/support/ImapServer.h"
 #include "tests/support/SinkProcess.h"
 #include "tests/support/TestCertificates.h"
 
@@ -111,6 +113,52 @@ TEST(OAuthSendCommandTest, TokenCommandAgainstProviderShapedServers) {
         const std::string shown = r.out + r.err;
         EXPECT_FALSE(Contains(shown, "stale-token") || Contains(shown, c.accepted));
     }
+}
+
+// The Sent copy of the same user signs in to IMAP with the token AUTH took: no second run.
+TEST(OAuthSendCommandTest, SentCopySignsInWithTheSameToken) {
+    const char* token = "at-shared-token";
+    const AuthorizationServer checker({"--access-token", token});
+    ImapServer imap(
+        {.mechanisms = "plain xoauth2 oauthbearer", .tokenCheckUrl = checker.Url("/tokeninfo")});
+    ASSERT_TRUE(imap.Listening()) << imap.Log();
+    QTemporaryDir dir;
+    Write(dir.filePath("tokens"), std::string(token) + "\n");
+    SinkProcess sink(TestCertificates::SinkOptions("good", "starttls", "LOGIN,XOAUTH2")
+                     << "--token-file" << dir.filePath("tokens") << "--token-refusal"
+                     << "immediate");
+    ASSERT_NE(sink.Port, 0);
+    const std::string command =
+        "echo x >>'" + dir.filePath("runs").toStdString() + "'; echo " + token;
+    const ChildResult r =
+        RunChild({TIDEMARK_SEND,
+                  "--to",
+                  "to@localhost",
+                  "--smtp",
+                  "127.0.0.1",
+                  "--port",
+                  std::to_string(sink.Port),
+                  "--email",
+                  "me@localhost",
+                  "--security",
+                  "starttls",
+                  "--ca-file",
+                  TestCertificates::Path("ca.pem"),
+                  "--auth-user",
+                  kAuthUser,
+                  "--auth-method",
+                  "oauth",
+                  "--oauth-token-command",
+                  command,
+                  "--save-sent",
+                  "--imap-port",
+                  std::to_string(imap.TlsPort)},
+                 "body\n", {"XDG_CONFIG_HOME=" + dir.filePath("config").toStdString()});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(Contains(r.err, "warning")) << r.err;
+    EXPECT_EQ(imap.Stored("Sent").size(), 1);
+    EXPECT_EQ(Read(dir.filePath("runs")), "x\n");
+    EXPECT_FALSE(Contains(r.out + r.err + imap.Log(), token));
 }
 
 }  // namespace

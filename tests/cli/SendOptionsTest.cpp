@@ -77,6 +77,38 @@ TEST(SendOptions, WaitsInWholeSecondsThatEnd) {
     }
 }
 
+TEST(SendOptions, OAuthOptionsAndProviders) {
+    const struct {
+        Args args;
+        std::map<std::string, std::string> overrides;
+    } cases[] = {
+        {{"--to", "a", "--auth-method", "oauth", "--oauth-token-command", "cat t"},
+         {{"AuthMethod", "oauth"}, {"OAuthTokenCommand", "cat t"}}},
+        // A provider fills what the run does not give itself, before or after it.
+        {{"--oauth-sign-in", "--oauth-scope", "s", "--oauth-provider", "google"},
+         {{"OAuthAuthorizeUrl", "https://accounts.google.com/o/oauth2/v2/auth"},
+          {"OAuthTokenUrl", "https://oauth2.googleapis.com/token"},
+          {"OAuthScope", "s"}}},
+        {{"--oauth-sign-in", "--oauth-provider", "microsoft:contoso.example", "--oauth-token-url",
+          "https://t"},
+         {{"OAuthAuthorizeUrl",
+           "https://login.microsoftonline.com/contoso.example/oauth2/v2.0/authorize"},
+          {"OAuthTokenUrl", "https://t"},
+          {"OAuthScope",
+           "https://outlook.office.com/SMTP.Send "
+           "https://outlook.office.com/IMAP.AccessAsUser.All offline_access"}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseSendOptions(c.args).Overrides, c.overrides) << c.args[1];
+    EXPECT_TRUE(ParseSendOptions({"--oauth-sign-in", "--no-browser"}).NoBrowser);
+    for (const Args& refused :
+         std::vector<Args>{{"--to", "a", "--auth-method", "token"},
+                           {"--to", "a", "--no-browser"},
+                           {"--oauth-sign-in", "--oauth-provider", "yahoo"},
+                           {"--oauth-sign-in", "--oauth-provider", "microsoft:a/b"}})
+        EXPECT_THROW(ParseSendOptions(refused), EUsageError) << refused.back();
+}
+
 TEST(SendOptions, NamesTheOptionOfEachSetting) {
     EXPECT_EQ(OptionForSetting("UserID"), "--user-id");
     EXPECT_EQ(OptionForSetting("Smtp"), "--smtp");

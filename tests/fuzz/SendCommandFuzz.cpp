@@ -52,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     args.pop_back();
     bool help = false;
     for (const auto& arg : args) {
-        // A body file would read whatever the fuzzer names (a device never ends).
-        if (arg.starts_with("--body-file"))
+        // A body file would read whatever the fuzzer names (a device never ends); a sign-in
+        // waits minutes for a browser.
+        if (arg.starts_with("--body-file") || arg.starts_with("--oauth-sign-in"))
             return 0;
         help = help || arg == "--help";
     }

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <chrono>
 #include <string>
 #include <typeinfo>
 
 #include "imap/ImapClient.h"
 #include "jconvert/jconvert.h"
+#include "tests/support/AuthorizationServer.h"
 #include "tests/support/ImapServer.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TestCertificates.h"
@@ -146,35 +145,6 @@ TEST(ImapClientTest, RefusalsOfTheServerEndTheSession) {
     }
 }
 
-// The test's authorization server (tests/support/oauth_server.py), which takes only Token.
-class TokenChecker {
-  public:
-    explicit TokenChecker(const char* Token) {
-        process_.start("/usr/bin/python3",
-                       {TIDEMARK_SOURCE_DIR "/tests/support/oauth_server.py", dir_.path(), "--user",
-                        kAuthUser, "--access-token", Token});
-        // Bounded: the server announces its port within seconds or the test fails.
-        for (int i = 0; i < 100 && port_ == 0 && process_.waitForStarted(100); ++i) {
-            process_.waitForReadyRead(100);
-            const QByteArray line = process_.readLine().trimmed();
-            if (line.startsWith("PORT "))
-                port_ = line.mid(5).toInt();
-        }
-    }
-    ~TokenChecker() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/tokeninfo"; }
-
-  private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    int port_ = 0;
-};
-
 // The login with an access token: a refused one is answered as the mechanism asks and a fresh
 // one tried once; a fresh one refused too ends the session. (The server makes a second try on
 // a connection wait seconds: two cases cover both mechanisms.)
@@ -189,10 +159,10 @@ TEST(ImapClientTest, SignsInWithAnAccessToken) {
         {"OAUTHBEARER, stale then fresh", "plain oauthbearer xoauth2", fresh, true},
         {"XOAUTH2, refused twice", "plain xoauth2", "at-also-stale", false},
     };
-    TokenChecker checker(fresh);
+    const AuthorizationServer checker({"--access-token", fresh});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ImapServer server({.mechanisms = c.mechanisms, .tokenCheckUrl = checker.Url()});
+        ImapServer server({.mechanisms = c.mechanisms, .tokenCheckUrl = checker.Url("/tokeninfo")});
         ASSERT_TRUE(server.Listening()) << server.Log();
         Client client(server.TlsPort, imapTls);
         client.imap.OAuth = true;

@@ -244,4 +244,44 @@ TEST(SecuredSessionTest, EhloKeywordsAndAuthEncoding) {
     EXPECT_EQ(AuthLoginResponse("user"), "dXNlcg==");
 }
 
+TEST(SecuredSession, OAuthMechanismsAndTheirResponses) {
+    const struct {
+        std::vector<std::string> reply;
+        const char* chosen;
+    } choices[] = {
+        {{"250-x", "250 AUTH PLAIN XOAUTH2 OAUTHBEARER"}, "OAUTHBEARER"},
+        {{"250-x", "250 AUTH LOGIN XOAUTH2"}, "XOAUTH2"},
+        {{"250-x", "250 AUTH PLAIN LOGIN"}, ""},  // never a password mechanism for a token
+    };
+    for (const auto& c : choices)
+        EXPECT_EQ(ChooseOAuthMechanism(ParseEhloReply(c.reply)), c.chosen) << c.reply[1];
+
+    const struct {
+        const char* mechanism;
+        const char* user;
+        const char* host;
+        int port;
+        const char* token;
+        const char* response;
+    } responses[] = {
+        // The examples of the mechanisms' own definitions.
+        {"OAUTHBEARER", "user@example.com", "server.example.com", 143,
+         "vF9dft4qmTc2Nvb3RlckBhbHRhdmlzdGEuY29tCg==",
+         "bixhPXVzZXJAZXhhbXBsZS5jb20sAWhvc3Q9c2VydmVyLmV4YW1wbGUuY29tAXBvcnQ9MTQzAWF1dGg9QmVhcmVy"
+         "IHZGOWRmdDRxbVRjMk52YjNSbGNrQmhiSFJoZG1semRHRXVZMjl0Q2c9PQEB"},
+        {"XOAUTH2", "someuser@example.com", "", 0, "ya29.vF9dft4qmTc2Nvb3RlckBhdHRhdmlzdGEuY29tCg",
+         "dXNlcj1zb21ldXNlckBleGFtcGxlLmNvbQFhdXRoPUJlYXJlciB5YTI5LnZGOWRmdDRxbVRjMk52YjNSbGNrQmhk"
+         "SFJoZG1semRHRXVZMjl0Q2cBAQ=="},
+        // "," and "=" in the user name would end or garble the authzid.
+        {"OAUTHBEARER", "a,b=c", "h", 587, "t",
+         "bixhPWE9MkNiPTNEYywBaG9zdD1oAXBvcnQ9NTg3AWF1dGg9QmVhcmVyIHQBAQ=="},
+    };
+    for (const auto& r : responses) {
+        EXPECT_EQ(OAuthResponse(r.mechanism, r.user, r.host, r.port, r.token), r.response)
+            << r.user;
+    }
+    EXPECT_EQ(OAuthErrorAnswer("OAUTHBEARER"), "AQ==");
+    EXPECT_EQ(OAuthErrorAnswer("XOAUTH2"), "");
+}
+
 }  // namespace

@@ -206,7 +206,7 @@ TEST_F(FrmOptionTest, Layout) {
     EXPECT_EQ(dialog.windowTitle().toStdString(), "オプション設定");
     EXPECT_EQ(dialog.size(), QSize(375, 304));
     EXPECT_EQ(dialog.PageControl1->height(), 239);
-    ASSERT_EQ(dialog.PageControl1->count(), 6);
+    ASSERT_EQ(dialog.PageControl1->count(), 7);
     EXPECT_EQ(dialog.PageControl1->tabText(0).toStdString(), "接続設定");
     EXPECT_EQ(dialog.GroupBox1->title().toStdString(), "サーバー情報");
     EXPECT_EQ(dialog.GroupBox1->size(), QSize(343, 105));
