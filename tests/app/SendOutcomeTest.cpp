@@ -35,7 +35,8 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
                                    "Authentication failed");
     const Exception other("Incomplete Header");
     const EMessageTooLarge tooLarge(26 << 20, 25 << 20);
-    const Exception dataRefused("552 5.3.4 Message size exceeds fixed limit\r\n");
+    const ESmtpRefusal dataRefused(".", 552, "552 5.3.4 Message size exceeds fixed limit",
+                                   "552 5.3.4 Message size exceeds fixed limit\r\n");
     const std::string security = "ツール → オプション設定 → セキュリティ で確かめてね。";
     const struct {
         const char* name;
@@ -91,7 +92,7 @@ TEST(SendOutcome, CauseOfEachFailureKind) {
          "メールの大きさ 26.0 MB は、サーバーが受け取れる大きさ 25.0 MB を超えています。添付ファイ"
          "ルを減らすか、小さくしてね。"},
         {"refused for its size after the data", dataRefused,
-         At("h", 587, secStartTls, false, true, "552 5.3.4 Message size exceeds fixed limit\r\n"),
+         At("h", 587, secStartTls, false, true),
          "メールがサーバーには大きすぎました（too large for the server）。サーバーの応答：552 "
          "5.3.4 "
          "Message size exceeds fixed limit"},

@@ -101,7 +101,7 @@ TEST(AttachTest, EncodedLinesAndTheSizeTheServerIsTold) {
         const size_t first = content.find("\r\n\r\n", content.find("data.bin")) + 4;
         EXPECT_EQ(content.find("\r\n", first) - first, c.lineLength);
         // The server's count leaves out the doubled dots, as the copy of the message does.
-        EXPECT_EQ(smtp.MessageSize(), static_cast<int64_t>(smtp.SentCopy(TStringList()).size()));
+        EXPECT_EQ(smtp.MessageSize(), static_cast<int64_t>(smtp.SentCopy().size()));
         EXPECT_NE(content.find("\r\n.."), std::string::npos) << "a doubled dot to leave out";
     }
     const struct {
