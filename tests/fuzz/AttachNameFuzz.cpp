@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as the path of an attachment. The name keeps no control or
 // reordering character, and the part header that carries it is 7-bit, ends each line in CR LF
 // and keeps every line within 78 characters, whatever the name.
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <string>
