@@ -3,20 +3,29 @@
 #include "smtp/AddressList.h"
 #include "smtp/ZelUtf8.h"
 
-// The send reads the field with the same reader; a field it cannot read (a quote still being
-// typed, say) is one piece as typed, which the send then refuses with its own message.
+// The send reads the field with the same reader. A field it cannot read as a whole (a quote
+// still being typed, say) is read piece by piece between its commas and semicolons, a piece
+// the reader refuses standing as typed: the send then refuses it with its own message.
 std::vector<TAddressPiece> AddressPieces(const std::string& fieldUtf8) {
     std::vector<TAddressPiece> pieces;
     try {
         for (const TMailbox& mailbox : ParseAddressList(fieldUtf8, Utf8Words))
             pieces.push_back({mailbox.Piece, mailbox.Address});
+        return pieces;
     } catch (const EAddressSyntaxError&) {
-        pieces.clear();
-        const size_t first = fieldUtf8.find_first_not_of(" \t");
-        if (first != std::string::npos) {
-            const std::string text =
-                fieldUtf8.substr(first, fieldUtf8.find_last_not_of(" \t") - first + 1);
-            pieces.push_back({text, text});
+    }
+    pieces.clear();
+    size_t start = 0;
+    for (size_t at = 0; at <= fieldUtf8.size(); ++at) {
+        if (at < fieldUtf8.size() && fieldUtf8[at] != ',' && fieldUtf8[at] != ';')
+            continue;
+        const std::string piece = fieldUtf8.substr(start, at - start);
+        start = at + 1;
+        try {
+            for (const TMailbox& mailbox : ParseAddressList(piece, Utf8Words))
+                pieces.push_back({mailbox.Piece, mailbox.Address});
+        } catch (const EAddressSyntaxError& e) {
+            pieces.push_back({e.Piece, e.Piece});
         }
     }
     return pieces;

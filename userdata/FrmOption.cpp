@@ -141,8 +141,8 @@ void TFrmOption::CreateControls() {
     CreateSecurityPage();
     CreateCharsetPage();
     CreateSentCopyPage();
-    ComposePages = new userdata::TComposePages(PageControl1);
     CreateOAuthPage();
+    ComposePages = new userdata::TComposePages(PageControl1);
 }
 
 void TFrmOption::CreateCharsetPage() {

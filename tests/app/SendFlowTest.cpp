@@ -202,7 +202,7 @@ TEST_F(SendFlowTest, SuccessShowsEachStepInOrderAndEmptiesTheFields) {
     }
     EXPECT_TRUE(quitBeforeBox) << "the box is shown while the connection is still open";
     EXPECT_EQ(boxes.boxes[0].caption, platform::ApplicationTitle());
-    EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::None);
+    EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Information);
     EXPECT_EQ(flow.LastOutcome(), TSendFlow::Outcome::Sent);
     EXPECT_TRUE(fields.To.empty() && fields.SubjectText.empty() && fields.Body.empty());
 
@@ -250,7 +250,7 @@ TEST_F(SendFlowTest, UnusablePortReachesTheGeneralErrorDisplay) {
         Store(c.port);
         Press();
         ASSERT_EQ(boxes.Texts(), std::vector<std::string>{c.shown}) << c.port;
-        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Warning);
+        EXPECT_EQ(boxes.boxes[0].icon, platform::MsgIcon::Error);
         EXPECT_EQ(boxes.boxes[0].caption, platform::ApplicationTitle());
         EXPECT_TRUE(FieldsKept());
     }

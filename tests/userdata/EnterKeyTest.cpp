@@ -55,6 +55,8 @@ TEST_F(EnterKey, InTheAddressBookPicksTheSelectedEntry) {
         book.show();
         if (c.row >= 0)
             book.ListView_Main->topLevelItem(c.row)->setSelected(true);
+        else
+            book.ListView_Main->setCurrentItem(nullptr);
 
         Press(book.ListView_Main, c.key);
 
