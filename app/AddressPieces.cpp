@@ -16,8 +16,11 @@ std::vector<TAddressPiece> AddressPieces(const std::string& fieldUtf8) {
     }
     pieces.clear();
     size_t start = 0;
+    bool quoted = false;  // a quote still open keeps its commas, as the reader would
     for (size_t at = 0; at <= fieldUtf8.size(); ++at) {
-        if (at < fieldUtf8.size() && fieldUtf8[at] != ',' && fieldUtf8[at] != ';')
+        if (at < fieldUtf8.size() && fieldUtf8[at] == '"')
+            quoted = !quoted;
+        if (at < fieldUtf8.size() && (quoted || (fieldUtf8[at] != ',' && fieldUtf8[at] != ';')))
             continue;
         const std::string piece = fieldUtf8.substr(start, at - start);
         start = at + 1;
