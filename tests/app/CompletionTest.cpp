@@ -153,13 +153,4 @@ TEST_F(CompletionInTheWindow, DownAndEnterReplaceOnlyThePieceBeingTyped) {
     }
 }
 
-TEST_F(CompletionInTheWindow, NoPopupForOneCharacterOrNoMatch) {
-    for (const char* typed : {"h", "zz", "hanako@example.jp, "}) {
-        form->Edit_ToAddress->clear();
-        form->Edit_ToAddress->setFocus();
-        QTest::keyClicks(form->Edit_ToAddress, QString::fromUtf8(typed));
-        EXPECT_FALSE(Popup(form->Edit_ToAddress)->isVisible()) << typed;
-    }
-}
-
 }  // namespace
