@@ -122,4 +122,24 @@ TEST(Utf8Message, BodyGoesOutAsBase64OfCrLfLines) {
               QByteArray("一行目 😀\r\n.dot\r\nnext\r\n").toBase64().toStdString() + "\r\n");
 }
 
+// The Sent copy's Bcc line of a UTF-8 message: UTF-8 words that read back as typed, never
+// ISO-2022-JP words of UTF-8 bytes.
+TEST(Utf8Message, SentCopyBccLineReadsBackAsTyped) {
+    TZelSMTP smtp(nullptr);
+    smtp.Charset = "UTF-8";
+    smtp.TextIsUtf8 = true;
+    smtp.PostMessage.FromAddress = "me@example.jp";
+    smtp.PostMessage.ToAddress.Add("to@example.jp");
+    smtp.PostMessage.ToBlindCarbonCopy.Add("\"山田, 太郎😀\" <a@example.jp>; b@example.jp");
+    smtp.BuildMessage();
+    const std::string copy = smtp.SentCopy();
+    const size_t at = copy.find("\r\nBcc: =?UTF-8?B?");
+    ASSERT_NE(at, std::string::npos) << copy;
+    const size_t text = at + 17, end = copy.find("?=", text);
+    EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(copy.substr(text, end - text)))
+                  .toStdString(),
+              "山田, 太郎😀");
+    EXPECT_EQ(copy.substr(end, copy.find("\r\n", end) - end), "?= <a@example.jp>, b@example.jp");
+}
+
 }  // namespace
