@@ -1,5 +1,6 @@
 // TImapClient: the login with an OAuth 2.0 access token (AUTHENTICATE OAUTHBEARER or XOAUTH2).
 #include "imap/ImapClient.h"
+#include "sock/SaslOAuth.h"
 #include "jconvert/jconvert.h"
 #include "platform/Secret.h"
 
@@ -7,28 +8,6 @@ namespace {
 
 // An initial response on the command line keeps that line within what servers take at login.
 constexpr size_t kLongestInitialLine = 8000;
-
-// The initial response of Mechanism, base64 encoded: OAUTHBEARER names the user as a GS2 authzid
-// with "," and "=" escaped, and the server's host and port.
-std::string OAuthResponse(const std::string& Mechanism, const std::string& User,
-                          const std::string& Host, int Port, const std::string& Token) {
-    std::string fields;  // built in place, so that no copy of the token is left unwiped
-    platform::SecretScope wipe(fields);
-    fields.reserve(User.size() * 3 + Host.size() + Token.size() + 64);
-    const char separator = '\x01';
-    if (Mechanism == "OAUTHBEARER") {
-        fields.append("n,a=");
-        for (const char c : User)
-            fields.append(c == ',' ? "=2C" : c == '=' ? "=3D" : std::string(1, c));
-        fields.append(",").append(1, separator).append("host=").append(Host);
-        fields.append(1, separator).append("port=").append(std::to_string(Port));
-    } else {
-        fields.append("user=").append(User);
-    }
-    fields.append(1, separator).append("auth=Bearer ").append(Token);
-    fields.append(2, separator);
-    return Base64Encode(fields);
-}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <set>
 #include <string>
+
+#include "sock/SaslOAuth.h"
 #include <vector>
 
 // What a server offers in its reply to EHLO.
@@ -32,12 +34,6 @@ std::string AuthLoginResponse(const std::string& Text);
 // The mechanism for an OAuth 2.0 access token: "OAUTHBEARER" when offered, else "XOAUTH2" when
 // offered, else "". Never one that carries a password.
 std::string ChooseOAuthMechanism(const TEhloKeywords& Offered);
-
-// The initial response of Mechanism ("OAUTHBEARER" or "XOAUTH2") for User's access token at
-// Host and Port, base64 encoded. OAUTHBEARER names the user as a GS2 authzid, with "," and "="
-// escaped.
-std::string OAuthResponse(const std::string& Mechanism, const std::string& User,
-                          const std::string& Host, int Port, const std::string& Token);
 
 // What a client answers to the error the server sent in place of a success: a dummy "AQ=="
 // (a single ^A) for OAUTHBEARER, an empty line for XOAUTH2. The server's refusal follows.
