@@ -15,6 +15,9 @@ class TConsoleFields : public TComposeFields {
         : status_(status), showProgress_(showProgress) {}
 
     TConsoleText To, Cc, Bcc, SubjectText, Body;
+    // The body, the largest text by far, is kept only in the form it was given in (the other
+    // left empty): a message is not held three times over.
+    void SetBody(TConsoleText body, bool givenInUtf8);
     // Refuse to send machine-dependent characters instead of warning about them.
     bool Strict = false;
 

@@ -7,19 +7,13 @@
 
 namespace {
 
-// Malformed sequences come back from the round trip as replacement characters.
-bool IsValidUtf8(std::string_view text) {
-    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
 // Code page 932 text that decodes without a replacement character.
 bool IsValidCp932(std::string_view text) {
     return platform::SjisToUtf8(text).find("\xEF\xBF\xBD") == std::string::npos;
 }
 
 void RequireValid(std::string_view text, const std::string& encoding, const std::string& what) {
-    if (encoding == "utf-8" && !IsValidUtf8(text))
+    if (encoding == "utf-8" && !platform::IsUtf8(text))
         throw EEncodingError(what + " は正しい UTF-8 ではありません。");
     if (encoding != "utf-8" && !IsValidCp932(text))
         throw EEncodingError(what + " は正しい cp932 ではありません。");

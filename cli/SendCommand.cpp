@@ -1,11 +1,10 @@
 #include "cli/SendCommand.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
 #include "app/SendFlow.h"
+#include "cli/BodyInput.h"
 #include "cli/ConsoleFields.h"
 #include "cli/ConsoleMessageBoxes.h"
 #include "cli/MessageText.h"
@@ -20,21 +19,6 @@
 #include "smtp/Zelsmtp.h"
 
 namespace {
-
-std::string ReadAll(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadBody(const TSendOptions& options, std::istream& input) {
-    if (!options.BodyFile)
-        return ReadAll(input);
-    std::ifstream file(*options.BodyFile, std::ios::binary);
-    std::string body = ReadAll(file);
-    if (!file.is_open() || file.bad()) {
-        throw EUsageError("cannot read the body file '" + *options.BodyFile + "'");
-    }
-    return body;
-}
 
 // The "Charset" of this run asks for ISO-2022-JP: text that it cannot carry is refused here,
 // before anything is sent, as it always was.
@@ -59,7 +43,7 @@ void FillFields(const TSendOptions& options, const std::string& body, TConsoleFi
     fields.Cc = read(options.Cc, "--cc");
     fields.Bcc = read(options.Bcc, "--bcc");
     fields.SubjectText = read(options.Subject, "--subject");
-    fields.Body = read(body, "本文");
+    fields.SetBody(read(body, "本文"), options.Encoding == "utf-8");
 }
 
 // The settings of the run in UTF-8, as the store holds them. The sender's name may hold what
@@ -91,7 +75,7 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
     if (!flow.SentCopyWarning().empty()) {
         err << "tidemark-send: warning: the message was sent, but its copy was not kept in the "
                "Sent mailbox: "
-            << platform::SjisToUtf8(flow.SentCopyWarning()) << std::endl;
+            << TerminalText(flow.SentCopyWarning()) << std::endl;
     }
     switch (flow.LastOutcome()) {
         case TSendFlow::Outcome::Sent:
@@ -117,7 +101,7 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
 int Send(const TSendOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
     TConsoleFields fields(err, options.Verbose);
     fields.Strict = options.Strict;
-    FillFields(options, ReadBody(options, input), fields);
+    FillFields(options, ReadBodyInput(options.BodyFile, input), fields);
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
     flow.SetSettingOverrides(Utf8Overrides(options));
@@ -169,6 +153,10 @@ int RunSendCommand(const std::vector<std::string>& args, std::istream& input, st
         return ssUsage;
     } catch (const EEncodingError& e) {
         err << "tidemark-send: " << e.Message() << std::endl;
+        return ssUsage;
+    } catch (const EBodyInputError& e) {
+        err << "tidemark-send: " << TerminalText(platform::Utf8ToSjisLossy(e.Message()))
+            << std::endl;
         return ssUsage;
     }
 }

@@ -161,8 +161,9 @@ std::string SendUsage() {
            "                     [--verbose] [--help] [--version]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
-           "for this run only. The body is read from --body-file, or from standard input\n"
-           "when it is absent. --to, --cc and --bcc may each hold several addresses,\n"
+           "for this run only. The body is read from --body-file (a file or a FIFO), or\n"
+           "from standard input when it is absent, up to 10 MiB (10485760 bytes); a longer\n"
+           "body is refused. --to, --cc and --bcc may each hold several addresses,\n"
            "separated by commas.\n"
            "The message goes out in ISO-2022-JP when every text fits it, else in UTF-8\n"
            "(--charset auto, the default unless the stored setting says otherwise);\n"
@@ -186,7 +187,7 @@ std::string SendUsage() {
            "Exit status: 0 sent; 1 the send failed (refused credentials or certificate\n"
            "included); 2 usage, an unusable setting, a missing server or sender, a field\n"
            "with a line break or NUL, text that cannot be converted, a --strict refusal,\n"
-           "no password to be had; 3 no reply came to the end of the message: it may have\n"
-           "been delivered, so do not simply send it again; 4 sent, but some recipients\n"
-           "were refused (they are printed).\n";
+           "no password to be had, a body that is no file or too long; 3 no reply came to\n"
+           "the end of the message: it may have been delivered, so do not simply send it\n"
+           "again; 4 sent, but some recipients were refused (they are printed).\n";
 }

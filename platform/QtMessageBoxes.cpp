@@ -6,6 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ScreenText.h"
 
 namespace platform {
 namespace {
@@ -16,7 +17,8 @@ class QtMessageBoxes : public MessageBoxes {
                    MsgButtons buttons) override {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(FromSjis(caption));
-        box.setText(FromSjis(text));
+        // The text may quote a server.
+        box.setText(ShownText(text));
         box.setIcon(icon == MsgIcon::Error      ? QMessageBox::Critical
                     : icon == MsgIcon::Question ? QMessageBox::Question
                                                 : QMessageBox::NoIcon);

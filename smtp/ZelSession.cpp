@@ -9,17 +9,6 @@
 #include "smtp/ZelLines.h"
 #include "smtp/Zelsmtp.h"
 
-namespace {
-
-void Redact(std::string& Text, const std::string& Secret) {
-    if (Secret.empty())
-        return;
-    for (size_t at = Text.find(Secret); at != std::string::npos; at = Text.find(Secret, at))
-        Text.replace(at, Secret.size(), "***");
-}
-
-}  // namespace
-
 void TZelSMTP::OpenExtendedSession() {
     TEhloKeywords offered = SayEhlo();
     if (Security == secStartTls) {
@@ -103,7 +92,7 @@ std::string TZelSMTP::SecretTransaction(const std::string& Prefix, std::string S
     ReportStatus(8, "Transaction");
     Write(command);
     return TakeReply([this, &Secret](std::string& line) {
-        Redact(line, Secret);
-        Redact(line, AuthPassword);
+        platform::HideSecret(line, Secret);
+        platform::HideSecret(line, AuthPassword);
     });
 }
