@@ -472,7 +472,7 @@ bool TSendFlow::SettleUnicodeCharacters(const TSendSettings& settings,
     return true;
 }
 
-void TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& message) {
+void TSendFlow::Deliver(const TSendSettings& settings, TMessageText& message) {
     sessionOpen_ = false;
     heloReply_.clear();
     ZelSMTP1.LastReply.clear();
@@ -535,7 +535,7 @@ void TSendFlow::Report(const TMessageText& message) {
     platform::ShowMessage(RefusedRecipientsText(refused));
 }
 
-void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageText& message) {
+void TSendFlow::FillPostMessage(const TSendSettings& settings, TMessageText& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     FillEnvelope(ZelSMTP1, settings.Email, message, "iso-2022-jp");
     post.FromName = FromName(settings.Name, Iso2022JpWords);
@@ -545,15 +545,18 @@ void TSendFlow::FillPostMessage(const TSendSettings& settings, const TMessageTex
     // too; BCC never reaches the header and goes as typed.
     post.ToAddress.Add(EncodeAddressList(message.ToAddress));
     post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy));
-    for (const auto& line : message.Body) {
+    // Each body line passes to the client's record and goes: the body is never held twice.
+    for (std::string& line : message.Body) {
         for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
             post.Body.Add(std::move(wireLine));
+        std::string().swap(line);
     }
+    std::vector<std::string>().swap(message.Body);
 }
 
 // Every text as typed, in UTF-8: the header texts under the same rules as in ISO-2022-JP, with
 // UTF-8 words, the body lines as the client's base64 takes them.
-void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message) {
+void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, TMessageText& message) {
     TPostMessage& post = ZelSMTP1.PostMessage;
     FillEnvelope(ZelSMTP1, settings.Email, message, "UTF-8");
     post.FromName = FromName(settings.NameUtf8, Utf8Words);
@@ -561,8 +564,9 @@ void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, const TMessag
     post.LocalProgram = EncodeHeaderText(kLocalProgram, Utf8Words);
     post.ToAddress.Add(EncodeAddressList(message.ToAddress, Utf8Words));
     post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy, Utf8Words));
-    for (const auto& line : message.Body)
-        post.Body.Add(line);
+    for (std::string& line : message.Body)
+        post.Body.Add(std::move(line));
+    std::vector<std::string>().swap(message.Body);
 }
 
 // Only a message the server accepted has a copy waiting; the send stays a success whatever

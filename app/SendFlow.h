@@ -125,9 +125,9 @@ class TSendFlow {
     static TStringList BlindCopies(const std::string& field);
     bool HasServerAndSender(const TSendSettings& settings);
     bool PassesChecks(const TSendSettings& settings, const TMessageText& message);
-    void Deliver(const TSendSettings& settings, const TMessageText& message);
-    void FillPostMessage(const TSendSettings& settings, const TMessageText& message);
-    void FillUtf8PostMessage(const TSendSettings& settings, const TMessageText& message);
+    void Deliver(const TSendSettings& settings, TMessageText& message);
+    void FillPostMessage(const TSendSettings& settings, TMessageText& message);
+    void FillUtf8PostMessage(const TSendSettings& settings, TMessageText& message);
     void SaveCopy(const TSendSettings& settings);
     void CloseAfterAcceptance();
     void Report(const TMessageText& message);
