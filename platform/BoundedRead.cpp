@@ -52,10 +52,11 @@ bool ReopenWaiting(const std::string& path, int flags, const struct stat& first,
 
 // Reads to the end, or one byte past max.
 TReadResult ReadUpTo(int fd, size_t max, size_t expected) {
+    constexpr size_t kChunk = 64 * 1024;
     TReadResult result;
     std::string& bytes = result.Bytes;
-    bytes.reserve(std::min(expected, max) + 1);
-    constexpr size_t kChunk = 64 * 1024;
+    // Room for the last read too, which finds the end: a file of known size is never moved.
+    bytes.reserve(std::min(expected, max) + kChunk);
     for (;;) {
         const size_t room = std::min(kChunk, max + 1 - bytes.size());
         const size_t had = bytes.size();

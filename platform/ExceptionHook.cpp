@@ -19,13 +19,12 @@ const char* program = "tidemark";
 
 // Messages are Shift_JIS; should even the conversion fail, the bare fact is told.
 void Tell(const char* what) {
-    std::string text;
     try {
-        text = TerminalText(what);
+        const std::string text = TerminalText(what);
+        std::fprintf(stderr, "%s: unexpected error: %s\n", program, text.c_str());
     } catch (...) {
-        text = "?";
+        std::fprintf(stderr, "%s: unexpected error\n", program);
     }
-    std::fprintf(stderr, "%s: unexpected error: %s\n", program, text.c_str());
 }
 
 void TellCurrent() {
