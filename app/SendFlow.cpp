@@ -546,6 +546,7 @@ void TSendFlow::FillPostMessage(const TSendSettings& settings, TMessageText& mes
     post.ToAddress.Add(EncodeAddressList(message.ToAddress));
     post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy));
     // Each body line passes to the client's record and goes: the body is never held twice.
+    post.Body.Reserve(post.Body.Count() + static_cast<int>(message.Body.size()));
     for (std::string& line : message.Body) {
         for (std::string& wireLine : BreakJisLine(SjisToJis(line)))
             post.Body.Add(std::move(wireLine));
@@ -564,6 +565,7 @@ void TSendFlow::FillUtf8PostMessage(const TSendSettings& settings, TMessageText&
     post.LocalProgram = EncodeHeaderText(kLocalProgram, Utf8Words);
     post.ToAddress.Add(EncodeAddressList(message.ToAddress, Utf8Words));
     post.ToCarbonCopy.Add(EncodeAddressList(message.ToCarbonCopy, Utf8Words));
+    post.Body.Reserve(post.Body.Count() + static_cast<int>(message.Body.size()));
     for (std::string& line : message.Body)
         post.Body.Add(std::move(line));
     std::vector<std::string>().swap(message.Body);

@@ -27,8 +27,10 @@ std::vector<std::string> TConsoleFields::BodyLines() const {
 }
 
 TMessageText TConsoleFields::UnicodeText() const {
-    const std::string body = Body.Utf8.empty() ? platform::SjisToUtf8(Body.Sjis) : Body.Utf8;
-    return {To.Utf8, Cc.Utf8, Bcc.Utf8, SubjectText.Utf8, SplitBodyLines(body)};
+    std::vector<std::string> body = Body.Utf8.empty()
+                                        ? SplitBodyLines(platform::SjisToUtf8(Body.Sjis))
+                                        : SplitBodyLines(Body.Utf8);
+    return {To.Utf8, Cc.Utf8, Bcc.Utf8, SubjectText.Utf8, std::move(body)};
 }
 
 void TConsoleFields::ClearFields() {

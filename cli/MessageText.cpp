@@ -21,21 +21,21 @@ void RequireValid(std::string_view text, const std::string& encoding, const std:
 
 }  // namespace
 
-TConsoleText ReadConsoleText(std::string_view text, const std::string& encoding,
+TConsoleText ReadConsoleText(std::string text, const std::string& encoding,
                              const std::string& what) {
     RequireValid(text, encoding, what);
     TConsoleText read;
     if (encoding != "utf-8") {
-        read.Sjis = text;
         read.Utf8 = platform::SjisToUtf8(text);
+        read.Sjis = std::move(text);
         return read;
     }
-    read.Utf8 = text;
     try {
         read.Sjis = platform::Utf8ToSjis(text);
     } catch (const ECodePageError& e) {
         read.Unencodable = e.Character;
     }
+    read.Utf8 = std::move(text);
     return read;
 }
 
@@ -47,7 +47,7 @@ EEncodingError UnencodableError(const std::string& what, char32_t character) {
 
 std::string ToShiftJis(std::string_view text, const std::string& encoding,
                        const std::string& what) {
-    const TConsoleText read = ReadConsoleText(text, encoding, what);
+    const TConsoleText read = ReadConsoleText(std::string(text), encoding, what);
     if (read.Unencodable != 0)
         throw UnencodableError(what, read.Unencodable);
     return read.Sjis;

@@ -31,10 +31,10 @@ bool OnlyIso2022Jp(const TSendOptions& options) {
 }
 
 // Every text of the run; raises EEncodingError before anything is sent.
-void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
+void FillFields(const TSendOptions& options, std::string body, TConsoleFields& fields) {
     const bool onlyIso = OnlyIso2022Jp(options);
-    const auto read = [&options, onlyIso](const std::string& text, const char* what) {
-        TConsoleText read = ReadConsoleText(text, options.Encoding, what);
+    const auto read = [&options, onlyIso](std::string text, const char* what) {
+        TConsoleText read = ReadConsoleText(std::move(text), options.Encoding, what);
         if (onlyIso && read.Unencodable != 0)
             throw UnencodableError(what, read.Unencodable);
         return read;
@@ -43,7 +43,7 @@ void FillFields(const TSendOptions& options, const std::string& body, TConsoleFi
     fields.Cc = read(options.Cc, "--cc");
     fields.Bcc = read(options.Bcc, "--bcc");
     fields.SubjectText = read(options.Subject, "--subject");
-    fields.SetBody(read(body, "本文"), options.Encoding == "utf-8");
+    fields.SetBody(read(std::move(body), "本文"), options.Encoding == "utf-8");
 }
 
 // The settings of the run in UTF-8, as the store holds them. The sender's name may hold what

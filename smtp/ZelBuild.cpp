@@ -165,6 +165,10 @@ void TZelSMTP::ForEachBodyLine(const std::function<bool(std::string_view Line)>&
 // text is encoded a few thousand lines at a time; whole groups of 57 bytes make whole lines of
 // 76, so the pieces join as the whole would.
 void TZelSMTP::WriteBodyLines() {
+    // The caller's copies of the text are gone by now: their pages go back before the content
+    // comes on top of them.
+    ReleaseFreedMemory();
+    ContentStream.Reserve(static_cast<size_t>(ContentStream.Size()) + BodyContentSize());
     if (!TextIsUtf8) {
         std::string line;
         ForEachBodyLine([&](std::string_view text) {
@@ -192,6 +196,20 @@ void TZelSMTP::WriteBodyLines() {
         return true;
     });
     encode(plain.size());
+}
+
+// The most the body's lines take as content, so that the stream is made once.
+size_t TZelSMTP::BodyContentSize() const {
+    size_t lines = 0, bytes = 0;
+    ForEachBodyLine([&](std::string_view line) {
+        ++lines;
+        bytes += line.size() + 2;
+        return true;
+    });
+    if (!TextIsUtf8)
+        return bytes + lines;  // a dot before each line at most
+    const size_t encoded = (bytes + 2) / 3 * 4;
+    return encoded + (encoded / 76 + 1) * 2;
 }
 
 void TZelSMTP::WriteContent(std::string_view Text) {

@@ -223,6 +223,7 @@ class TZelSMTP : public TPowersock {
     bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
     void ForEachBodyLine(const std::function<bool(std::string_view Line)>& Take) const;
+    size_t BodyContentSize() const;
     void WriteContent(std::string_view Text);
 
     // The last EHLO reply listed PIPELINING.
