@@ -7,6 +7,7 @@
 
 #include "app/Attachments.h"
 #include "app/FrmMain.h"
+#include "app/MailtoLink.h"
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
@@ -27,10 +28,33 @@ QString BodyText(const QPlainTextEdit& memo) {
     return memo.document()->toRawText().replace(QChar::ParagraphSeparator, '\n');
 }
 
+// A draft fills the fields as a link would: blanks collapsed, and whole or not at all.
+bool TakesDraft(platform::TDraft& draft) {
+    CollapseBlanks(draft);
+    try {
+        CheckFieldLengths(draft);
+        return true;
+    } catch (const EFillError&) {
+        return false;
+    }
+}
+
+// The files in the drafts directory that were left alone, named once, a few at most.
+std::string SkippedNote(const std::vector<std::string>& names) {
+    constexpr size_t kNamed = 3;
+    std::string note = "下書きとして読めないファイルをそのままにしました: ";
+    for (size_t i = 0; i < names.size() && i < kNamed; ++i)
+        note += (i > 0 ? ", " : "") + names[i];
+    if (names.size() > kNamed)
+        note += " ほか " + std::to_string(names.size() - kNamed) + " 件";
+    return platform::Utf8ToSjisLossy(note);
+}
+
 }  // namespace
 
 std::unique_ptr<platform::TDraftStore> DraftFilesIn(const std::string& dataDir) {
-    return std::make_unique<platform::TDraftFiles>(dataDir + "drafts/", userdata::ReplaceFile);
+    return std::make_unique<platform::TDraftFiles>(dataDir + "drafts/",
+                                                   userdata::ReplacePrivateFile);
 }
 
 TDraftKeeper::TDraftKeeper(TFrmMain& FrmMain, std::unique_ptr<platform::TDraftStore> store)
@@ -76,12 +100,15 @@ void TDraftKeeper::Fill(const platform::TDraft& draft) {
 }
 
 bool TDraftKeeper::Restore() {
-    const std::optional<platform::TDraft> draft = store_->Adopt();
-    if (!draft)
-        return false;
-    Fill(*draft);
-    FrmMain.SetStatusText(platform::Sjis("前回の下書きを戻しました。"));
-    return true;
+    const std::optional<platform::TDraft> draft = store_->Adopt(TakesDraft);
+    std::string status = draft ? platform::Sjis("前回の下書きを戻しました。") : std::string();
+    if (const std::vector<std::string> skipped = store_->Skipped(); !skipped.empty())
+        status += SkippedNote(skipped);
+    if (draft)
+        Fill(*draft);
+    if (!status.empty())
+        FrmMain.SetStatusText(status);
+    return draft.has_value();
 }
 
 void TDraftKeeper::Sent() {

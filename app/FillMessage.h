@@ -10,6 +10,7 @@ class TZelSMTP;
 // The mailer name of the X-Mailer line (UTF-8).
 extern const char* const kLocalProgram;
 
-// utf8: the texts are UTF-8 and go out so; else Shift_JIS, going out in ISO-2022-JP.
-void FillPostMessage(TZelSMTP& client, const TSendSettings& settings, const TMessageText& message,
+// utf8: the texts are UTF-8 and go out so; else Shift_JIS, going out in ISO-2022-JP. The body's
+// lines move into the client's record, leaving message.Body empty.
+void FillPostMessage(TZelSMTP& client, const TSendSettings& settings, TMessageText& message,
                      bool utf8);

@@ -35,6 +35,7 @@
 #include "platform/DataDir.h"
 #include "platform/InputMethod.h"
 #include "platform/MessageLoop.h"
+#include "platform/ScreenText.h"
 #include "platform/Shell.h"
 #include "smtp/Zelsmtp.h"
 #include "userdata/FrmAddress.h"
@@ -513,9 +514,10 @@ void TFrmMain::SetAddressFields(const std::string& to, const std::string& cc,
     Edit_ToBlindCarbonCopy->setText(QString::fromStdString(bcc));
 }
 
+// Status texts carry a server's words: shown through the one filter for such text.
 void TFrmMain::SetStatusText(const std::string& text) {
     if (StatusPanel)
-        StatusPanel->setText(FromSjis(text));
+        StatusPanel->setText(platform::ShownText(text));
 }
 
 std::optional<std::string> TFrmMain::AskPassword(const std::string& authUser) {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <optional>
 #include <utility>
+
+#include <QString>
+
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -33,35 +36,6 @@ std::string PercentDecoded(std::string_view text) {
         i += 2;
     }
     return out;
-}
-
-// The length of the UTF-8 sequence a lead byte starts, 0 for a byte that cannot lead.
-size_t SequenceLength(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 0;
-}
-
-bool ValidSequence(std::string_view text, size_t at, size_t length) {
-    if (length == 0 || at + length > text.size())
-        return false;
-    uint32_t code = static_cast<unsigned char>(text[at]) & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[at + i]);
-        if ((byte & 0xC0) != 0x80)
-            return false;
-        code = code << 6 | (byte & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-    constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    return length == 1 ||
-           (code >= kShortest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF));
 }
 
 std::string Lowercase(std::string text) {
@@ -97,7 +71,7 @@ void TakeField(platform::TDraft& draft, std::string_view field, bool& subjectSee
     const std::string name = Lowercase(PercentDecoded(field.substr(0, equals)));
     const std::string value =
         equals == std::string_view::npos ? std::string() : PercentDecoded(field.substr(equals + 1));
-    if (!IsUtf8(value))
+    if (!platform::IsUtf8(value))
         throw EFillError("リンクの " + name + " が UTF-8 ではありません");
     if (name == "to" || name == "cc" || name == "bcc") {
         CheckHeaderField(name, value);
@@ -110,17 +84,29 @@ void TakeField(platform::TDraft& draft, std::string_view field, bool& subjectSee
     }
 }
 
-}  // namespace
-
-bool IsUtf8(std::string_view text) {
-    for (size_t at = 0; at < text.size();) {
-        const size_t length = SequenceLength(static_cast<unsigned char>(text[at]));
-        if (!ValidSequence(text, at, length))
-            return false;
-        at += length;
-    }
-    return true;
+// Blank to the eye: spaces of every width, and the fillers that draw as nothing.
+bool IsBlank(QChar c) {
+    return c.isSpace() || c == u'\u115F' || c == u'\u1160' || c == u'\u3164' || c == u'\uFFA0' ||
+           c == u'\u2800' || c == u'\u180E';
 }
+
+std::string Collapsed(const std::string& field) {
+    QString out;
+    bool blank = false;
+    for (const QChar c : QString::fromStdString(field)) {
+        if (IsBlank(c)) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty())
+            out += u' ';
+        blank = false;
+        out += c;
+    }
+    return out.toStdString();
+}
+
+}  // namespace
 
 void CheckHeaderField(std::string_view what, std::string_view text) {
     const bool control = std::any_of(text.begin(), text.end(), [](char c) {
@@ -134,6 +120,23 @@ std::string TakeBody(std::string_view text) {
     if (text.find('\0') != std::string_view::npos)
         throw EFillError("本文に NUL 文字は使えません");
     return WithLfLineEnds(text);
+}
+
+void CollapseBlanks(platform::TDraft& draft) {
+    for (std::string* field : {&draft.To, &draft.Cc, &draft.Bcc})
+        *field = Collapsed(*field);
+}
+
+void CheckFieldLengths(const platform::TDraft& draft) {
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"宛先", &draft.To}, {"ＣＣ", &draft.Cc}, {"ＢＣＣ", &draft.Bcc}, {"件名", &draft.Subject}};
+    for (const auto& [name, text] : fields) {
+        const qsizetype length = QString::fromStdString(*text).size();
+        if (length > kMaxFieldLength) {
+            throw EFillError(std::string(name) + "が長すぎます (" + std::to_string(length) +
+                             " 文字、" + std::to_string(kMaxFieldLength) + " 文字まで)");
+        }
+    }
 }
 
 bool IsMailtoLink(std::string_view argument) {
@@ -151,7 +154,7 @@ platform::TDraft ParseMailto(std::string_view link) {
     const size_t question = link.find('?');
     platform::TDraft draft;
     const std::string to = PercentDecoded(link.substr(0, question));
-    if (!IsUtf8(to))
+    if (!platform::IsUtf8(to))
         throw EFillError("リンクの宛先が UTF-8 ではありません");
     CheckHeaderField("to", to);
     draft.To = to;

@@ -29,4 +29,14 @@ platform::TDraft ParseMailto(std::string_view link);
 // the subject (what: the field's name); a body without NUL, its line ends made LF.
 void CheckHeaderField(std::string_view what, std::string_view text);
 std::string TakeBody(std::string_view text);
-bool IsUtf8(std::string_view text);
+
+// Runs of blanks in the address fields become one space, and blanks at their ends go, so that
+// padding cannot push an address out of sight in a one-line field.
+void CollapseBlanks(platform::TDraft& draft);
+
+// The longest text a one-line field of the window holds, counted as the field counts (UTF-16).
+inline constexpr int kMaxFieldLength = 32767;
+
+// Raises EFillError naming the first one-line field longer than kMaxFieldLength, with its
+// length: a field is never cut short without a word.
+void CheckFieldLengths(const platform::TDraft& draft);

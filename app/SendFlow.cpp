@@ -193,7 +193,7 @@ TStepResult TSendFlow::TakeAccessToken(const TSendSettings& settings) {
     return std::nullopt;
 }
 
-TStepResult TSendFlow::Deliver(const TSendSettings& settings, const TMessageText& message) {
+TStepResult TSendFlow::Deliver(const TSendSettings& settings, TMessageText& message) {
     try {
         ZelSMTP1.LastReply.clear();
         ZelSMTP1.Connect();
@@ -258,9 +258,10 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
         return;
     const std::string copy = std::move(*run_.PendingCopy);
     run_.PendingCopy.reset();
-    // A password given for the run serves every IMAP user; another comes from the keyring or
-    // the user.
-    const platform::TSecret given = password_.Given() ? run_.CopyPassword.Copy() : platform::TSecret();
+    // A password given for the run serves every IMAP user (AUTH may have taken it already, or
+    // there was no AUTH); another comes from the keyring or the user.
+    const platform::TSecret given =
+        password_.Given() ? run_.CopyPassword.Copy() : platform::TSecret();
     TSentCopyContext context{settings.Smtp,
                              settings.AuthUser,
                              std::move(run_.CopyPassword),
@@ -273,8 +274,8 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
                              [this, user = settings.AuthUser] { return auth_.FreshToken(user); }};
     context.OnStatus = [this](const std::string& status) { ZelSMTP1Status(status); };
     context.PasswordOf = [this, &given](const std::string& user, const std::string& host) {
-        return password_.Given() ? std::optional<platform::TSecret>(given.Copy())
-                                 : password_.Take(user, host, Fields);
+        return !given.Empty() ? std::optional<platform::TSecret>(given.Copy())
+                              : password_.Take(user, host, Fields);
     };
     Fields.SetStatusText(Sjis("送信済みフォルダーに保存しています"));
     run_.CopyWarning = SaveSentCopy(settings.Copy, context, copy);
@@ -289,8 +290,8 @@ void TSendFlow::SaveCopy(const TSendSettings& settings) {
 // A failure after the send began: the server may hold the message already when its reply to
 // the end never came, so that failure is told apart from a refusal.
 TSendStop TSendFlow::Failure(const std::exception& e) {
-    const Outcome outcome = dynamic_cast<const ENoReplyError*>(&e) ? Outcome::NoReply
-                                                                   : Outcome::Failed;
+    const Outcome outcome =
+        dynamic_cast<const ENoReplyError*>(&e) ? Outcome::NoReply : Outcome::Failed;
     return TSendStop{outcome, WithCause("送信に失敗したよ。", FailureCause(e, Scene())),
                      MessageOf(e)};
 }
@@ -321,7 +322,7 @@ void TSendFlow::CloseAfterFailure() {
 }
 
 TFailureScene TSendFlow::Scene() const {
-    return TFailureScene{ZelSMTP1.Host,        ZelSMTP1.Port,    ZelSMTP1.Security,
+    return TFailureScene{ZelSMTP1.Host,         ZelSMTP1.Port,    ZelSMTP1.Security,
                          run_.ConnectionFailed, run_.SessionOpen, ZelSMTP1.RefusedRecipients,
                          run_.Charset.Utf8};
 }

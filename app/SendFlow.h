@@ -85,7 +85,7 @@ class TSendFlow {
     TStepResult Prepare(TSendSettings& settings, TMessageText& message);
     TStepResult TakePassword(const TSendSettings& settings);
     TStepResult TakeAccessToken(const TSendSettings& settings);
-    TStepResult Deliver(const TSendSettings& settings, const TMessageText& message);
+    TStepResult Deliver(const TSendSettings& settings, TMessageText& message);
     TStepResult Delivered();
     void CloseAfterAcceptance();
     void SaveCopy(const TSendSettings& settings);

@@ -1,11 +1,13 @@
 #include "app/StartOptions.h"
 
-#include <fstream>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string_view>
 
 #include "app/MailtoLink.h"
+#include "platform/BoundedRead.h"
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -39,10 +41,26 @@ void Store(TStartOptions& options, const std::string& name, std::string value) {
         options.BodyFile = std::move(value);
         return;
     }
-    if (!IsUtf8(value))
+    if (!platform::IsUtf8(value))
         throw EFillError(name + " が UTF-8 ではありません");
     CheckHeaderField(name, value);
     options.Fill.value().*kFieldOptions.at(name) = std::move(value);
+}
+
+std::string BodyFileProblem(const platform::TReadResult& read) {
+    using platform::TReadProblem;
+    switch (read.Problem) {
+        case TReadProblem::CannotOpen:
+            return " を開けません (" + std::string(std::strerror(read.Error)) + ")";
+        case TReadProblem::CannotRead:
+            return " を読めません (" + std::string(std::strerror(read.Error)) + ")";
+        case TReadProblem::Directory:
+            return " はディレクトリです";
+        case TReadProblem::TooLarge:
+            return " が大きすぎます (1 MiB まで)";
+        default:
+            return " はファイルではありません";
+    }
 }
 
 // A link comes alone: a desktop that opens one passes nothing else.
@@ -80,6 +98,10 @@ TStartOptions ParseStartOptions(const std::vector<std::string>& args) {
             throw EStartUsageError(name + " needs a value");
         Store(options, name, value ? std::move(*value) : args[++i]);
     }
+    if (options.Fill) {
+        CollapseBlanks(*options.Fill);
+        CheckFieldLengths(*options.Fill);
+    }
     return options;
 }
 
@@ -87,20 +109,12 @@ void ReadBodyFile(TStartOptions& options) {
     if (!options.BodyFile)
         return;
     const std::string& path = *options.BodyFile;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw EFillError("本文のファイル " + path + " を開けません");
-    std::string text;
-    text.resize(kMaxBodyFile + 1);
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-    if (file.bad())
-        throw EFillError("本文のファイル " + path + " を読めません");
-    if (text.size() > kMaxBodyFile)
-        throw EFillError("本文のファイル " + path + " が大きすぎます (1 MiB まで)");
-    if (!IsUtf8(text))
+    const platform::TReadResult read = platform::ReadBounded(path, {kMaxBodyFile, true, true});
+    if (read.Problem != platform::TReadProblem::None)
+        throw EFillError("本文のファイル " + path + BodyFileProblem(read));
+    if (!platform::IsUtf8(read.Bytes))
         throw EFillError("本文のファイル " + path + " が UTF-8 ではありません");
-    options.Fill.value().Body = TakeBody(text);
+    options.Fill.value().Body = TakeBody(read.Bytes);
 }
 
 std::string StartUsage() {

@@ -22,10 +22,12 @@ struct TStartOptions {
 };
 
 // Reads the arguments after the program name (UTF-8): raises EStartUsageError for an argument
-// it does not know and EFillError (app/MailtoLink.h) for text it cannot take.
+// it does not know and EFillError (app/MailtoLink.h) for text it cannot take, a field too long
+// for the window included. Blanks in the address fields are collapsed (CollapseBlanks).
 TStartOptions ParseStartOptions(const std::vector<std::string>& args);
 
-// Puts the body file's text (UTF-8, at most a mebibyte) into Fill; raises EFillError.
+// Puts the body file's text (UTF-8, at most a mebibyte) into Fill; raises EFillError, also for a
+// directory, a device or a link to one. A FIFO is read to its end.
 void ReadBodyFile(TStartOptions& options);
 
 std::string StartUsage();

@@ -134,9 +134,7 @@ int RunWindow(const TStartOptions& options) {
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int& argc, char** argv) {
     TStartOptions options;
     std::string refusal;
     try {
@@ -176,4 +174,11 @@ int main(int argc, char** argv) {
     if (!refusal.empty())
         return Refuse(refusal);
     return RunWindow(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::InstallLastResort("tidemark");
+    return platform::RunGuarded([&argc, argv] { return Run(argc, argv); });
 }

@@ -13,12 +13,24 @@ std::string TConsoleFields::Sjis(const TConsoleText& text) {
     return text.Sjis;
 }
 
+void TConsoleFields::SetBody(TConsoleText body, bool givenInUtf8) {
+    Body = std::move(body);
+    std::string& made = givenInUtf8 ? Body.Sjis : Body.Utf8;
+    std::string().swap(made);
+}
+
+// The body keeps one form only; the other is made while the message is read.
 std::vector<std::string> TConsoleFields::BodyLines() const {
-    return SplitBodyLines(Sjis(Body));
+    if (Body.Unencodable != 0 || !Body.Sjis.empty() || Body.Utf8.empty())
+        return SplitBodyLines(Sjis(Body));
+    return SplitBodyLines(platform::Utf8ToSjis(Body.Utf8));
 }
 
 TMessageText TConsoleFields::UnicodeText() const {
-    return {To.Utf8, Cc.Utf8, Bcc.Utf8, SubjectText.Utf8, SplitBodyLines(Body.Utf8)};
+    std::vector<std::string> body = Body.Utf8.empty()
+                                        ? SplitBodyLines(platform::SjisToUtf8(Body.Sjis))
+                                        : SplitBodyLines(Body.Utf8);
+    return {To.Utf8, Cc.Utf8, Bcc.Utf8, SubjectText.Utf8, std::move(body)};
 }
 
 void TConsoleFields::ClearFields() {

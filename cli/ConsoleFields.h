@@ -18,6 +18,9 @@ class TConsoleFields : public TComposeFields {
     // Paths of the files to attach, as given.
     std::vector<std::string> Attachments;
     std::vector<std::string> AttachmentPaths() const override { return Attachments; }
+    // The body, the largest text by far, is kept only in the form it was given in (the other
+    // left empty): a message is not held three times over.
+    void SetBody(TConsoleText body, bool givenInUtf8);
     // Refuse to send machine-dependent characters instead of warning about them.
     bool Strict = false;
 

@@ -7,19 +7,13 @@
 
 namespace {
 
-// Malformed sequences come back from the round trip as replacement characters.
-bool IsValidUtf8(std::string_view text) {
-    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
 // Code page 932 text that decodes without a replacement character.
 bool IsValidCp932(std::string_view text) {
     return platform::SjisToUtf8(text).find("\xEF\xBF\xBD") == std::string::npos;
 }
 
 void RequireValid(std::string_view text, const std::string& encoding, const std::string& what) {
-    if (encoding == "utf-8" && !IsValidUtf8(text))
+    if (encoding == "utf-8" && !platform::IsUtf8(text))
         throw EEncodingError(what + " は正しい UTF-8 ではありません。");
     if (encoding != "utf-8" && !IsValidCp932(text))
         throw EEncodingError(what + " は正しい cp932 ではありません。");
@@ -27,21 +21,21 @@ void RequireValid(std::string_view text, const std::string& encoding, const std:
 
 }  // namespace
 
-TConsoleText ReadConsoleText(std::string_view text, const std::string& encoding,
+TConsoleText ReadConsoleText(std::string text, const std::string& encoding,
                              const std::string& what) {
     RequireValid(text, encoding, what);
     TConsoleText read;
     if (encoding != "utf-8") {
-        read.Sjis = text;
         read.Utf8 = platform::SjisToUtf8(text);
+        read.Sjis = std::move(text);
         return read;
     }
-    read.Utf8 = text;
     try {
         read.Sjis = platform::Utf8ToSjis(text);
     } catch (const ECodePageError& e) {
         read.Unencodable = e.Character;
     }
+    read.Utf8 = std::move(text);
     return read;
 }
 
@@ -53,7 +47,7 @@ EEncodingError UnencodableError(const std::string& what, char32_t character) {
 
 std::string ToShiftJis(std::string_view text, const std::string& encoding,
                        const std::string& what) {
-    const TConsoleText read = ReadConsoleText(text, encoding, what);
+    const TConsoleText read = ReadConsoleText(std::string(text), encoding, what);
     if (read.Unencodable != 0)
         throw UnencodableError(what, read.Unencodable);
     return read.Sjis;

@@ -20,7 +20,7 @@ struct TConsoleText {
 
 // Reads text given in encoding ("utf-8" or "cp932"); raises EEncodingError for bytes that are
 // not valid in it. what names the text in the error message.
-TConsoleText ReadConsoleText(std::string_view text, const std::string& encoding,
+TConsoleText ReadConsoleText(std::string text, const std::string& encoding,
                              const std::string& what);
 
 // The refusal of a text that holds character, which code page 932 lacks.

@@ -1,12 +1,11 @@
 #include "cli/SendCommand.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
 #include "app/SendAuth.h"
 #include "app/SendFlow.h"
+#include "cli/BodyInput.h"
 #include "cli/ConsoleFields.h"
 #include "cli/ConsoleMessageBoxes.h"
 #include "cli/MessageText.h"
@@ -27,21 +26,6 @@ namespace {
 // Access tokens run to kilobytes; more than this is no token.
 constexpr size_t kTokenCommandMaxBytes = 32768;
 
-std::string ReadAll(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadBody(const TSendOptions& options, std::istream& input) {
-    if (!options.BodyFile)
-        return ReadAll(input);
-    std::ifstream file(*options.BodyFile, std::ios::binary);
-    std::string body = ReadAll(file);
-    if (!file.is_open() || file.bad()) {
-        throw EUsageError("cannot read the body file '" + *options.BodyFile + "'");
-    }
-    return body;
-}
-
 // The "Charset" of this run asks for ISO-2022-JP: text that it cannot carry is refused here,
 // before anything is sent, as it always was.
 bool OnlyIso2022Jp(const TSendOptions& options) {
@@ -54,15 +38,15 @@ bool OnlyIso2022Jp(const TSendOptions& options) {
 
 // Every text of the run; raises EEncodingError before anything is sent. What the message's
 // charset cannot carry is the send flow's to refuse, as in the window.
-void FillFields(const TSendOptions& options, const std::string& body, TConsoleFields& fields) {
-    const auto read = [&options](const std::string& text, const char* what) {
-        return ReadConsoleText(text, options.Encoding, what);
+void FillFields(const TSendOptions& options, std::string body, TConsoleFields& fields) {
+    const auto read = [&options](std::string text, const char* what) {
+        return ReadConsoleText(std::move(text), options.Encoding, what);
     };
     fields.To = read(*options.To, "--to");
     fields.Cc = read(options.Cc, "--cc");
     fields.Bcc = read(options.Bcc, "--bcc");
     fields.SubjectText = read(options.Subject, "--subject");
-    fields.Body = read(body, "本文");
+    fields.SetBody(read(std::move(body), "本文"), options.Encoding == "utf-8");
 }
 
 // The settings of the run in UTF-8, as the store holds them. The sender's name may hold what
@@ -94,7 +78,7 @@ int StatusOf(const TSendFlow& flow, std::ostream& err) {
     if (!flow.SentCopyWarning().empty()) {
         err << "tidemark-send: warning: the message was sent, but its copy was not kept in the "
                "Sent mailbox: "
-            << platform::SjisToUtf8(flow.SentCopyWarning()) << std::endl;
+            << TerminalText(flow.SentCopyWarning()) << std::endl;
     }
     switch (flow.LastOutcome()) {
         case TSendFlow::Outcome::Sent:
@@ -133,7 +117,7 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TConsoleFields fields(err, options.Verbose);
     fields.Strict = options.Strict;
     fields.Attachments = options.Attachments;
-    FillFields(options, ReadBody(options, input), fields);
+    FillFields(options, ReadBodyInput(options.BodyFile, input), fields);
     // Run once per connection, and once more when the server refuses its token.
     SetTokenCommandRunner([](const std::string& command) {
         return RunPasswordCommand(command, kPasswordCommandTimeOut, kTokenCommandMaxBytes, "token");
@@ -191,6 +175,10 @@ int RunSendCommand(const std::vector<std::string>& args, std::istream& input, st
         return ssUsage;
     } catch (const EEncodingError& e) {
         err << "tidemark-send: " << e.Message() << std::endl;
+        return ssUsage;
+    } catch (const EBodyInputError& e) {
+        err << "tidemark-send: " << TerminalText(platform::Utf8ToSjisLossy(e.Message()))
+            << std::endl;
         return ssUsage;
     }
 }

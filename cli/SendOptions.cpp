@@ -204,8 +204,9 @@ std::string SendUsage() {
            "       tidemark-send --oauth-sign-in [--no-browser] --auth-user TEXT [OAuth options]\n"
            "Sends one message through the stored SMTP settings; --smtp, --port, --user-id,\n"
            "--name, --email, --security, --auth-user and --ca-file replace a stored setting\n"
-           "for this run only. The body is read from --body-file, or from standard input\n"
-           "when it is absent. --to, --cc and --bcc may each hold several addresses,\n"
+           "for this run only. The body is read from --body-file (a file or a FIFO), or\n"
+           "from standard input when it is absent, up to 10 MiB (10485760 bytes); a longer\n"
+           "body is refused. --to, --cc and --bcc may each hold several addresses,\n"
            "separated by commas. Each --attach adds a file, in the order given; one that\n"
            "cannot be read stops the run before anything is sent. A server that names its\n"
            "largest message (SIZE) is told the size, and a larger message is not sent.\n"
@@ -241,7 +242,8 @@ std::string SendUsage() {
            "a message too large for the server included); 2 usage, an unusable setting, a\n"
            "missing server or sender, a file to attach that cannot be read, a field with a\n"
            "line break or NUL, text that cannot be converted, a --strict refusal, no\n"
-           "password or access token to be had; 3 no reply came to the end of the message:\n"
+           "password or access token to be had, a body that is no file or too long; 3 no\n"
+           "reply came to the end of the message:\n"
            "it may have been delivered, so do not simply send it again; 4 sent, but some\n"
            "recipients were refused (they are printed).\n";
 }

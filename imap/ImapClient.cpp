@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "jconvert/jconvert.h"
+#include "platform/CodePage.h"
+#include "platform/ScreenText.h"
+#include "platform/Secret.h"
 #include "platform/Stream.h"
 #include "platform/ValueScope.h"
 
@@ -12,10 +15,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Shortened(std::string_view Line) {
-    while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r'))
-        Line.remove_suffix(1);
-    return std::string(Line.substr(0, 200));
+// The first 200 bytes of Shift_JIS Text, not cutting a character in two.
+std::string Shortened(std::string Text) {
+    constexpr size_t kLongest = 200;
+    size_t end = 0;
+    while (end < Text.size()) {
+        const size_t next = end + (platform::IsDBCSLeadByte(Text[end]) ? 2 : 1);
+        if (next > kLongest)
+            break;
+        end = next;
+    }
+    Text.resize(std::min(end, Text.size()));
+    return Text;
 }
 
 void RequireText(const char* What, std::string_view Text) {
@@ -75,10 +86,10 @@ void TImapClient::ClosingOnFailure(const std::function<void()>& Steps) {
 void TImapClient::ReadGreeting() {
     TBounds bounds{Clock::now() + std::chrono::milliseconds(TimeOut), 1, MaxResponseBytes};
     const std::string greeting = ReadBoundedLine(bounds);
-    ReportStatus(1, Shortened(greeting));
+    ReportStatus(1, ServerWords(greeting));
     // PREAUTH skips the login, which STARTTLS must come before: only "* OK" opens a session.
     if (!greeting.starts_with("* OK"))
-        throw EImapError("The IMAP server did not greet: " + Shortened(greeting));
+        throw EImapError("The IMAP server did not greet: " + ServerWords(greeting));
     if (Secured)
         Capabilities = ParseCapabilities(greeting);
 }
@@ -147,7 +158,7 @@ TImapStatus TImapClient::LoginPlain() {
         return LoginWithContinuations("AUTHENTICATE PLAIN", {response});
     const TResponse reply = Command("AUTHENTICATE PLAIN " + response);
     if (reply.Status.Status != "OK")
-        throw EImapLoginError(Redacted(reply.Status.Text));
+        throw EImapLoginError(ServerWords(reply.Status.Text));
     return reply.Status;
 }
 
@@ -160,12 +171,12 @@ TImapStatus TImapClient::LoginWithContinuations(const std::string& Command,
     for (const std::string& answer : Answers) {
         reply = ReadResponse(tag, true);
         if (reply.Continuation.empty())
-            throw EImapLoginError(Redacted(reply.Status.Text));
+            throw EImapLoginError(ServerWords(reply.Status.Text));
         Writeln(answer);
     }
     reply = ReadResponse(tag, false);
     if (reply.Status.Status != "OK")
-        throw EImapLoginError(Redacted(reply.Status.Text));
+        throw EImapLoginError(ServerWords(reply.Status.Text));
     return reply.Status;
 }
 
@@ -200,15 +211,15 @@ void TImapClient::Append(const std::string& Mailbox, const std::string& Message)
         "APPEND " + ImapQuoted(Mailbox) + " (\\Seen) {" + std::to_string(Message.size()) + "}",
         true);
     if (ready.Continuation.empty())
-        throw EImapAppendError(Shortened(ready.Status.Text));
+        throw EImapAppendError(ServerWords(ready.Status.Text));
     TMemoryStream content;
     content.WriteBuffer(Message.data(), static_cast<int64_t>(Message.size()));
     SendStream(content);
     Writeln("");
     const TResponse stored = ReadResponse(ready.Status.Tag, false);
     if (stored.Status.Status != "OK")
-        throw EImapAppendError(Shortened(stored.Status.Text));
-    ReportStatus(4, "Copy stored in " + Mailbox);
+        throw EImapAppendError(ServerWords(stored.Status.Text));
+    ReportStatus(4, "Copy stored in " + platform::ServerText(Mailbox));
 }
 
 void TImapClient::Disconnect() {
@@ -257,9 +268,8 @@ TImapClient::TResponse TImapClient::ReadResponse(const std::string& Tag, bool Co
         }
         response.Status = ParseStatusLine(line);
         if (response.Status.Status.empty() || response.Status.Tag != Tag)
-            throw EImapProtocolError("Unexpected line from the IMAP server: " +
-                                     Redacted(Shortened(line)));
-        ReportStatus(1, Redacted(Shortened(line)));
+            throw EImapProtocolError("Unexpected line from the IMAP server: " + ServerWords(line));
+        ReportStatus(1, ServerWords(line));
         return response;
     }
 }
@@ -306,16 +316,16 @@ std::string TImapClient::ReadBoundedLine(TBounds& Bounds) {
 
 void TImapClient::RequireOk(const TResponse& Response, const char* What) {
     if (Response.Status.Status != "OK")
-        throw EImapError(std::string(What) + ": " + Redacted(Shortened(Response.Status.Text)));
+        throw EImapError(std::string(What) + ": " + ServerWords(Response.Status.Text));
 }
 
-// A server that quotes the command it refuses does not get credentials into a text.
-std::string TImapClient::Redacted(std::string Text) const {
-    for (const std::string& secret : Secrets) {
-        if (secret.empty())
-            continue;
-        for (size_t at = Text.find(secret); at != std::string::npos; at = Text.find(secret, at))
-            Text.replace(at, secret.size(), "***");
-    }
-    return Text;
+// A line of the server's on its way into a status text or a message: a server that quotes the
+// command it refuses does not get credentials into it, nor its controls to a screen.
+std::string TImapClient::ServerWords(std::string_view Line) const {
+    while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r'))
+        Line.remove_suffix(1);
+    std::string text(Line);
+    for (const std::string& secret : Secrets)
+        platform::HideSecret(text, secret);
+    return Shortened(platform::ServerText(text));
 }

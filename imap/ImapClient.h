@@ -93,7 +93,7 @@ class TImapClient : public TPowersock {
     std::string ReadWholeResponseLine(TBounds& Bounds);
     std::string ReadBoundedLine(TBounds& Bounds);
     void RequireOk(const TResponse& Response, const char* What);
-    std::string Redacted(std::string Text) const;
+    std::string ServerWords(std::string_view Line) const;
 
     std::set<std::string> Capabilities;
     int TagNumber = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/ScreenText.h"
+
 namespace {
 
 std::string Upper(std::string_view Text) {
@@ -98,7 +100,7 @@ class TListReader {
 
     [[noreturn]] void Fail() const {
         throw EImapProtocolError("Unreadable LIST response: " +
-                                 std::string(WithoutLineEnd(text_.substr(0, 200))));
+                                 platform::ServerText(WithoutLineEnd(text_.substr(0, 200))));
     }
 
     std::string_view text_;

@@ -1,8 +1,8 @@
 // TImapClient: the login with an OAuth 2.0 access token (AUTHENTICATE OAUTHBEARER or XOAUTH2).
 #include "imap/ImapClient.h"
-#include "sock/SaslOAuth.h"
 #include "jconvert/jconvert.h"
 #include "platform/Secret.h"
+#include "sock/SaslOAuth.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ TImapStatus TImapClient::LoginOAuth() {
         if (SayOAuth(mechanism, status))
             return status;
         if (attempt > 0 || !OnTokenRefused)
-            throw EImapLoginError(Redacted(status.Text));
+            throw EImapLoginError(ServerWords(status.Text));
         platform::WipeSecret(Password);
         Password = OnTokenRefused();
         if (Password.empty() || Password.find_first_of("\r\n") != std::string::npos)
-            throw EImapLoginError(Redacted(status.Text));
+            throw EImapLoginError(ServerWords(status.Text));
     }
 }
 

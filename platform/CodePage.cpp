@@ -151,7 +151,9 @@ std::string CodePointName(char32_t c) {
     return name;
 }
 
-std::string Utf8ToSjis(std::string_view utf8) {
+namespace {
+
+std::string ConvertToSjis(std::string_view utf8, bool lossy) {
     std::string out;
     out.reserve(utf8.size());
     while (!utf8.empty()) {
@@ -161,10 +163,37 @@ std::string Utf8ToSjis(std::string_view utf8) {
             break;
         char32_t c;
         const size_t len = DecodeUtf8(utf8, c);
-        out += EquivalentOf(c);
+        try {
+            out += EquivalentOf(c);
+        } catch (const ECodePageError&) {
+            if (!lossy)
+                throw;
+            out += '?';
+        }
         utf8.remove_prefix(len);
     }
     return out;
+}
+
+}  // namespace
+
+std::string Utf8ToSjis(std::string_view utf8) {
+    return ConvertToSjis(utf8, false);
+}
+
+std::string Utf8ToSjisLossy(std::string_view utf8) {
+    return ConvertToSjis(utf8, true);
+}
+
+bool IsUtf8(std::string_view text) {
+    while (!text.empty()) {
+        char32_t c;
+        const size_t len = DecodeUtf8(text, c);
+        if (c == 0xFFFD && len == 1)
+            return false;
+        text.remove_prefix(len);
+    }
+    return true;
 }
 
 std::string ToSjis(const QString& text) {

@@ -28,6 +28,13 @@ inline bool IsDBCSLeadByte(unsigned char b) {
 std::string Utf8ToSjis(std::string_view utf8);
 std::string ToSjis(const QString& text);
 
+// Unicode -> Shift_JIS for text only shown: a character that code page 932 cannot hold, and a
+// byte that starts no UTF-8 character, become "?".
+std::string Utf8ToSjisLossy(std::string_view utf8);
+
+// Whether text is well-formed UTF-8 (no overlong form, surrogate or code point past U+10FFFF).
+bool IsUtf8(std::string_view text);
+
 // The program's own literals, written in UTF-8 in the source.
 std::string Sjis(std::string_view utf8);
 

@@ -1,5 +1,9 @@
 #include "platform/DataDir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -37,8 +41,29 @@ std::string DataDir() {
     const std::string dir = DataDirFor(ExecutableDir(), qgetenv("XDG_DATA_HOME").toStdString(),
                                        QFile::encodeName(QDir::homePath()).toStdString());
     std::error_code ignored;
-    std::filesystem::create_directories(dir, ignored);
+    if (!std::filesystem::exists(dir, ignored))
+        MakePrivateDirectory(dir);
     return dir;
+}
+
+void MakePrivateDirectory(const std::string& dir) {
+    // Each missing directory from the top down; mkdir's mode passes the umask, chmod does not.
+    for (size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+        const std::string path = dir.substr(0, slash);
+        if (::mkdir(path.c_str(), 0700) == 0)
+            ::chmod(path.c_str(), 0700);
+        if (slash == std::string::npos)
+            break;
+    }
+    // A final separator would make the open follow a link after all.
+    std::string last = dir;
+    while (last.size() > 1 && last.ends_with('/'))
+        last.pop_back();
+    const int fd = ::open(last.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fchmod(fd, 0700);
+        ::close(fd);
+    }
 }
 
 std::string UserGuideFor(const std::string& executableDir) {

@@ -12,9 +12,14 @@ namespace platform {
 std::string DataDirFor(const std::string& executableDir, const std::string& xdgDataHome,
                        const std::string& home);
 
-// The rule for the running program. Creates the per-user directory when it is missing; a
-// directory that cannot be made shows up when the data files are opened.
+// The rule for the running program. Creates the per-user directory when it is missing, for the
+// user alone (0700); a directory that cannot be made shows up when the data files are opened.
 std::string DataDir();
+
+// Makes dir and any missing directory above it for the user alone (0700), whatever the umask,
+// and takes the others' access away from dir itself when it was there already (never through a
+// link). A failure shows up when a file in it is opened.
+void MakePrivateDirectory(const std::string& dir);
 
 // The user guide shipped with the program, by the same rule: guide/tidemark-guide.md in the
 // build tree, ../share/tidemark/tidemark-guide.md from the installed program's bin/.

@@ -10,11 +10,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <tuple>
 #include <vector>
 
+#include "platform/BoundedRead.h"
 #include "platform/CodePage.h"
+#include "platform/DataDir.h"
 #include "platform/Exception.h"
 
 namespace platform {
@@ -66,9 +67,10 @@ bool TakeField(std::string_view& text, std::string_view name, std::string& value
     return true;
 }
 
+// A link counts as what it is, not as what it points to.
 bool Exists(const std::string& path) {
     struct stat status {};
-    return ::stat(path.c_str(), &status) == 0;
+    return ::lstat(path.c_str(), &status) == 0;
 }
 
 // The descriptor still names the file at path: nobody removed or replaced it meanwhile.
@@ -89,19 +91,25 @@ struct TFoundDrafts {
     std::vector<std::string> lonelyLocks;
 };
 
+// Nothing found is followed or opened here: a link is looked at as a link.
 TFoundDrafts FindDrafts(const std::string& dir) {
     namespace fs = std::filesystem;
-    std::vector<std::pair<fs::file_time_type, std::string>> drafts;
+    std::vector<std::pair<timespec, std::string>> drafts;
     std::vector<std::string> locks;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
-        const fs::path path = entry.path();
-        if (path.extension() == kDraftExtension)
-            drafts.emplace_back(entry.last_write_time(error), path.stem().string());
+    for (fs::directory_iterator entry(dir, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const fs::path path = entry->path();
+        struct stat status {};
+        if (path.extension() == kDraftExtension && ::lstat(path.c_str(), &status) == 0)
+            drafts.emplace_back(status.st_mtim, path.stem().string());
         else if (path.extension() == kLockExtension)
             locks.push_back(path.stem().string());
     }
-    std::sort(drafts.begin(), drafts.end());
+    std::sort(drafts.begin(), drafts.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first.tv_sec, a.first.tv_nsec, a.second) <
+               std::tie(b.first.tv_sec, b.first.tv_nsec, b.second);
+    });
     TFoundDrafts found;
     for (auto& draft : drafts)
         found.drafts.push_back(std::move(draft.second));
@@ -154,7 +162,8 @@ std::string TDraftFiles::DraftPath() const {
 }
 
 // The oldest draft nobody holds; lock files that lost their draft go on the way.
-std::optional<TDraft> TDraftFiles::Adopt() {
+std::optional<TDraft> TDraftFiles::Adopt(const TAcceptDraft& accept) {
+    skipped_.clear();
     if (lock_ >= 0)
         return std::nullopt;
     const TFoundDrafts found = FindDrafts(dir_);
@@ -166,9 +175,14 @@ std::optional<TDraft> TDraftFiles::Adopt() {
         if (!TryClaim(name))
             continue;
         std::optional<TDraft> draft = ReadClaimed();
-        if (draft && !draft->Empty())
+        if (draft && draft->Empty()) {
+            Release();
+            continue;
+        }
+        if (draft && accept(*draft))
             return draft;
-        // Not a draft this program can read: left where it is, for the user to look at.
+        // Not a draft this program can take: left where it is, for the user to look at.
+        skipped_.push_back(name + kDraftExtension);
         Release();
     }
     return std::nullopt;
@@ -187,7 +201,7 @@ void TDraftFiles::Remove() {
 
 bool TDraftFiles::TryClaim(const std::string& name) {
     const std::string path = dir_ + name + kLockExtension;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !StillAt(fd, path)) {
@@ -201,14 +215,14 @@ bool TDraftFiles::TryClaim(const std::string& name) {
 
 // A name nobody has used: the lock file is made exclusively.
 void TDraftFiles::ClaimNew() {
-    std::error_code ignored;
-    std::filesystem::create_directories(dir_, ignored);
+    MakePrivateDirectory(dir_);
     const std::string stem =
         std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = stem + std::to_string(attempt);
         const std::string path = dir_ + name + kLockExtension;
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -236,11 +250,10 @@ void TDraftFiles::Release() {
 }
 
 std::optional<TDraft> TDraftFiles::ReadClaimed() {
-    std::ifstream file(DraftPath(), std::ios::binary);
-    if (!file)
+    const TReadResult read = ReadBounded(DraftPath(), {kMaxDraftBytes, false, false});
+    if (read.Problem != TReadProblem::None)
         return std::nullopt;
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return ParseDraft(text);
+    return ParseDraft(read.Bytes);
 }
 
 }  // namespace platform

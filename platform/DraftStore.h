@@ -32,13 +32,20 @@ struct TDraft {
 std::string DraftText(const TDraft& draft);
 std::optional<TDraft> ParseDraft(std::string_view text);
 
+// Whether a draft found on disk may fill a window; it may tidy the draft on the way.
+using TAcceptDraft = std::function<bool(TDraft& draft)>;
+
 // The draft of one window.
 class TDraftStore {
   public:
     virtual ~TDraftStore() = default;
-    // Makes a draft that a window which is gone left behind this window's own and gives it back;
-    // nullopt when there is none. Call it, if at all, before the first Save.
-    virtual std::optional<TDraft> Adopt() = 0;
+    // Makes a draft that a window which is gone left behind, and that accept takes, this
+    // window's own and gives it back; nullopt when there is none. Call it, if at all, before
+    // the first Save.
+    virtual std::optional<TDraft> Adopt(const TAcceptDraft& accept) = 0;
+    // The names of the files the last Adopt passed over and left where they are: no drafts, or
+    // drafts accept refused.
+    virtual std::vector<std::string> Skipped() const { return {}; }
     // Replaces this window's draft as a whole; raises EInOutError when it cannot be written.
     virtual void Save(const TDraft& draft) = 0;
     // Removes this window's draft, if it has one.
@@ -47,11 +54,16 @@ class TDraftStore {
 
 // Drafts as files in one directory, one per window: NAME.draft beside NAME.lock, which the
 // window holds locked for its life. The system drops the lock however the process ends, so a
-// draft whose lock can be taken was left behind, and two windows never share one.
+// draft whose lock can be taken was left behind, and two windows never share one. The
+// directory is the user's alone (0700); what lies in it is read only when it is a regular file
+// of at most kMaxDraftBytes, never through a link.
 class TDraftFiles : public TDraftStore {
   public:
-    // Replaces the file at path by bytes as a whole; raises EInOutError.
+    // Replaces the file at path by bytes as a whole, a link at path included, readable by the
+    // user alone; raises EInOutError.
     using TReplaceFile = std::function<void(const std::string& path, const std::string& bytes)>;
+
+    static constexpr size_t kMaxDraftBytes = 1024 * 1024;
 
     // dir ends in the path separator; it is made when first needed.
     TDraftFiles(std::string dir, TReplaceFile replaceFile);
@@ -59,7 +71,8 @@ class TDraftFiles : public TDraftStore {
     TDraftFiles(const TDraftFiles&) = delete;
     TDraftFiles& operator=(const TDraftFiles&) = delete;
 
-    std::optional<TDraft> Adopt() override;
+    std::optional<TDraft> Adopt(const TAcceptDraft& accept) override;
+    std::vector<std::string> Skipped() const override { return skipped_; }
     void Save(const TDraft& draft) override;
     void Remove() override;
 
@@ -76,6 +89,7 @@ class TDraftFiles : public TDraftStore {
     TReplaceFile replaceFile_;
     std::string name_;  // the claimed draft, empty while none is
     int lock_ = -1;
+    std::vector<std::string> skipped_;
 };
 
 }  // namespace platform

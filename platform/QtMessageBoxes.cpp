@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ScreenText.h"
 
 namespace platform {
 namespace {
@@ -49,7 +50,8 @@ class QtMessageBoxes : public MessageBoxes {
                    MsgButtons buttons) override {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(FromSjis(caption));
-        box.setText(FromSjis(text));
+        // The text may quote a server.
+        box.setText(ShownText(text));
         box.setIcon(BoxIcon(icon));
         KeepTitleWhole(box);
         if (buttons == MsgButtons::SaveDiscardCancel)

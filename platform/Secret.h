@@ -1,9 +1,18 @@
 #pragma once
 // Keeping a secret (the AUTH password) short-lived: its bytes are overwritten before their
 // memory is given back, and no core dump or same-user debugger can read the process meanwhile.
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// The shortest part of a secret that is hidden on its own.
+inline constexpr size_t kHiddenPart = 8;
+
+// Replaces by "***" what a server might echo of Secret in Text: the whole secret, and every part
+// of it at least kHiddenPart bytes long, in any case of its ASCII letters.
+void HideSecret(std::string& Text, std::string_view Secret);
 
 // Overwrites every byte Text owns, its spare capacity too, and empties it.
 void WipeSecret(std::string& Text);

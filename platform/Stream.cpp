@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 int64_t TStream::Size() {
@@ -115,6 +116,10 @@ int64_t TMemoryStream::Seek(int64_t offset, int origin) {
     const int64_t base = origin == soFromCurrent ? position_ : origin == soFromEnd ? Size() : 0;
     position_ = std::max<int64_t>(base + offset, 0);
     return position_;
+}
+
+void ReleaseFreedMemory() {
+    ::malloc_trim(0);
 }
 
 void TMemoryStream::Clear() {

@@ -47,15 +47,19 @@ class TMemoryStream : public TStream {
 
     void Clear();
     std::string_view Data() const { return {memory_, size_}; }
-
-  private:
+    // Room for capacity bytes in all, so that a stream whose size is known grows only once.
     void Reserve(size_t capacity);
 
+  private:
     char* memory_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
     int64_t position_ = 0;
 };
+
+// Gives the pages of memory the program has freed back to the system, so that a large stream
+// built next does not come on top of a text already let go.
+void ReleaseFreedMemory();
 
 class TFileStream : public TStream {
   public:

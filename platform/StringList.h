@@ -1,5 +1,6 @@
 #pragma once
 // The ordered list of byte strings behind every list of the program.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ class TStringList {
     void Insert(int index, std::string s);
     void Delete(int index);
     void Clear() { items_.clear(); }
+    // Room for count lines in all, so that a long list grows only once.
+    void Reserve(int count) { items_.reserve(static_cast<size_t>(std::max(count, 0))); }
 
     // Indexed access; an index outside the list raises EStringListError.
     const std::string& operator[](int index) const;

@@ -120,40 +120,84 @@ void TZelSMTP::MakeBoundary() {
 }
 
 bool TZelSMTP::BodyHasLineStarting(const std::string& Prefix) const {
-    const std::vector<std::string> lines = BodyLines();
-    return std::any_of(lines.begin(), lines.end(),
-                       [&Prefix](const std::string& line) { return line.starts_with(Prefix); });
+    bool found = false;
+    ForEachBodyLine([&](std::string_view line) {
+        found = line.starts_with(Prefix);
+        return !found;
+    });
+    return found;
 }
 
 // Every body entry becomes one or more content lines: a line break inside an entry starts a
-// new line, so that no entry can carry a line of its own making (such as a lone ".").
-std::vector<std::string> TZelSMTP::BodyLines() const {
-    std::vector<std::string> lines;
+// new line, so that no entry can carry a line of its own making (such as a lone "."). Take
+// returns false to stop. The lines are handed over one by one: a body is never copied whole.
+void TZelSMTP::ForEachBodyLine(const std::function<bool(std::string_view Line)>& Take) const {
     for (const std::string& entry : PostMessage.Body) {
-        for (std::string& line : SplitLines(entry))
-            lines.push_back(std::move(line));
+        if (entry.find_first_of("\r\n") == std::string::npos) {
+            if (!Take(entry))
+                return;
+            continue;
+        }
+        for (const std::string& line : SplitLines(entry)) {
+            if (!Take(line))
+                return;
+        }
     }
-    return lines;
 }
 
 // A UTF-8 text goes out as base64 of its lines, each ending in CR LF as a text must before it
-// is encoded: base64 lines never begin with ".", and no server has to carry 8-bit text.
+// is encoded: base64 lines never begin with ".", and no server has to carry 8-bit text. The
+// text is encoded a few thousand lines at a time; whole groups of 57 bytes make whole lines of
+// 76, so the pieces join as the whole would.
 void TZelSMTP::WriteBodyLines() {
-    std::string text;
-    if (TextIsUtf8) {
-        std::string plain;
-        for (const std::string& line : BodyLines())
-            plain.append(line).append(kCrLf);
-        for (const std::string& line : Base64Lines(plain))
-            text.append(line).append(kCrLf);
-    } else {
-        for (const std::string& line : BodyLines())
-            AppendContentLine(text, line);
+    // The caller's copies of the text are gone by now: their pages go back before the content
+    // comes on top of them.
+    ReleaseFreedMemory();
+    ContentStream.Reserve(static_cast<size_t>(ContentStream.Size()) + BodyContentSize());
+    if (!TextIsUtf8) {
+        std::string line;
+        ForEachBodyLine([&](std::string_view text) {
+            line.clear();
+            AppendContentLine(line, text);
+            WriteContent(line);
+            return true;
+        });
+        return;
     }
-    WriteContent(text);
+    constexpr size_t kGroup = 57;
+    constexpr size_t kPiece = kGroup * 1024;
+    std::string plain;
+    const auto encode = [&](size_t bytes) {
+        std::string lines;
+        for (const std::string& line : Base64Lines(std::string_view(plain).substr(0, bytes)))
+            lines.append(line).append(kCrLf);
+        WriteContent(lines);
+        plain.erase(0, bytes);
+    };
+    ForEachBodyLine([&](std::string_view line) {
+        plain.append(line).append(kCrLf);
+        if (plain.size() >= kPiece)
+            encode(plain.size() / kGroup * kGroup);
+        return true;
+    });
+    encode(plain.size());
 }
 
-void TZelSMTP::WriteContent(const std::string& Text) {
+// The most the body's lines take as content, so that the stream is made once.
+size_t TZelSMTP::BodyContentSize() const {
+    size_t lines = 0, bytes = 0;
+    ForEachBodyLine([&](std::string_view line) {
+        ++lines;
+        bytes += line.size() + 2;
+        return true;
+    });
+    if (!TextIsUtf8)
+        return bytes + lines;  // a dot before each line at most
+    const size_t encoded = (bytes + 2) / 3 * 4;
+    return encoded + (encoded / 76 + 1) * 2;
+}
+
+void TZelSMTP::WriteContent(std::string_view Text) {
     ContentStream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
 }
 

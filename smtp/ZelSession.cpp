@@ -14,13 +14,6 @@ namespace {
 // The longest command line every server takes (RFC 5321), with its CR LF.
 constexpr size_t kCommandLineLimit = 512;
 
-void Redact(std::string& Text, const std::string& Secret) {
-    if (Secret.empty())
-        return;
-    for (size_t at = Text.find(Secret); at != std::string::npos; at = Text.find(Secret, at))
-        Text.replace(at, Secret.size(), "***");
-}
-
 }  // namespace
 
 void TZelSMTP::OpenExtendedSession() {
@@ -162,7 +155,7 @@ std::string TZelSMTP::SecretTransaction(const std::string& Prefix, std::string S
     ReportStatus(8, "Transaction");
     Write(command);
     return TakeReply([this, &Secret](std::string& line) {
-        Redact(line, Secret);
-        Redact(line, AuthPassword);
+        platform::HideSecret(line, Secret);
+        platform::HideSecret(line, AuthPassword);
     });
 }

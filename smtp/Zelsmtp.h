@@ -289,8 +289,9 @@ class TZelSMTP : public TPowersock {
     void MakeBoundary();
     bool BodyHasLineStarting(const std::string& Prefix) const;
     void WriteBodyLines();
-    std::vector<std::string> BodyLines() const;
-    void WriteContent(const std::string& Text);
+    void ForEachBodyLine(const std::function<bool(std::string_view Line)>& Take) const;
+    size_t BodyContentSize() const;
+    void WriteContent(std::string_view Text);
 
     // The last EHLO reply listed PIPELINING.
     bool Pipelining = false;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/MessageLoop.h"
+#include "platform/ScreenText.h"
 #include "sock/Psock.h"
 
 namespace {
@@ -199,9 +200,12 @@ std::string TPowersock::TakeReply(const std::function<void(std::string&)>& Scrub
     LastReplyLines.clear();
     std::vector<std::string> lines = ReadReply();
     const std::string first = lines.front();
-    if (Scrub) {
-        for (std::string& line : lines)
+    // The reply's text reaches status texts and messages: secrets out, then the server's
+    // bytes as the program's text.
+    for (std::string& line : lines) {
+        if (Scrub)
             Scrub(line);
+        line = platform::ServerText(line);
     }
     LastReplyLines = std::move(lines);
     // A reply cut short by a close keeps the lines that came.

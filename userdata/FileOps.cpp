@@ -15,7 +15,8 @@ TFileOps* current = nullptr;
 }  // namespace
 
 int TFileOps::CreateTemporary(std::string& pathTemplate, mode_t mode) {
-    const int fd = ::mkstemp(pathTemplate.data());
+    // A new name, never an existing file or a link planted at it.
+    const int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0 && ::fchmod(fd, mode) != 0) {
         const int error = errno;
         ::close(fd);

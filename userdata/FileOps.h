@@ -11,7 +11,8 @@ namespace userdata {
 class TFileOps {
   public:
     virtual ~TFileOps() = default;
-    // mkstemp on the template (ending in XXXXXX), then the file's mode; a descriptor or -1.
+    // A new file made exclusively from the template (ending in XXXXXX), then the file's mode; a
+    // descriptor or -1.
     virtual int CreateTemporary(std::string& pathTemplate, mode_t mode);
     virtual ssize_t Write(int fd, const char* data, size_t size);
     virtual bool Sync(int fd);

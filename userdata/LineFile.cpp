@@ -90,9 +90,9 @@ EInOutError WriteError(const std::string& path, int error) {
 // The new text in a temporary file beside the target, on disk and closed; raises EInOutError
 // with the temporary file removed.
 std::string WriteTemporary(TFileOps& ops, const std::string& path, const std::string& target,
-                           const std::string& text) {
+                           mode_t mode, const std::string& text) {
     std::string temporary = target + ".XXXXXX";
-    const int fd = ops.CreateTemporary(temporary, ModeFor(target));
+    const int fd = ops.CreateTemporary(temporary, mode);
     if (fd < 0)
         throw WriteError(path, errno);
     bool closing = false;
@@ -175,10 +175,13 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
     ReplaceFile(path, JoinLines(lines));
 }
 
-void ReplaceFile(const std::string& path, const std::string& bytes) {
+namespace {
+
+// The new bytes take target's name; path is the name the user knows it by.
+void Replace(const std::string& path, const std::string& target, mode_t mode,
+             const std::string& bytes) {
     TFileOps& ops = CurrentFileOps();
-    const std::string target = ThroughLinks(path);
-    const std::string temporary = WriteTemporary(ops, path, target, bytes);
+    const std::string temporary = WriteTemporary(ops, path, target, mode, bytes);
     // A second name for the old file, so that a replacement the directory did not record can
     // be undone and the failed save leaves the old file, as the user is told.
     const bool existed = Exists(target);
@@ -201,6 +204,17 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
     }
     if (backedUp)
         ops.Remove(backup);
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& path, const std::string& bytes) {
+    const std::string target = ThroughLinks(path);
+    Replace(path, target, ModeFor(target), bytes);
+}
+
+void ReplacePrivateFile(const std::string& path, const std::string& bytes) {
+    Replace(path, path, 0600, bytes);
 }
 
 }  // namespace userdata

@@ -43,4 +43,8 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
 // Raises EInOutError.
 void ReplaceFile(const std::string& path, const std::string& bytes);
 
+// ReplaceFile for a file of the user's alone: the new file is readable and writable by the user
+// only (0600, whatever the umask), and a link at path is replaced itself, never written through.
+void ReplacePrivateFile(const std::string& path, const std::string& bytes);
+
 }  // namespace userdata

@@ -1,5 +1,6 @@
 // Drafts: the compose window keeps what was typed on disk, gives a draft left behind back at
 // the next start, and never lets two windows (or two programs) share one.
+#include <sys/stat.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -10,12 +11,17 @@
 #include <QProcess>
 #include <QThread>
 #include <QWindow>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "FrmMainFixture.h"
 #include "app/DraftKeeper.h"
+#include "app/MailtoLink.h"
 #include "platform/DraftStore.h"
 #include "userdata/FileOps.h"
+#include "userdata/LineFile.h"
 
 namespace {
 
@@ -214,6 +220,77 @@ TEST_F(Drafts, TwoWindowsKeepTheirDraftsApart) {
     ASSERT_TRUE(fifth->Drafts->Restore());
     EXPECT_EQ("一、書き足し", fifth->Drafts->Fields().Body);
     EXPECT_EQ(2, DraftFiles(dir.path()).size());
+}
+
+// Drafts are the user's alone whatever the umask, and a save replaces a link planted at the
+// draft's name instead of writing through it.
+TEST(DraftFiles, PrivateAndNeverWrittenThroughALink) {
+    QTemporaryDir dir;
+    const std::string drafts = dir.path().toStdString() + "/drafts/";
+    const std::string target = dir.path().toStdString() + "/target";
+    std::ofstream(target) << "precious";
+    const mode_t mask = ::umask(022);
+    platform::TDraftFiles store(drafts, userdata::ReplacePrivateFile);
+    store.Save({"a@example.jp", "", "", "s", "first"});
+    const std::string path = store.DraftPath();
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(target, path);
+    store.Save({"a@example.jp", "", "", "s", "second"});
+    ::umask(mask);
+
+    struct stat status {};
+    ASSERT_EQ(0, ::stat(drafts.c_str(), &status));
+    EXPECT_EQ(0700u, status.st_mode & 0777);
+    ASSERT_EQ(0, ::lstat(path.c_str(), &status));
+    EXPECT_TRUE(S_ISREG(status.st_mode)) << "the link itself is replaced";
+    EXPECT_EQ(0600u, status.st_mode & 0777);
+    std::ifstream kept(target);
+    EXPECT_EQ("precious", std::string(std::istreambuf_iterator<char>(kept), {}));
+}
+
+// What lies in drafts/ at the start is read only when it is a draft of a sane size: anything
+// else is passed over at once, named in the status bar and left where it is.
+TEST_F(Drafts, AnythingButADraftIsPassedOverAtOnceAndNamed) {
+    const std::string padded = platform::DraftText(
+        {"spy@evil.jp," + std::string(300, ' ') + "boss@company.jp", "", "", "s", "b"});
+    const std::string tooLong =
+        platform::DraftText({std::string(kMaxFieldLength + 1, 'a'), "", "", "s", "b"});
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+        std::string restoredTo;  // "": passed over
+    } cases[] = {
+        {"fifo", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, ""},
+        {"directory", [](const std::string& p) { std::filesystem::create_directory(p); }, ""},
+        {"zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }, ""},
+        {"huge",
+         [](const std::string& p) {
+             std::ofstream(p).close();
+             std::filesystem::resize_file(p, 30'000'000);
+         },
+         ""},
+        {"long", [&](const std::string& p) { std::ofstream(p) << tooLong; }, ""},
+        {"padded", [&](const std::string& p) { std::ofstream(p) << padded; },
+         "spy@evil.jp, boss@company.jp"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dataDir = Dir() + std::to_string(n++) + "/";
+        const std::string path = dataDir + "drafts/" + c.name + ".draft";
+        std::filesystem::create_directories(dataDir + "drafts");
+        c.make(path);
+        QElapsedTimer clock;
+        clock.start();
+        auto form = Create(dataDir);
+        EXPECT_EQ(!c.restoredTo.empty(), form->Drafts->Restore());
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(c.restoredTo, form->Drafts->Fields().To);
+        const QString status = form->StatusPanel->text();
+        EXPECT_EQ(c.restoredTo.empty(), status.contains(QString(c.name) + ".draft"))
+            << status.toStdString();
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(path)));
+    }
 }
 
 // The real program, killed while a draft waits on disk: the next start brings it back, and a

@@ -1,8 +1,12 @@
 // mailto: links and the compose window's command line as the fields they fill.
 #include <gtest/gtest.h>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <fstream>
 
+#include "FrmMainFixture.h"
+#include "app/DraftKeeper.h"
 #include "app/MailtoLink.h"
 #include "app/StartOptions.h"
 
@@ -81,6 +85,9 @@ TEST(MailtoLink, FillsTheFiveFieldsAndRefusesWhatItCannotTake) {
 }
 
 TEST(StartOptions, FillTheWindowFromOptionsOrALinkNeverBoth) {
+    std::string padding;
+    for (int i = 0; i < 300; ++i)
+        padding += "%20";
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -106,6 +113,14 @@ TEST(StartOptions, FillTheWindowFromOptionsOrALinkNeverBoth) {
          nullptr,
          true},
         {"a broken link", {"mailto:%"}, std::nullopt, nullptr, true},
+        {"a link padded to hide an address",
+         {"mailto:spy@evil.jp," + padding + "boss@company.jp?bcc=" + padding + "x@evil.jp"},
+         Fields("spy@evil.jp, boss@company.jp", "", "x@evil.jp"),
+         nullptr},
+        {"padded options",
+         {"--to", "  a@x.jp,\u00a0\u3000 \u2003b@x.jp  ", "--subject", "a  b"},
+         Fields("a@x.jp, b@x.jp", "", "", "a  b"),
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,6 +135,52 @@ TEST(StartOptions, FillTheWindowFromOptionsOrALinkNeverBoth) {
             EXPECT_TRUE(c.fillError) << e.what();
         }
     }
+}
+
+// A field the window could not hold whole is refused, naming the field and its length; padding
+// counts only once collapsed.
+TEST(StartOptions, AFieldTooLongForTheWindowIsRefusedWithItsLength) {
+    const std::string longest(kMaxFieldLength, 'a');
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* refusal;  // nullptr: taken
+    } cases[] = {
+        {"the longest", {"--to", longest}, nullptr},
+        {"70,000 characters", {"--to", std::string(70000, 'a')}, "宛先が長すぎます (70000 文字"},
+        {"a long subject in a link",
+         {"mailto:a@x.jp?subject=" + std::string(40000, 's')},
+         "件名が長すぎます (40000 文字"},
+        {"padding collapsed below the limit",
+         {"--cc", "a@x.jp," + std::string(40000, ' ') + "b"},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            ParseStartOptions(c.args);
+            EXPECT_EQ(nullptr, c.refusal);
+        } catch (const EFillError& e) {
+            ASSERT_NE(nullptr, c.refusal) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+        }
+    }
+}
+
+using FilledWindow = FrmMainFixture;
+
+// The padded link's addresses both fit in sight in the one-line field.
+TEST_F(FilledWindow, APaddedLinkShowsEveryAddress) {
+    std::string padding;
+    for (int i = 0; i < 300; ++i)
+        padding += "%20";
+    auto form = Create(Dir());
+    form->show();
+    form->Drafts->Fill(
+        *ParseStartOptions({"mailto:spy@evil.jp," + padding + "boss@company.jp"}).Fill);
+    const QLineEdit& to = *form->Edit_ToAddress;
+    EXPECT_EQ(QString("spy@evil.jp, boss@company.jp"), to.text());
+    EXPECT_LT(to.fontMetrics().horizontalAdvance(to.text()), to.contentsRect().width());
 }
 
 TEST(StartOptions, BodyFileIsUtf8TextOfAtMostAMebibyte) {
@@ -139,6 +200,14 @@ TEST(StartOptions, BodyFileIsUtf8TextOfAtMostAMebibyte) {
         {"NUL", std::string("a\0b", 3), std::nullopt},
         {"missing", std::nullopt, std::nullopt},
     };
+    // Nothing but a file or a pipe is read, and nothing waits.
+    std::filesystem::create_symlink("/dev/zero", dir.filePath("zero").toStdString());
+    for (const std::string& path :
+         {dir.path().toStdString(), std::string("/dev/zero"), dir.filePath("zero").toStdString()}) {
+        SCOPED_TRACE(path);
+        TStartOptions options = ParseStartOptions({"--body-file", path});
+        EXPECT_THROW(ReadBodyFile(options), EFillError);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.filePath(c.name).toStdString();

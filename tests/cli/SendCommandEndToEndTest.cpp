@@ -9,8 +9,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 
 #include "ChildProcess.h"
@@ -236,6 +240,40 @@ TEST_F(SendCommandEndToEnd, ExitStatusTellsWhatHappened) {
         EXPECT_TRUE(Contains(r.err, c.err)) << joined << "\nstderr: " << r.err;
     }
     EXPECT_EQ(sink_.StoredCount(), 0);
+}
+
+// A body that is no file, or larger than any body may be, ends the run at once with status 2,
+// long before memory or time run out.
+TEST(SendCommandBody, NoFileOrAnEndlessBodyIsRefusedQuickly) {
+    QTemporaryDir dir;
+    const std::string over = dir.filePath("over").toStdString();
+    std::ofstream(over).close();
+    std::filesystem::resize_file(over, 10 * 1024 * 1024 + 1);
+    const std::string send = std::string(TIDEMARK_SEND) + " --to a@x --smtp 127.0.0.1 --port 1 ";
+    const struct {
+        const char* name;
+        std::string command;
+        std::string err;
+    } cases[] = {
+        {"directory", send + "--body-file " + dir.path().toStdString(), "is a directory"},
+        {"device", send + "--body-file /dev/zero", "is a device"},
+        {"over the cap", send + "--body-file " + over, "longer than 10 MiB (10485760 bytes)"},
+        {"endless input", send + "</dev/zero", "standard input is longer than 10 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto started = std::chrono::steady_clock::now();
+        const ChildResult r = RunChild({"/bin/sh", "-c", c.command}, "",
+                                       {"XDG_CONFIG_HOME=" + dir.path().toStdString()}, 20s);
+        EXPECT_EQ(2, r.status) << r.err;
+        EXPECT_TRUE(Contains(r.err, c.err)) << r.err;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    }
+    EXPECT_TRUE(
+        Contains(RunChild({TIDEMARK_SEND, "--help"}, "").out, "up to 10 MiB (10485760 bytes)"));
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 512 * 1024) << "kilobytes at most, of any child so far";
 }
 
 // A real server refusing recipients: the others get the message (status 4); none accepted is a

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "tests/support/ImapServer.h"
+#include "tests/support/ScriptedPeer.h"
 #include "tests/support/SinkProcess.h"
 #include "tests/support/TestCertificates.h"
 
@@ -99,6 +101,62 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
     EXPECT_TRUE(kept.contains("filename=\"note.txt\"\r\n\r\n" +
                               QByteArray("attached words").toBase64() + "\r\n"));
     EXPECT_FALSE(Contains(imap.Log(), kAuthPassword));
+}
+
+// What a hostile IMAP server says reaches standard output and standard error without its
+// terminal controls, its UTF-8 read as UTF-8, and without the password it echoes, in whatever
+// case or part.
+TEST(SentCopyCommandTest, AnImapServersWordsArriveTamed) {
+    SinkProcess sink;
+    ASSERT_NE(sink.Port, 0);
+    const std::string password = kAuthPassword;
+    std::string shouted = password;
+    for (char& c : shouted)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    testsupport::ScriptedPeer imap;
+    imap.Send("* OK ready \x1b]0;owned\x07\r\n")
+        .Replies({{"A1 CAPABILITY", "* CAPABILITY IMAP4rev1 STARTTLS AUTH=PLAIN\r\nA1 OK\r\n"},
+                  {"A2 STARTTLS", "A2 OK begin\r\n"}})
+        .StartTls(TestCertificates::Path("good.pem"), TestCertificates::Path("good.key"))
+        .Replies({{"A3 CAPABILITY", "* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\nA3 OK\r\n"},
+                  {"A4 AUTHENTICATE PLAIN", "+ \r\n"},
+                  {"", "A4 NO ログインできません\x1b[2J\x07 " + shouted + " (" +
+                           password.substr(4, 9) + ")\r\n"},
+                  {"A5 LOGOUT", "* BYE \x1b[5m\r\nA5 OK\r\n"}});
+    imap.Start();
+    QTemporaryDir config;
+    const ChildResult r = RunChild({TIDEMARK_SEND,
+                                    "--to",
+                                    "to@localhost",
+                                    "--smtp",
+                                    "127.0.0.1",
+                                    "--port",
+                                    std::to_string(sink.Port),
+                                    "--email",
+                                    "me@localhost",
+                                    "--save-sent",
+                                    "--imap-host",
+                                    "127.0.0.1",
+                                    "--imap-port",
+                                    std::to_string(imap.Port()),
+                                    "--imap-security",
+                                    "starttls",
+                                    "--imap-user",
+                                    kAuthUser,
+                                    "--ca-file",
+                                    TestCertificates::Path("ca.pem"),
+                                    "--password-command",
+                                    "echo '" + password + "'",
+                                    "--verbose"},
+                                   "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
+    EXPECT_EQ(0, r.status) << r.err;
+    const std::string both = r.out + r.err;
+    EXPECT_TRUE(
+        Contains(r.err, "IMAP サーバーがログインを拒否しました（ログインできません?[2J? ***"))
+        << r.err;
+    for (const std::string& hidden :
+         {std::string("\x1b"), std::string("\x07"), password, shouted, password.substr(4, 9)})
+        EXPECT_FALSE(Contains(both, hidden)) << both;
 }
 
 }  // namespace

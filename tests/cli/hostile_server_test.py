@@ -204,7 +204,7 @@ def escapes(server, conn):
     server.line(conn)  # RSET
     conn.sendall(b"250 ok\r\n")
     server.line(conn)  # MAIL
-    conn.sendall(b"550 \x1b[2J\x07\x7f\x08 refused\r\n")
+    conn.sendall("550 \x1b[2J\x07\x7f\x08 refused 宛先不明\r\n".encode())
     server.line(conn)  # QUIT
     conn.sendall(b"221 \x1b]0;bye\x07\r\n")
 
@@ -216,7 +216,7 @@ def case_terminal():
     bad = [c for c in shown if (ord(c) < 0x20 and c not in "\t\n") or 0x7f <= ord(c) <= 0x9f]
     check("terminal: no control characters from the server", not bad and status == 1,
           "found %r, status %d" % (sorted(set(bad)), status))
-    check("terminal: the reply is still shown", "refused" in shown)
+    check("terminal: the reply is still shown, its UTF-8 as UTF-8", "refused 宛先不明" in shown)
 
 
 # 4 and 5. The wire: a NUL in the body, ESMTP parameters smuggled in addresses.

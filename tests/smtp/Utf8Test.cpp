@@ -120,6 +120,20 @@ TEST(Utf8Message, BodyGoesOutAsBase64OfCrLfLines) {
     EXPECT_EQ(header.back(), "Content-Transfer-Encoding: base64");
     EXPECT_EQ(smtp.ContentStream.Data(),
               QByteArray("一行目 😀\r\n.dot\r\nnext\r\n").toBase64().toStdString() + "\r\n");
+
+    // A body far longer than one piece of the encoding reads as the base64 of the whole.
+    smtp.PostMessage.Body.Clear();
+    std::string plain;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string line = Repeat("行", i % 13) + std::to_string(i);
+        smtp.PostMessage.Body.Add(line);
+        plain += line + "\r\n";
+    }
+    smtp.BuildMessage();
+    std::string expected;
+    for (const std::string& line : Base64Lines(plain))
+        expected += line + "\r\n";
+    EXPECT_EQ(smtp.ContentStream.Data(), expected);
 }
 
 // The Sent copy's Bcc line of a UTF-8 message: UTF-8 words that read back as typed, never
