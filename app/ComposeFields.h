@@ -28,6 +28,9 @@ class TComposeFields {
     // The five fields as typed, in UTF-8, for a message that goes out in UTF-8. By default the
     // Shift_JIS texts above, converted; fields that hold more than Shift_JIS give it directly.
     virtual TMessageText UnicodeText() const;
+    // The message's body now lives in the client's record: fields that are never shown again
+    // may let their copy go. The window keeps its text.
+    virtual void ReleaseBody() {}
     // The files to attach, in order: paths as the file system holds them.
     virtual std::vector<std::string> AttachmentPaths() const { return {}; }
     // Empties To, CC, BCC, subject and body, in that order.

@@ -198,6 +198,7 @@ TStepResult TSendFlow::Deliver(const TSendSettings& settings, TMessageText& mess
         ZelSMTP1.LastReply.clear();
         ZelSMTP1.Connect();
         FillPostMessage(ZelSMTP1, settings, message, run_.Charset.Utf8);
+        Fields.ReleaseBody();
         ZelSMTP1.PostMessage.Attachments.Clear();
         for (const std::string& path : Fields.AttachmentPaths())
             ZelSMTP1.PostMessage.Attachments.Add(path);

@@ -23,7 +23,12 @@ void TConsoleFields::SetBody(TConsoleText body, bool givenInUtf8) {
 std::vector<std::string> TConsoleFields::BodyLines() const {
     if (Body.Unencodable != 0 || !Body.Sjis.empty() || Body.Utf8.empty())
         return SplitBodyLines(Sjis(Body));
-    return SplitBodyLines(platform::Utf8ToSjis(Body.Utf8));
+    // Line by line: a line end is the same byte in both, and the body is not converted whole
+    // beside its lines.
+    std::vector<std::string> lines = SplitBodyLines(Body.Utf8);
+    for (std::string& line : lines)
+        line = platform::Utf8ToSjis(line);
+    return lines;
 }
 
 TMessageText TConsoleFields::UnicodeText() const {

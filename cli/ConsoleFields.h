@@ -32,6 +32,7 @@ class TConsoleFields : public TComposeFields {
     std::string Subject() const override { return Sjis(SubjectText); }
     std::vector<std::string> BodyLines() const override;
     TMessageText UnicodeText() const override;
+    void ReleaseBody() override { Body = TConsoleText(); }
     void ClearFields() override;
     void SetAddressFields(const std::string& to, const std::string& cc,
                           const std::string& bcc) override;

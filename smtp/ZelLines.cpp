@@ -71,15 +71,24 @@ void RequireSingleLine(std::string_view What, std::string_view Text) {
 
 std::vector<std::string> SplitLines(std::string_view Text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t stop = Text.find_first_of("\r\n", start);
-        lines.emplace_back(Text.substr(start, stop - start));
-        if (stop == std::string_view::npos)
-            return lines;
-        const bool crlf = Text[stop] == '\r' && stop + 1 < Text.size() && Text[stop + 1] == '\n';
-        start = stop + (crlf ? 2 : 1);
-    }
+    // Counted first: a body of many lines is not copied while the list grows.
+    const auto each = [Text](auto&& line) {
+        size_t start = 0;
+        for (;;) {
+            const size_t stop = Text.find_first_of("\r\n", start);
+            line(Text.substr(start, stop - start));
+            if (stop == std::string_view::npos)
+                return;
+            const bool crlf =
+                Text[stop] == '\r' && stop + 1 < Text.size() && Text[stop + 1] == '\n';
+            start = stop + (crlf ? 2 : 1);
+        }
+    };
+    size_t count = 0;
+    each([&count](std::string_view) { ++count; });
+    lines.reserve(count);
+    each([&lines](std::string_view line) { lines.emplace_back(line); });
+    return lines;
 }
 
 void AppendContentLine(std::string& Out, std::string_view Line) {
