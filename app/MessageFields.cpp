@@ -71,22 +71,29 @@ TStepResult SettleName(const TComposeFields& fields, TCharset setting, TSendSett
 
 namespace {
 
-TStepResult SettleShiftJis(TComposeFields& fields, TSendSettings& settings,
-                           TMessageText& message) {
-    std::vector<std::pair<const char*, std::string*>> texts = {
-        {"宛先", &message.ToAddress},
-        {"ＣＣ", &message.ToCarbonCopy},
-        {"件名", &message.Subject},
-        {"オプション設定の名前", &settings.Name}};
-    for (auto& line : message.Body)
-        texts.emplace_back("本文", &line);
+TStepResult SettleShiftJis(TComposeFields& fields, TSendSettings& settings, TMessageText& message) {
     std::vector<std::string> machineDependent;
-    for (const auto& [field, text] : texts) {
-        *text = ReplaceIbmExtensions(*text);
-        if (const std::string character = FindUserDefinedChar(*text); !character.empty())
-            return Unencodable(UserDefinedCharMessage(field, character));
-        CollectMachineDependentChars(*text, machineDependent);
-    }
+    std::string userDefined;
+    const char* userDefinedField = nullptr;
+    // False stops at the first user-defined character. A line is replaced only when it changes:
+    // a large body is not copied line by line for nothing.
+    const auto settle = [&](const char* field, std::string& text) {
+        if (std::string replaced = ReplaceIbmExtensions(text); replaced != text)
+            text = std::move(replaced);
+        userDefined = FindUserDefinedChar(text);
+        if (!userDefined.empty()) {
+            userDefinedField = field;
+            return false;
+        }
+        CollectMachineDependentChars(text, machineDependent);
+        return true;
+    };
+    bool settled = settle("宛先", message.ToAddress) && settle("ＣＣ", message.ToCarbonCopy) &&
+                   settle("件名", message.Subject) && settle("オプション設定の名前", settings.Name);
+    for (auto line = message.Body.begin(); settled && line != message.Body.end(); ++line)
+        settled = settle("本文", *line);
+    if (!settled)
+        return Unencodable(UserDefinedCharMessage(userDefinedField, userDefined));
     if (machineDependent.empty() || fields.ConfirmMachineDependent(machineDependent))
         return std::nullopt;
     return TSendStop{TSendOutcome::Declined, "", ""};

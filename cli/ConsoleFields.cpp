@@ -25,10 +25,8 @@ std::vector<std::string> TConsoleFields::BodyLines() const {
         return SplitBodyLines(Sjis(Body));
     // Line by line: a line end is the same byte in both, and the body is not converted whole
     // beside its lines.
-    std::vector<std::string> lines = SplitBodyLines(Body.Utf8);
-    for (std::string& line : lines)
-        line = platform::Utf8ToSjis(line);
-    return lines;
+    return SplitBodyLines(Body.Utf8,
+                          [](std::string_view line) { return platform::Utf8ToSjis(line); });
 }
 
 TMessageText TConsoleFields::UnicodeText() const {

@@ -53,9 +53,9 @@ std::string ToShiftJis(std::string_view text, const std::string& encoding,
     return read.Sjis;
 }
 
-std::vector<std::string> SplitBodyLines(std::string_view text) {
+std::vector<std::string> SplitBodyLines(std::string_view text, TLineConversion convert) {
     // The client's own splitting, less the empty line after a final break.
-    std::vector<std::string> lines = SplitLines(text);
+    std::vector<std::string> lines = SplitLines(text, convert);
     if (lines.back().empty())
         lines.pop_back();
     return lines;

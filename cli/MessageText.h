@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "smtp/ZelLines.h"
 
 // Text that the named encoding does not hold, or that code page 932 cannot take (UTF-8 message).
 class EEncodingError : public Exception {
@@ -30,5 +31,6 @@ EEncodingError UnencodableError(const std::string& what, char32_t character);
 // error message ("--subject", "the body").
 std::string ToShiftJis(std::string_view text, const std::string& encoding, const std::string& what);
 
-// Lines of a body: a break is CR LF, LF or a lone CR; a final break adds no empty line.
-std::vector<std::string> SplitBodyLines(std::string_view text);
+// Lines of a body: a break is CR LF, LF or a lone CR; a final break adds no empty line. Each
+// line is made by convert when it is given.
+std::vector<std::string> SplitBodyLines(std::string_view text, TLineConversion convert = nullptr);

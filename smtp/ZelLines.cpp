@@ -69,7 +69,7 @@ void RequireSingleLine(std::string_view What, std::string_view Text) {
     throw Exception(std::string(What) + " contains a line break or NUL character");
 }
 
-std::vector<std::string> SplitLines(std::string_view Text) {
+std::vector<std::string> SplitLines(std::string_view Text, TLineConversion Convert) {
     std::vector<std::string> lines;
     // Counted first: a body of many lines is not copied while the list grows.
     const auto each = [Text](auto&& line) {
@@ -87,7 +87,12 @@ std::vector<std::string> SplitLines(std::string_view Text) {
     size_t count = 0;
     each([&count](std::string_view) { ++count; });
     lines.reserve(count);
-    each([&lines](std::string_view line) { lines.emplace_back(line); });
+    each([&lines, Convert](std::string_view line) {
+        if (Convert)
+            lines.push_back(Convert(line));
+        else
+            lines.emplace_back(line);
+    });
     return lines;
 }
 

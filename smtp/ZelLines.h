@@ -13,8 +13,9 @@
 // Raises Exception naming What when Text holds a CR, LF or NUL byte.
 void RequireSingleLine(std::string_view What, std::string_view Text);
 
-// Text cut at every CR LF, lone CR and lone LF.
-std::vector<std::string> SplitLines(std::string_view Text);
+// Text cut at every CR LF, lone CR and lone LF; each line made by Convert when it is given.
+using TLineConversion = std::string (*)(std::string_view);
+std::vector<std::string> SplitLines(std::string_view Text, TLineConversion Convert = nullptr);
 
 // Appends Line, with "." doubled at its start, and CR LF.
 void AppendContentLine(std::string& Out, std::string_view Line);
