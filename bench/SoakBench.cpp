@@ -23,6 +23,7 @@
 #include "platform/NotifyWindow.h"
 #include "smtp/Zelsmtp.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ScriptedSmtp.h"
 
 using testsupport::RefusingPort;
 using testsupport::ScriptedPeer;
@@ -89,29 +90,9 @@ void Report(const char* when, const Counts& c) {
                 c.descriptors, c.windows);
 }
 
-// The sink's side of one whole session, answering every command.
-std::string SinkReply(bool& inData, const std::string& line, const char* mailReply) {
-    if (inData) {
-        inData = line != ".\r\n";
-        return inData ? "" : "250 queued\r\n";
-    }
-    if (line.rfind("DATA", 0) == 0) {
-        inData = true;
-        return "354 go ahead\r\n";
-    }
-    if (line.rfind("MAIL", 0) == 0)
-        return mailReply;
-    if (line.rfind("QUIT", 0) == 0)
-        return "221 bye\r\n";
-    return "250 ok\r\n";
-}
-
 std::unique_ptr<ScriptedPeer> Sink(const char* greeting, const char* mailReply) {
     auto peer = std::make_unique<ScriptedPeer>();
-    auto inData = std::make_shared<bool>(false);
-    peer->Send(greeting).ReplyEach([inData, mailReply](const std::string& line) {
-        return SinkReply(*inData, line, mailReply);
-    });
+    peer->Send(greeting).ReplyEach(testsupport::SmtpReplies({{"MAIL", mailReply}}));
     return peer;
 }
 

@@ -23,6 +23,7 @@
 #include "smtp/Zelsmtp.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ScriptedSmtp.h"
 #include "tests/support/TempSettings.h"
 
 namespace {
@@ -30,6 +31,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::RefusingPort;
 using testsupport::ScriptedPeer;
+using testsupport::SmtpReplies;
 
 std::string U(const std::string& sjis) {
     return platform::SjisToUtf8(sjis);
@@ -87,31 +89,6 @@ class StandInFields : public TComposeFields {
     }
     std::vector<std::string>& log_;
 };
-
-// Answers like a willing SMTP server; replies maps a command ("HELO", "MAIL", "DATA", ".",
-// "QUIT", ...) to another answer where a test wants one.
-ScriptedPeer::LineReply Smtp(std::map<std::string, std::string> replies = {}) {
-    auto inData = std::make_shared<bool>(false);
-    return [replies, inData](const std::string& line) -> std::string {
-        const auto answer = [&replies](const std::string& verb, const char* normal) {
-            const auto given = replies.find(verb);
-            return given != replies.end() ? given->second : std::string(normal);
-        };
-        if (*inData) {
-            if (line != ".\r\n")
-                return "";
-            *inData = false;
-            return answer(".", "250 queued\r\n");
-        }
-        const std::string verb = line.substr(0, line.find_first_of(" \r"));
-        if (verb == "DATA") {
-            const std::string reply = answer("DATA", "354 go ahead\r\n");
-            *inData = reply.starts_with("3");
-            return reply;
-        }
-        return answer(verb, verb == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-    };
-}
 
 // Lines of the header block the peer received after DATA.
 std::vector<std::string> HeaderLines(const std::string& received) {
@@ -175,7 +152,7 @@ class SendFlowTest : public testing::Test {
 
 TEST_F(SendFlowTest, SuccessShowsEachStepInOrderAndEmptiesTheFields) {
     ScriptedPeer peer;
-    peer.Send("220 ready\r\n").ReplyEach(Smtp());
+    peer.Send("220 ready\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     bool quitBeforeBox = true;
@@ -262,7 +239,7 @@ TEST_F(SendFlowTest, FailuresShowOneBoxWithTheCauseKeepTheFieldsAndCloseTheConne
     const struct {
         const char* name;
         std::string greeting;
-        std::map<std::string, std::string> replies;
+        testsupport::Overrides replies;
         std::string cause;
         std::string error;
     } cases[] = {
@@ -302,7 +279,7 @@ TEST_F(SendFlowTest, FailuresShowOneBoxWithTheCauseKeepTheFieldsAndCloseTheConne
     for (const auto& c : cases) {
         boxes.boxes.clear();
         ScriptedPeer peer;
-        peer.Send(c.greeting).ReplyEach(Smtp(c.replies));
+        peer.Send(c.greeting).ReplyEach(SmtpReplies(c.replies));
         peer.Start();
         Store(peer);
         Press();
@@ -313,7 +290,7 @@ TEST_F(SendFlowTest, FailuresShowOneBoxWithTheCauseKeepTheFieldsAndCloseTheConne
         EXPECT_TRUE(FieldsKept()) << c.name;
         // The peer's script ends when the client closes: nothing is left open for the next send.
         EXPECT_TRUE(peer.Wait(3s)) << c.name;
-        if (c.replies.contains("RCPT")) {
+        if (std::ranges::any_of(c.replies, [](const auto& r) { return r.first == "RCPT"; })) {
             EXPECT_TRUE(Commands(peer, "DATA").empty()) << c.name;
         }
         EXPECT_FALSE(ZelSMTP1.IsConnected) << c.name;
@@ -463,7 +440,7 @@ TEST_F(SendFlowTest, FirstSendNamesTheMachineInHelo) {
         fields.To = "to@example.jp";
         platform::SetHostNameSource([&c] { return c.hostName; });
         ScriptedPeer peer;
-        peer.Send("220 hi\r\n").ReplyEach([usual = Smtp()](const std::string& line) {
+        peer.Send("220 hi\r\n").ReplyEach([usual = SmtpReplies()](const std::string& line) {
             return line == "HELO \r\n" ? std::string("501 Syntax: HELO hostname\r\n") : usual(line);
         });
         peer.Start();
@@ -498,7 +475,7 @@ TEST_F(SendFlowTest, FailedConnectionShowsOneBoxAndTheNextSendWorks) {
 
         boxes.boxes.clear();
         ScriptedPeer peer;
-        peer.Send("220 hi\r\n").ReplyEach(Smtp());
+        peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
         peer.Start();
         Store(peer);
         Press();
@@ -531,7 +508,7 @@ TEST_F(SendFlowTest, ALateReplyIsWaitedForAndNoReplyIsNoRefusal) {
         fields.To = "to@example.jp";
         fields.Body = {"one", "two"};
         ScriptedPeer peer;
-        const auto usual = Smtp({{".", c.reply}});
+        const auto usual = SmtpReplies({{".", c.reply}});
         peer.Send("220 hi\r\n").ReplyEach([&c, usual](const std::string& line) {
             if (line == ".\r\n")
                 std::this_thread::sleep_for(c.delay);
@@ -554,7 +531,7 @@ TEST_F(SendFlowTest, ALateReplyIsWaitedForAndNoReplyIsNoRefusal) {
 
 TEST_F(SendFlowTest, SendThatDoesNothingIsNoSuccess) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     // Another user of the client holds it busy: its Send then returns without sending.
@@ -572,7 +549,7 @@ TEST_F(SendFlowTest, QuitRefusedOrUnansweredAfterAcceptanceIsStillSent) {
         boxes.boxes.clear();
         fields.To = "to@example.jp";
         ScriptedPeer peer;
-        peer.Send("220 hi\r\n").ReplyEach(Smtp({{"QUIT", quitReply}}));
+        peer.Send("220 hi\r\n").ReplyEach(SmtpReplies({{"QUIT", quitReply}}));
         peer.Start();
         Store(peer);
         Press();
@@ -588,7 +565,7 @@ TEST_F(SendFlowTest, QuitRefusedOrUnansweredAfterAcceptanceIsStillSent) {
 // the refused entries so that sending again reaches no one twice.
 TEST_F(SendFlowTest, RefusedRecipientsAreNamedAndKeptForTheNextSend) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach([usual = Smtp()](const std::string& line) {
+    peer.Send("220 hi\r\n").ReplyEach([usual = SmtpReplies()](const std::string& line) {
         if (line.starts_with("RCPT TO:<jiro@") || line.starts_with("RCPT TO:<bad@"))
             return std::string("550 5.1.1 User unknown\r\n");
         return usual(line);
@@ -617,7 +594,7 @@ TEST_F(SendFlowTest, RefusedRecipientsAreNamedAndKeptForTheNextSend) {
 
 TEST_F(SendFlowTest, RecipientsOfAFailedSendDoNotReachTheNext) {
     ScriptedPeer refusing;
-    refusing.Send("220 hi\r\n").ReplyEach(Smtp({{"DATA", "554 no\r\n"}}));
+    refusing.Send("220 hi\r\n").ReplyEach(SmtpReplies({{"DATA", "554 no\r\n"}}));
     refusing.Start();
     Store(refusing);
     fields.To = "first@example.jp";
@@ -627,7 +604,7 @@ TEST_F(SendFlowTest, RecipientsOfAFailedSendDoNotReachTheNext) {
               std::vector<std::string>{"送信に失敗したよ。\nサーバーの応答：554 no"});
 
     ScriptedPeer accepting;
-    accepting.Send("220 hi\r\n").ReplyEach(Smtp());
+    accepting.Send("220 hi\r\n").ReplyEach(SmtpReplies());
     accepting.Start();
     Store(accepting);
     fields.To = "second@example.jp";
@@ -657,7 +634,7 @@ TEST_F(SendFlowTest, ConnectionRequiredAsksAndConnectsOnlyOnOk) {
         closing.Send("220 hi\r\n").Replies({{"HELO", "250 hi\r\n"}}).Close();
         closing.Start();
         ScriptedPeer second;
-        second.Send("220 again\r\n").ReplyEach(Smtp());
+        second.Send("220 again\r\n").ReplyEach(SmtpReplies());
         second.Start();
         Store(closing);
         fields.onStatus = [&](const std::string& text) {
@@ -686,7 +663,7 @@ TEST_F(SendFlowTest, ConnectionRequiredAsksAndConnectsOnlyOnOk) {
 
 TEST_F(SendFlowTest, SecondPressDuringASendIsIgnored) {
     ScriptedPeer peer;
-    peer.Pause(300ms).Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Pause(300ms).Send("220 hi\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     // One press while the first waits for the greeting, one while its result box is shown.
@@ -705,7 +682,7 @@ TEST_F(SendFlowTest, SecondPressDuringASendIsIgnored) {
 
 TEST_F(SendFlowTest, HeadersCarryDateMessageIdAndNoRawEightBitByte) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     TRegIniFile().WriteString("Settings", "Name", platform::Sjis("ﾓｺ"));
@@ -819,7 +796,7 @@ std::string DecodedHeader(const std::string& received, const std::string& name) 
 
 TEST_F(SendFlowTest, EveryIbmExtensionReachesTheReaderAsTypedOverSevenBits) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     const std::vector<std::string> codes = IbmExtensionCodes();
@@ -855,7 +832,7 @@ TEST_F(SendFlowTest, EveryIbmExtensionReachesTheReaderAsTypedOverSevenBits) {
 
 TEST_F(SendFlowTest, MachineDependentCharactersAskFirstAndCancelSendsNothing) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach(Smtp());
+    peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
     peer.Start();
     Store(peer);
     TRegIniFile().WriteString("Settings", "Name", platform::Utf8ToSjis("㈱もこ"));
@@ -957,7 +934,7 @@ TEST_F(SendFlowTest, CharsetSettingDecidesHowTheMessageGoesOut) {
     };
     for (const auto& c : cases) {
         ScriptedPeer peer;
-        peer.Send("220 hi\r\n").ReplyEach(Smtp());
+        peer.Send("220 hi\r\n").ReplyEach(SmtpReplies());
         peer.Start();
         Store(peer);
         TRegIniFile ini;
@@ -1073,7 +1050,7 @@ TEST_F(SendFlowTest, ChecksBeforeConnectingHoldForUtf8Messages) {
 // In UTF-8 the refused entries come back to the fields as typed, display names and all.
 TEST_F(SendFlowTest, RefusedRecipientsOfAUtf8MessageAreKeptAsTyped) {
     ScriptedPeer peer;
-    peer.Send("220 hi\r\n").ReplyEach([usual = Smtp()](const std::string& line) {
+    peer.Send("220 hi\r\n").ReplyEach([usual = SmtpReplies()](const std::string& line) {
         if (line.starts_with("RCPT TO:<jiro@"))
             return std::string("550 5.1.1 User unknown\r\n");
         return usual(line);

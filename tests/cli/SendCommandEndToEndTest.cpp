@@ -21,6 +21,7 @@
 #include "platform/CodePage.h"
 #include "platform/Version.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ScriptedSmtp.h"
 #include "tests/support/SinkProcess.h"
 
 namespace {
@@ -114,13 +115,8 @@ TEST_F(SendCommandEndToEnd, DeliversToEveryAddressOfAField) {
 
 TEST_F(SendCommandEndToEnd, NoReplyToTheEndOfTheMessageIsStatusThree) {
     testsupport::ScriptedPeer peer;
-    auto inData = std::make_shared<bool>(false);
-    peer.Send("220 hi\r\n").ReplyEach([inData](const std::string& line) -> std::string {
-        if (*inData)
-            return "";  // nor to the final "."
-        *inData = line.starts_with("DATA");
-        return *inData ? "354 go ahead\r\n" : "250 ok\r\n";
-    });
+    // No reply to the final ".".
+    peer.Send("220 hi\r\n").ReplyEach(testsupport::SmtpReplies({{".", ""}}));
     peer.Start();
     std::vector<std::string> args = To(std::to_string(peer.Port()));
     args.insert(args.end(), {"--timeout", "1", "--data-timeout", "2"});

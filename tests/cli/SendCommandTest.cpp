@@ -10,35 +10,13 @@
 #include <sstream>
 
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ScriptedSmtp.h"
 #include "tests/support/TempSettings.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Replies = std::map<std::string, std::string>;
-
-// A willing server; replies maps a verb ("RCPT", ".", "QUIT", or a whole RCPT line) to another
-// answer ("" answers nothing).
-testsupport::ScriptedPeer::LineReply Server(Replies replies) {
-    auto inData = std::make_shared<bool>(false);
-    return [replies, inData](const std::string& line) -> std::string {
-        const auto answer = [&replies](const std::string& key, const char* usual) {
-            const auto given = replies.find(key);
-            return given != replies.end() ? given->second : std::string(usual);
-        };
-        if (*inData) {
-            *inData = line != ".\r\n";
-            return *inData ? "" : answer(".", "250 queued\r\n");
-        }
-        const std::string verb = line.substr(0, line.find_first_of(" \r"));
-        *inData = verb == "DATA";
-        if (*inData)
-            return "354 go\r\n";
-        if (replies.contains(line))
-            return replies.at(line);
-        return answer(verb, verb == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-    };
-}
+using Replies = testsupport::Overrides;
 
 TEST(SendCommand, ExitStatusAndWhatItPrints) {
     const std::string unknown = "550 5.1.1 User unknown\r\n";
@@ -115,7 +93,7 @@ TEST(SendCommand, ExitStatusAndWhatItPrints) {
         TempSettings settings;
         testsupport::ScriptedPeer peer;
         if (!c.greeting.empty())
-            peer.Send(c.greeting).ReplyEach(Server(c.replies));
+            peer.Send(c.greeting).ReplyEach(testsupport::SmtpReplies(c.replies));
         else
             peer.Pause(2500ms);
         peer.Start();

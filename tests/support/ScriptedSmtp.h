@@ -11,11 +11,13 @@
 
 namespace testsupport {
 
+// (prefix of a received line, reply); a reply of "" answers nothing.
 using Overrides = std::vector<std::pair<std::string, std::string>>;
 
-// Answers like an SMTP server: the first override whose prefix starts the line wins, then the
-// usual positive reply of the command. Lines between DATA and "." get no reply.
-inline ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
+// Answers like a willing SMTP server: the override with the longest prefix that starts the line
+// wins (so a whole RCPT line beats "RCPT"), else the usual positive reply of the command. Lines
+// between DATA and "." get no reply; a DATA answered with a refusal starts no data.
+inline ScriptedPeer::LineReply SmtpReplies(Overrides overrides = {}) {
     auto inData = std::make_shared<bool>(false);
     return [overrides, inData](const std::string& line) -> std::string {
         if (*inData && line != ".\r\n")
@@ -23,10 +25,11 @@ inline ScriptedPeer::LineReply SmtpReplies(Overrides overrides) {
         std::string reply = line.starts_with("DATA")   ? "354 go ahead\r\n"
                             : line.starts_with("QUIT") ? "221 bye\r\n"
                                                        : "250 ok\r\n";
+        int longest = -1;
         for (const auto& [prefix, answer] : overrides) {
-            if (line.starts_with(prefix)) {
+            if (line.starts_with(prefix) && static_cast<int>(prefix.size()) > longest) {
                 reply = answer;
-                break;
+                longest = static_cast<int>(prefix.size());
             }
         }
         *inData = line.starts_with("DATA") && reply[0] != '4' && reply[0] != '5';
