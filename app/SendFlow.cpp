@@ -106,6 +106,7 @@ void TSendFlow::Send() {
         return;
     TFlagScope sending(sending_);
     run_ = TSendRun{};
+    settings_.Reread();
     TSendSettings settings;
     TMessageText message;
     TStepResult stop = Prepare(settings, message);

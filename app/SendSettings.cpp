@@ -28,8 +28,11 @@ TSecurity SecurityOf(const std::string& text) {
 
 std::string TSettingSource::Read(const char* ident) const {
     const auto given = overrides_.find(ident);
-    return given != overrides_.end() ? given->second
-                                     : TRegIniFile().ReadUtf8String("Settings", ident, "");
+    if (given != overrides_.end())
+        return given->second;
+    if (!store_)
+        store_ = std::make_shared<TRegIniFile>();
+    return store_->ReadUtf8String("Settings", ident, "");
 }
 
 TSendSettings ReadSendSettings(const TSettingSource& source) {

@@ -3,12 +3,14 @@
 // run gives instead), checked before anything connects, and handed to the SMTP client.
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/ComposeFields.h"
 #include "app/SendStop.h"
 #include "app/SentCopy.h"
 
+class TRegIniFile;
 class TZelSMTP;
 
 struct TSendSettings {
@@ -31,9 +33,13 @@ class TSettingSource {
         overrides_ = std::move(overrides);
     }
     std::string Read(const char* ident) const;
+    // The store is read afresh from the next Read on: once per send, as the user may have
+    // changed the options since the last.
+    void Reread() { store_.reset(); }
 
   private:
     std::map<std::string, std::string> overrides_;
+    mutable std::shared_ptr<TRegIniFile> store_;
 };
 
 // Every setting of a send; those the message needs in Shift_JIS are converted as the store's

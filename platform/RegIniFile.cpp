@@ -79,12 +79,12 @@ std::string TRegIniFile::ReadUtf8String(const std::string& Section, const std::s
 }
 
 std::optional<QString> TRegIniFile::Read(const std::string& Section, const std::string& Ident) {
-    QSettings settings = Open();
-    settings.beginGroup(platform::FromSjis(Section));
-    const QString name = platform::FromSjis(Ident);
-    if (!settings.contains(name))
+    if (!reader_)
+        reader_ = std::make_unique<QSettings>(organisation_, application_);
+    const QString path = platform::FromSjis(Section) + QLatin1Char('/') + platform::FromSjis(Ident);
+    if (!reader_->contains(path))
         return std::nullopt;
-    const QVariant value = settings.value(name);
+    const QVariant value = reader_->value(path);
     if (value.typeId() != QMetaType::QString) {
         throw EConvertError(WithName("'%s' のデータ型が不正です", Ident));
     }
@@ -105,6 +105,7 @@ void TRegIniFile::WriteUtf8String(const std::string& Section, const std::string&
 }
 
 void TRegIniFile::Write(const std::string& Section, const std::string& Ident, const QString& text) {
+    reader_.reset();
     QSettings settings = Open();
     const QString section = platform::FromSjis(Section);
     const QString path = section + QLatin1Char('/') + platform::FromSjis(Ident);

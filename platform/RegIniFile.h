@@ -8,6 +8,7 @@
 // (QSettings::setPath for the user scope), never at the real user's settings.
 #include <QSettings>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -34,7 +35,7 @@ class TRegIniFile {  // opens the key "Software\Orvane\Tidemark\", creating it w
                          const std::string& Value);
 
   private:
-    // A fresh QSettings for every operation, so one failure's status does not stick to the next.
+    // A fresh QSettings for every write, so one failure's status does not stick to the next.
     QSettings Open() const;
     // The stored text; nullopt when the section or value is missing.
     std::optional<QString> Read(const std::string& Section, const std::string& Ident);
@@ -43,4 +44,6 @@ class TRegIniFile {  // opens the key "Software\Orvane\Tidemark\", creating it w
 
     QString organisation_;
     QString application_;
+    // Reads share one QSettings, so a run of them reads the file once; a write lets it go.
+    std::unique_ptr<QSettings> reader_;
 };
