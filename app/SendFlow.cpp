@@ -101,6 +101,10 @@ void TSendFlow::SetPasswordOverride(std::optional<std::string> password) {
     password_.Give(std::move(password));
 }
 
+void TSendFlow::SetPasswordSource(std::function<std::string()> fetch) {
+    password_.GiveLater(std::move(fetch));
+}
+
 void TSendFlow::Send() {
     if (sending_)
         return;

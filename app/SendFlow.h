@@ -4,6 +4,7 @@
 // a copy in the Sent mailbox when the settings ask for it. The compose window and the
 // command-line sender both drive it through Send. Each step of a send returns nothing or a
 // stop, and Stop alone tells the user: box, status and the outcome a caller reads.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,11 +49,14 @@ class TSendFlow {
     // Values that replace the stored settings of the same name ("Name", "Email", "UserID",
     // "Smtp", "Port", "Security", "AuthUser", "CAFile", "Charset", and those of the Sent copy:
     // "SaveSent", "ImapHost", "ImapPort", "ImapSecurity", "ImapUser", "SentFolder") at every send;
-    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds them.
+    // the stored values are then neither read nor changed. Values are UTF-8, as the store holds
+    // them.
     void SetSettingOverrides(std::map<std::string, std::string> overrides);
     // The AUTH password (UTF-8) to use instead of the keyring's or the user's answer; it serves
     // the IMAP user of the Sent copy too.
     void SetPasswordOverride(std::optional<std::string> password);
+    // The same from fetch, called when the send first needs the password.
+    void SetPasswordSource(std::function<std::string()> fetch);
 
     // How the last send ended, for callers that report it (the command-line sender).
     using Outcome = TSendOutcome;

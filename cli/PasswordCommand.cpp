@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -77,9 +78,9 @@ int SpawnProgram(pid_t& pid, const posix_spawn_file_actions_t& actions,
     return ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
 }
 
-// The command's shell (or its plain program) with its standard output on a pipe, leading a process group of its own.
-// Ending the object early (a failure, the time-out) kills the whole group and reaps the shell, so
-// neither a zombie nor a command the shell started stays behind.
+// The command's shell (or its plain program) with its standard output on a pipe, leading a process
+// group of its own. Ending the object early (a failure, the time-out) kills the whole group and
+// reaps the shell, so neither a zombie nor a command the shell started stays behind.
 class ShellCommand {
   public:
     explicit ShellCommand(const std::string& command) {
@@ -204,22 +205,49 @@ std::string PasswordOf(const std::string& buffer, size_t got, const std::string&
 
 }  // namespace
 
-std::string RunPasswordCommand(const std::string& Command, std::chrono::milliseconds TimeOut,
-                               size_t MaxBytes, const char* What) {
-    const Clock::time_point deadline = Clock::now() + TimeOut;
-    ShellCommand shell(Command);
+// A command that could not start says so when it is read.
+struct TPasswordCommand::TRunning {
+    TRunning(const std::string& command, std::chrono::milliseconds timeOut)
+        : deadline(Clock::now() + timeOut) {
+        try {
+            shell.emplace(command);
+        } catch (const EPasswordCommandError& e) {
+            startError = e.Message();
+        }
+    }
+    Clock::time_point deadline;
+    std::optional<ShellCommand> shell;
+    std::string startError;
+};
+
+TPasswordCommand::TPasswordCommand(const std::string& Command, std::chrono::milliseconds TimeOut)
+    : running_(std::make_unique<TRunning>(Command, TimeOut)), timeOut_(TimeOut) {}
+
+TPasswordCommand::~TPasswordCommand() = default;
+
+std::string TPasswordCommand::Finish(size_t MaxBytes, const char* What) {
+    if (!running_)
+        throw EPasswordCommandError("it was read already");
+    const std::unique_ptr<TRunning> running = std::move(running_);
+    if (!running->shell)
+        throw EPasswordCommandError(running->startError);
     std::string buffer(MaxBytes, '\0');
     platform::SecretScope wipe(buffer);
     size_t got = 0;
     int status = 0;
-    const bool read = shell.ReadFirstLine(buffer, got, deadline);
+    const bool read = running->shell->ReadFirstLine(buffer, got, running->deadline);
     if (read)
         RequireShortLine(buffer, got);
-    if (!read || !shell.Wait(status, deadline)) {
+    if (!read || !running->shell->Wait(status, running->deadline)) {
         throw EPasswordCommandError("it did not finish within " +
-                                    std::to_string((TimeOut.count() + 999) / 1000) + " seconds");
+                                    std::to_string((timeOut_.count() + 999) / 1000) + " seconds");
     }
     if (status != 0)
         throw EPasswordCommandError("it ended with an error");
     return PasswordOf(buffer, got, What);
+}
+
+std::string RunPasswordCommand(const std::string& Command, std::chrono::milliseconds TimeOut,
+                               size_t MaxBytes, const char* What) {
+    return TPasswordCommand(Command, TimeOut).Finish(MaxBytes, What);
 }

@@ -2,6 +2,7 @@
 // The AUTH password from a command the user names, as scripts keep it in a password manager.
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "platform/Exception.h"
@@ -24,3 +25,23 @@ std::string RunPasswordCommand(const std::string& Command,
                                std::chrono::milliseconds TimeOut = kPasswordCommandTimeOut,
                                size_t MaxBytes = kPasswordCommandMaxBytes,
                                const char* What = "password");
+
+// The same command started at once and read later, so that it runs while the send gets ready.
+// Finish raises EPasswordCommandError as RunPasswordCommand does, also for a command that could
+// not start. A command never finished is ended with its whole group.
+class TPasswordCommand {
+  public:
+    explicit TPasswordCommand(const std::string& Command,
+                              std::chrono::milliseconds TimeOut = kPasswordCommandTimeOut);
+    ~TPasswordCommand();
+    TPasswordCommand(const TPasswordCommand&) = delete;
+    TPasswordCommand& operator=(const TPasswordCommand&) = delete;
+
+    // The first line, once.
+    std::string Finish(size_t MaxBytes = kPasswordCommandMaxBytes, const char* What = "password");
+
+  private:
+    struct TRunning;
+    std::unique_ptr<TRunning> running_;
+    std::chrono::milliseconds timeOut_;
+};

@@ -112,12 +112,32 @@ void RequireAttachableFiles(const std::vector<std::string>& paths) {
     }
 }
 
+int PasswordCommandFailed(const EPasswordCommandError& e, std::ostream& err) {
+    err << "tidemark-send: --password-command failed: " << e.Message() << std::endl;
+    return ssUsage;
+}
+
 int Send(const TSendOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+    // Out of reach of a core dump from the moment the password is read.
+    std::optional<platform::NonDumpableScope> noDump;
+    // Started early, to run while the send gets ready; read when the send needs the password,
+    // still before anything connects. A body on standard input is read whole first, so that
+    // the command never takes a part of it.
+    std::optional<TPasswordCommand> passwordCommand;
+    const auto startPasswordCommand = [&] {
+        if (options.PasswordCommand && !passwordCommand) {
+            noDump.emplace();
+            passwordCommand.emplace(*options.PasswordCommand);
+        }
+    };
+    if (options.BodyFile)
+        startPasswordCommand();
     RequireAttachableFiles(options.Attachments);
     TConsoleFields fields(err, options.Verbose);
     fields.Strict = options.Strict;
     fields.Attachments = options.Attachments;
     FillFields(options, ReadBodyInput(options.BodyFile, input), fields);
+    startPasswordCommand();
     // Run once per connection, and once more when the server refuses its token.
     SetTokenCommandRunner([](const std::string& command) {
         return RunPasswordCommand(command, kPasswordCommandTimeOut, kTokenCommandMaxBytes, "token");
@@ -125,19 +145,8 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TZelSMTP ZelSMTP1(nullptr);
     TSendFlow flow(ZelSMTP1, fields);
     flow.SetSettingOverrides(Utf8Overrides(options));
-    // Out of reach of a core dump from the moment the password is read.
-    std::optional<platform::NonDumpableScope> noDump;
-    if (options.PasswordCommand) {
-        noDump.emplace();
-        try {
-            std::string password = RunPasswordCommand(*options.PasswordCommand);
-            platform::SecretScope wipe(password);
-            flow.SetPasswordOverride(std::move(password));
-        } catch (const EPasswordCommandError& e) {
-            err << "tidemark-send: --password-command failed: " << e.Message() << std::endl;
-            return ssUsage;
-        }
-    }
+    if (passwordCommand)
+        flow.SetPasswordSource([&passwordCommand] { return passwordCommand->Finish(); });
     if (options.Verbose)
         ZelSMTP1.ReportLevel = 8;
     ZelSMTP1.TimeOut = options.TimeOutSeconds * 1000;
@@ -145,6 +154,8 @@ int Send(const TSendOptions& options, std::istream& input, std::ostream& out, st
     TConsoleMessageBoxes boxes(out);
     try {
         flow.Send();
+    } catch (const EPasswordCommandError& e) {
+        return PasswordCommandFailed(e, err);
     } catch (const std::exception& e) {
         // What the window's general error display would show: an unusable setting.
         err << TerminalText(MessageOf(e)) << std::endl;
