@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 extern char** environ;
 
@@ -46,8 +49,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     std::vector<char*> envp;
-    for (char** e = environ; *e; ++e)
-        envp.push_back(*e);
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const auto replaced = [&](const std::string& own) {
+            return entry.substr(0, entry.find('=') + 1) == own.substr(0, own.find('=') + 1);
+        };
+        if (std::none_of(env.begin(), env.end(), replaced))
+            envp.push_back(*e);
+    }
     for (const auto& e : env)
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
@@ -96,17 +105,32 @@ void ChildProcess::Kill() {
     pid_ = -1;
 }
 
+bool ChildProcess::Reap(int& status) {
+    rusage usage{};
+    if (wait4(pid_, &status, WNOHANG, &usage) != pid_)
+        return false;
+    PeakKiB = usage.ru_maxrss;
+    pid_ = -1;
+    return true;
+}
+
 int ChildProcess::Finish(const std::string& input, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     size_t written = 0;
     if (input.empty())
         CloseInput();
-    bool outOpen = out_ >= 0, errOpen = err_ >= 0;
+    bool outOpen = out_ >= 0, errOpen = err_ >= 0, ended = false;
+    int status = 0;
     while ((outOpen || errOpen || in_ >= 0) && RemainingMs(deadline) > 0) {
+        ended = ended || Reap(status);
         pollfd p[3] = {
             {outOpen ? out_ : -1, POLLIN, 0}, {errOpen ? err_ : -1, POLLIN, 0}, {in_, POLLOUT, 0}};
-        if (poll(p, 3, RemainingMs(deadline)) <= 0)
+        // While the child runs, a short wait: its end does not wake poll.
+        if (poll(p, 3, ended ? 0 : std::min(RemainingMs(deadline), 20)) <= 0) {
+            if (ended)
+                break;
             continue;
+        }
         if (p[0].revents)
             outOpen = Drain(out_, Out);
         if (p[1].revents)
@@ -122,20 +146,16 @@ int ChildProcess::Finish(const std::string& input, std::chrono::milliseconds tim
         }
     }
     CloseInput();
-    if (outOpen || errOpen) {
+    if (!ended && (outOpen || errOpen)) {
         Kill();
         return -1;
     }
-    int status = 0;
-    pid_t done;
-    while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && RemainingMs(deadline) > 0) {
+    while (!ended && !(ended = Reap(status)) && RemainingMs(deadline) > 0)
         usleep(10000);
-    }
-    if (done != pid_) {
+    if (!ended) {
         Kill();
         return -1;
     }
-    pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

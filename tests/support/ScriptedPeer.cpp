@@ -20,20 +20,25 @@ using Clock = std::chrono::steady_clock;
 // The longest a blocking call waits before the thread looks at its stop flag again.
 constexpr auto kSlice = 20ms;
 
-int LoopbackSocket(uint16_t& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int LoopbackSocket(uint16_t& port, Loopback on = Loopback::Ipv4) {
+    const bool v6 = on == Loopback::Ipv6;
+    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw std::runtime_error("socket failed");
     sockaddr_in address{};
+    sockaddr_in6 address6{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    address6.sin6_family = AF_INET6;
+    address6.sin6_addr = in6addr_loopback;
+    auto* bound =
+        v6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
+    socklen_t length = v6 ? sizeof address6 : sizeof address;
+    if (::bind(fd, bound, length) != 0 || ::getsockname(fd, bound, &length) != 0) {
         ::close(fd);
         throw std::runtime_error("bind on loopback failed");
     }
-    port = ntohs(address.sin_port);
+    port = ntohs(v6 ? address6.sin6_port : address.sin_port);
     return fd;
 }
 
@@ -61,8 +66,8 @@ struct ScriptedPeer::Tls {
     }
 };
 
-ScriptedPeer::ScriptedPeer() {
-    listener_ = LoopbackSocket(port_);
+ScriptedPeer::ScriptedPeer(Loopback address) {
+    listener_ = LoopbackSocket(port_, address);
     if (::listen(listener_, 4) != 0)
         throw std::runtime_error("listen failed");
 }
@@ -92,6 +97,17 @@ ScriptedPeer& ScriptedPeer::SendPieces(std::vector<std::string> pieces,
             if (i > 0)
                 std::this_thread::sleep_for(delay);
             if (!SendAll(pieces[i]))
+                return false;
+        }
+        return true;
+    });
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::SendRepeated(std::string bytes, size_t count) {
+    steps_.push_back([this, bytes, count] {
+        for (size_t i = 0; i < count; ++i) {
+            if (!SendAll(bytes))
                 return false;
         }
         return true;
@@ -248,6 +264,12 @@ bool ScriptedPeer::Wait(std::chrono::milliseconds limit) {
     return scriptDone_;
 }
 
+bool ScriptedPeer::Connected() const {
+    std::lock_guard lock(mutex_);
+    pollfd queued{listener_, POLLIN, 0};
+    return accepted_ || ::poll(&queued, 1, 0) > 0;
+}
+
 std::string ScriptedPeer::Received() const {
     std::lock_guard lock(mutex_);
     return received_;
@@ -292,8 +314,10 @@ bool ScriptedPeer::Accept() {
     const auto deadline = Deadline();
     while (!stop_ && Clock::now() < deadline) {
         if (PollFor(listener_, POLLIN, deadline) > 0) {
+            std::lock_guard lock(mutex_);
             connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            return connection_ >= 0;
+            accepted_ = connection_ >= 0;
+            return accepted_;
         }
     }
     return false;

@@ -1,6 +1,6 @@
 #pragma once
-// A scripted TCP peer on loopback for socket and SMTP tests. It listens on 127.0.0.1 on a free
-// port, accepts one connection and plays its script on a thread of its own with blocking
+// A scripted TCP peer on loopback for socket and SMTP tests. It listens on 127.0.0.1 (or ::1) on
+// a free port, accepts one connection and plays its script on a thread of its own with blocking
 // sockets and bounded waits, so the test's GUI thread can pump messages meanwhile. It records
 // every byte it receives. After the script it keeps reading (and recording) until the client
 // closes or the peer is destroyed. StartTls turns the connection into a TLS server side; over
@@ -27,12 +27,16 @@ namespace testsupport {
 
 using namespace std::chrono_literals;
 
+enum class Loopback { Ipv4, Ipv6 };
+
 class ScriptedPeer {
   public:
     // Given a received line (with its line end), the bytes to send back ("" sends nothing).
     using LineReply = std::function<std::string(const std::string& line)>;
 
-    ScriptedPeer();
+    ScriptedPeer() : ScriptedPeer(Loopback::Ipv4) {}
+    // Throws when the loopback address cannot be bound (a machine without ::1).
+    explicit ScriptedPeer(Loopback address);
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
@@ -44,6 +48,8 @@ class ScriptedPeer {
     // Script steps, played in order once Start is called.
     ScriptedPeer& Send(std::string bytes);
     ScriptedPeer& SendPieces(std::vector<std::string> pieces, std::chrono::milliseconds delay);
+    // The same bytes count times over, without holding them all at once.
+    ScriptedPeer& SendRepeated(std::string bytes, size_t count);
     ScriptedPeer& Pause(std::chrono::milliseconds delay);
     // Waits for the next received line; one not starting with prefix is recorded as a failure.
     ScriptedPeer& ExpectLine(std::string prefix = "");
@@ -64,6 +70,9 @@ class ScriptedPeer {
     void Start();
     // Waits for the script (not the reading after it) to finish; false when it did not in time.
     bool Wait(std::chrono::milliseconds limit);
+    // Whether a client has connected, accepted or still waiting in the queue. Once the client
+    // has ended, false means nothing was ever received and there is nothing to wait for.
+    bool Connected() const;
 
     std::string Received() const;
     std::vector<std::string> ReceivedLines() const;
@@ -99,6 +108,7 @@ class ScriptedPeer {
     std::atomic<bool> stop_{false};
     std::atomic<bool> scriptDone_{false};
     std::atomic<bool> peerClosed_{false};
+    bool accepted_ = false;  // under mutex_, so Connected sees a connection taken from the queue
     // Used by the script's thread only.
     struct Tls;
     std::unique_ptr<Tls> tls_;
