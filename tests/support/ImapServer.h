@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -66,13 +67,24 @@ class ImapServer {
     bool Listening() const { return Accepts(TlsPort) && Accepts(StartTlsPort); }
 
     // The messages stored in mailbox ("Sent"), as file paths; the flags end the name (",S").
+    // Oldest first. The server may be moving a message from new/ to cur/ meanwhile: cur/ is read
+    // again after new/, and a message counts once, by the unique part of its name ("seconds.
+    // M<microseconds>P<pid>..." before ":").
     QStringList Stored(const QString& mailbox) const {
-        QStringList files;
         const QString root = QString::fromStdString(Path("mail/") + user_) + "/Maildir/." + mailbox;
-        for (const char* sub : {"/cur", "/new"}) {
-            for (const QString& name : QDir(root + sub).entryList(QDir::Files))
-                files << root + sub + "/" + name;
+        QMap<std::pair<qint64, qint64>, QMap<QString, QString>> byTime;
+        for (const char* sub : {"/cur", "/new", "/cur"}) {
+            for (const QString& name : QDir(root + sub).entryList(QDir::Files)) {
+                const QString unique = name.section(':', 0, 0);
+                const std::pair<qint64, qint64> time{
+                    unique.section('.', 0, 0).toLongLong(),
+                    unique.section('.', 1, 1).section('P', 0, 0).mid(1).toLongLong()};
+                byTime[time][unique] = root + sub + "/" + name;
+            }
         }
+        QStringList files;
+        for (const auto& sameTime : byTime)
+            files += sameTime.values();
         return files;
     }
     std::string Log() const {
