@@ -270,7 +270,10 @@ THttpAnswer PostForm(const QUrl& Url, const std::string& Body, const TFormPostLi
         }
         const THead head = ReadHead(reader);
         return THttpAnswer{head.Status, ReadBody(reader, head)};
-    } catch (const ESockError& e) {
+    } catch (const EFormPostError&) {
+        throw;
+    } catch (const Exception& e) {
+        // The socket's own failures (refused, reset, TLS, its time-out) as this exchange's.
         throw EFormPostError(socket.TimedOut ? "timed out" : e.Message());
     }
 }
