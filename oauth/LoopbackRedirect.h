@@ -2,11 +2,8 @@
 // The address the provider sends the browser back to once the user has signed in: a listener on
 // 127.0.0.1, on a port the system picks, for the length of one sign-in. The browser's request
 // waits for the page that ends the sign-in, so the user reads there how it went.
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/Exception.h"
@@ -33,10 +30,11 @@ class TLoopbackRedirect {
     void Finish(bool Succeeded, const std::string& Reason = "");
 
   private:
-    void Take(QTcpSocket* socket);
-    void Answer(QTcpSocket* socket, int status, const std::string& page);
+    struct TConnection;
+    void Answer(int socket, int status, const std::string& page);
+    void StopListening();
 
-    QTcpServer server_;
+    int listener_ = -1;
     std::string redirectUri_;  // kept: the token request names it after the listener closed
-    std::unique_ptr<QTcpSocket> waiting_;  // the request that brought the code
+    int waiting_ = -1;         // the connection of the request that brought the code
 };

@@ -1,24 +1,19 @@
 #include "oauth/TokenEndpoint.h"
 
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
-#include <memory>
 
+#include "oauth/FormPost.h"
 #include "platform/CodePage.h"
+#include "platform/Secret.h"
 
 namespace {
 
 using platform::Sjis;
 
 // More than any token answer holds; a bigger one is no token answer.
-constexpr qint64 kLongestAnswer = 1 << 20;
+constexpr size_t kLongestAnswer = 1 << 20;
 
 bool IsLoopback(const QUrl& url) {
     const QString host = url.host();
@@ -33,13 +28,35 @@ std::string Printable(const QString& text) {
     return shown;
 }
 
-QByteArray FormBody(const TFormFields& form) {
-    QByteArray body;
+// application/x-www-form-urlencoded, built in place: the values are the code or the refresh
+// token, and no copy of them may be left behind unwiped.
+std::string FormBody(const TFormFields& form) {
+    size_t longest = 0;
+    for (const auto& [name, value] : form)
+        longest += 3 * (name.size() + value.size()) + 2;
+    std::string body;
+    body.reserve(longest);
+    const auto add = [&body](const std::string& text) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                byte == '~') {
+                body += c;
+            } else {
+                body += '%';
+                body += kHex[byte >> 4];
+                body += kHex[byte & 15];
+            }
+        }
+    };
     for (const auto& [name, value] : form) {
-        if (!body.isEmpty())
+        if (!body.empty())
             body += '&';
-        body += QUrl::toPercentEncoding(QString::fromStdString(name)) + '=' +
-                QUrl::toPercentEncoding(QString::fromStdString(value));
+        add(name);
+        body += '=';
+        add(value);
     }
     return body;
 }
@@ -69,57 +86,37 @@ void RequireSafeEndpoint(const std::string& Url) {
 }
 
 TTokenGrant RequestTokens(const std::string& TokenUrl, const TFormFields& Form,
-                          std::chrono::milliseconds TimeOut) {
+                          std::chrono::milliseconds TimeOut, const std::string& CAFile) {
     RequireSafeEndpoint(TokenUrl);
     const QUrl url(QString::fromStdString(TokenUrl));
-    QNetworkAccessManager manager;
-    if (IsLoopback(url))
-        manager.setProxy(QNetworkProxy::NoProxy);
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    request.setRawHeader("Accept", "application/json");
-    // A redirect could carry the form somewhere else; the endpoint answers where it is asked.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(static_cast<int>(TimeOut.count()));
-    QByteArray body = FormBody(Form);
-    QByteArray data;
-    int status = 0;
-    QString failure;
-    {
-        std::unique_ptr<QNetworkReply> reply(manager.post(request, body));
-        QEventLoop loop;
-        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
-                         [&reply](qint64 received, qint64) {
-                             if (received > kLongestAnswer)
-                                 reply->abort();
-                         });
-        QTimer::singleShot(TimeOut + std::chrono::seconds(1), &loop, &QEventLoop::quit);
-        if (!reply->isFinished())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!reply->isFinished())
-            reply->abort();
-        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        data = reply->readAll();
-        if (reply->error() != QNetworkReply::NoError)
-            failure = reply->errorString();
+    // A redirect could carry the form somewhere else: the endpoint answers where it is asked,
+    // and a 3xx is a failure like any other status.
+    std::string body = FormBody(Form);
+    THttpAnswer answer;
+    std::string failure;
+    try {
+        answer = PostForm(url, body, {TimeOut, kLongestAnswer, CAFile});
+    } catch (const EFormPostError& e) {
+        failure = e.Message();
     }
-    // The reply is gone, so this is the last copy of the form: it held the code or the refresh
-    // token.
-    body.fill('\0');
-    const QJsonObject answer = QJsonDocument::fromJson(data).object();
-    data.fill('\0');
-    if (status == 200 && failure.isEmpty())
-        return GrantOf(answer);
-    const QString error = answer.value("error").toString();
+    // The form held the code or the refresh token; the answer holds the tokens.
+    platform::WipeSecret(body);
+    platform::SecretScope wipeAnswer(answer.Body);
+    const QJsonObject object =
+        QJsonDocument::fromJson(
+            QByteArray::fromRawData(answer.Body.data(), static_cast<qsizetype>(answer.Body.size())))
+            .object();
+    if (answer.Status == 200 && failure.empty())
+        return GrantOf(object);
+    const QString error = object.value("error").toString();
     if (!error.isEmpty()) {
         std::string message = Sjis("トークンをもらえませんでした：") + Printable(error);
-        const QString description = answer.value("error_description").toString();
+        const QString description = object.value("error_description").toString();
         if (!description.isEmpty())
             message += " (" + Printable(description) + ")";
         throw ETokenEndpointError(message, error.toStdString());
     }
     throw Exception(Sjis("トークンの取得に失敗しました：") +
-                    (failure.isEmpty() ? "HTTP " + std::to_string(status) : Printable(failure)));
+                    (failure.empty() ? "HTTP " + std::to_string(answer.Status)
+                                     : Printable(QString::fromStdString(failure))));
 }

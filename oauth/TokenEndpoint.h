@@ -32,5 +32,7 @@ void RequireSafeEndpoint(const std::string& Url);
 
 // POSTs Form (UTF-8 names and values) to TokenUrl and reads the tokens. Raises
 // ETokenEndpointError for a refusal, Exception when no usable answer came within TimeOut.
+// CAFile: a PEM bundle to trust instead of the system's certificates.
 TTokenGrant RequestTokens(const std::string& TokenUrl, const TFormFields& Form,
-                          std::chrono::milliseconds TimeOut = kTokenEndpointTimeOut);
+                          std::chrono::milliseconds TimeOut = kTokenEndpointTimeOut,
+                          const std::string& CAFile = "");

@@ -89,6 +89,9 @@ class TPowersock : public QObject {
     void Write(const std::string& Text);
     void Writeln(const std::string& Text);
     std::string ReadLn();
+    // Up to Length bytes into Buffer, as soon as any have come, under TimeOut and Cancel like
+    // ReadLn; 0 once the peer has closed.
+    int Receive(char* Buffer, int Length);
     // One whole reply: its lines, each with its line end, up to the first that no more lines of
     // the reply follow ("" last when the peer closed first). One time-out (TimeOut) bounds the
     // whole reply, and at most kReplyMaxLines lines of kReplyMaxBytes bytes in all are taken;

@@ -100,6 +100,27 @@ std::string TPowersock::ReadLn() {
     return ReadLine();
 }
 
+int TPowersock::Receive(char* Buffer, int Length) {
+    ReportStatus(8, "Receive");
+    TimerGuard timer(*this);
+    const bool wasConnected = IsConnected;
+    while (!Canceled) {
+        const int received = platform::recv(SocketHandle, Buffer, Length, 0);
+        if (received >= 0)
+            return received;
+        LastError = platform::WSAGetLastError();
+        if (LastError == platform::WSAENOTCONN) {
+            ReadLnNotConnected(wasConnected);
+            return 0;
+        }
+        std::string text;
+        CheckSocketError(platform::WSAEWOULDBLOCK, text);
+        platform::WaitForSocket(SocketHandle, platform::SocketWait::Readable);
+    }
+    Canceled = false;
+    throw EAbortError("Socket receive aborted");
+}
+
 // Every line counts against the bounds of the reply before the next is read, so a server can
 // neither grow the client's memory nor hold it past one time-out by adding lines.
 std::vector<std::string> TPowersock::ReadReply() {

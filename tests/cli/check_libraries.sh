@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # tidemark-send must not bring in anything that draws: no Qt Widgets, Gui or DBus, neither
 # linked (NEEDED, and everything ldd resolves from there) nor opened at run time while it sends
-# one message to a local SMTP sink.
+# one message to a local SMTP sink. Nor Qt Network, whose loading alone (and what it pulls in)
+# costs every start: the program's own sockets serve it.
 # Usage: check_libraries.sh <tidemark-send> <source dir>
 set -euo pipefail
 sender=$1
 source_dir=$2
-forbidden='libQt6(Widgets|Gui|DBus)|libdbus-1'
+forbidden='libQt6(Widgets|Gui|DBus|Network)|libdbus-1'
 work=$(mktemp -d)
 trap 'exec 3>&-; wait 2>/dev/null; rm -rf "$work"' EXIT
 status=0
