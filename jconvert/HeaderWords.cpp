@@ -112,16 +112,6 @@ bool IsPhrase(std::string_view text, const TWordCharset& charset) {
     return true;
 }
 
-std::string Quoted(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 std::string JoinedWords(std::string_view text, const TWordCharset& charset) {
     std::string joined;
     for (const std::string& word : EncodeWords(text, charset)) {
@@ -168,6 +158,16 @@ std::string EncodeChosenWords(std::string_view text, bool (*mustEncode)(std::str
 
 }  // namespace
 
+std::string QuotedString(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 const TWordCharset Iso2022JpWords = {"ISO-2022-JP", ShiftJisCharLength, ShiftJisCodeLength,
                                      SjisToJis};
 
@@ -204,7 +204,7 @@ std::string EncodeHeaderText(std::string_view text, const TWordCharset& charset)
 std::string EncodePhrase(std::string_view name, const TWordCharset& charset) {
     name = TrimBlanks(name);
     if (!HasEightBit(name))
-        return IsPhrase(name, charset) ? std::string(name) : Quoted(name);
+        return IsPhrase(name, charset) ? std::string(name) : QuotedString(name);
     const std::string text =
         IsQuotedString(name, charset) ? Unquoted(name, charset) : std::string(name);
     return EncodeChosenWords(text, MustEncodeInPhrase, charset);

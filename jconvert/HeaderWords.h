@@ -32,14 +32,16 @@ extern const TWordCharset Iso2022JpWords;
 
 // The text as encoded-words of at most the charset's MaxWordLength characters each, in order, each
 // holding whole characters. Empty text gives no words.
-std::vector<std::string> EncodeWords(std::string_view text,
-                                     const TWordCharset& charset);
+std::vector<std::string> EncodeWords(std::string_view text, const TWordCharset& charset);
 
 // An unstructured header text (subject, mailer name). Text without a byte above 0x7F comes back
 // unchanged. Otherwise every blank-separated word holding such a byte is encoded, and
 // neighbouring encoded words become one run of encoded-words with the blanks between them
 // inside, so that a reader keeps those blanks; the other words and their blanks stay as typed.
 std::string EncodeHeaderText(std::string_view text, const TWordCharset& charset);
+
+// Text as one quoted string: in double quotes, with '"' and '\\' escaped by a backslash.
+std::string QuotedString(std::string_view text);
 
 // A display name as a phrase, without blanks at its ends. ASCII: as typed when it is already a
 // phrase of atoms and quoted strings, else one quoted string. With a byte above 0x7F: as

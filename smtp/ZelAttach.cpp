@@ -65,7 +65,7 @@ std::string AsIso2022Jp(std::string_view characters) {
 
 // Words short enough that the first, after " name=\"", stays within 78.
 const TWordCharset kJisNameWords = {"ISO-2022-JP", CodePointLength, CodePointLength, AsIso2022Jp,
-                                     66};
+                                    66};
 
 // ISO-2022-JP when every character of the name goes there and comes back as itself (code page
 // 932's own forms of the wave dash and its kin would come back as others).
@@ -73,16 +73,6 @@ const TWordCharset& NameWordCharset(const std::string& name) {
     const std::optional<std::string> jis = Convert("ISO-2022-JP", "UTF-8", name);
     const bool fits = jis && Convert("UTF-8", "ISO-2022-JP", *jis) == name;
     return fits ? kJisNameWords : Utf8Words;
-}
-
-std::string Quoted(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + '"';
 }
 
 // The name's characters percent-encoded for filename*=, one entry per character, so that
@@ -203,12 +193,13 @@ std::string AttachmentType(const std::string& Path) {
 
 std::string AttachmentPartHeader(const std::string& Type, const std::string& Name) {
     // A quoted string cannot be folded: a name too long for a line goes as any other.
-    const bool ascii = IsAscii(Name) && 1 + 9 + Quoted(Name).size() <= kLineWidth;
+    const bool ascii = IsAscii(Name) && 1 + 9 + QuotedString(Name).size() <= kLineWidth;
     const std::string contentType = "Content-Type: " + (IsMediaType(Type) ? Type : kOctetStream);
     const std::vector<std::string> nameLines =
-        ascii ? std::vector<std::string>{"name=" + Quoted(Name)} : EncodedNameLines(Name);
+        ascii ? std::vector<std::string>{"name=" + QuotedString(Name)} : EncodedNameLines(Name);
     const std::vector<std::string> fileNameLines =
-        ascii ? std::vector<std::string>{"filename=" + Quoted(Name)} : ExtendedFileNameLines(Name);
+        ascii ? std::vector<std::string>{"filename=" + QuotedString(Name)}
+              : ExtendedFileNameLines(Name);
     return HeaderField(contentType, nameLines) + "Content-Transfer-Encoding: base64" + kCrLf +
            HeaderField("Content-Disposition: attachment", fileNameLines);
 }
