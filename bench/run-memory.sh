@@ -8,12 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'exec 3>&-; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-mkfifo "$work/in"
-/usr/bin/python3 "$here/../tests/support/smtp_sink.py" "$work/mail" <"$work/in" >"$work/port" &
-exec 3>"$work/in"
-for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
-port=$(awk '/PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "smtp sink did not start" >&2; exit 1; }
+. "$here/../tests/support/start-sink.sh"
+start_sink "$work"
 
 # 62 bytes a line: 10 MB, whole lines, so the text stays UTF-8.
 line='これは本文の行です。ABCDEFGHIJ 0123456789 テスト'

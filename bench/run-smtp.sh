@@ -15,13 +15,8 @@ echo
 work=$(mktemp -d)
 trap 'exec 3>&-; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-# The sink runs until its stdin (fd 3 here) closes.
-mkfifo "$work/in"
-/usr/bin/python3 "$here/../tests/support/smtp_sink.py" "$work/mail" <"$work/in" >"$work/port" &
-exec 3>"$work/in"
-for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
-port=$(awk '/PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "smtp sink did not start" >&2; exit 1; }
+. "$here/../tests/support/start-sink.sh"
+start_sink "$work"
 
 TIMEFORMAT='%R %U %S'
 timed() { { time "$@" >>"$work/detail" 2>&1; } 2>&1 | awk '{printf "%.3f %.3f\n", $1, $2 + $3}'; }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SendArgs.h"
 #include "tests/support/SinkProcess.h"
 #include "tests/support/TestCertificates.h"
 
@@ -48,27 +49,10 @@ std::string SeventyCharacterName() {
 }
 
 std::vector<std::string> SendArgs(int port) {
-    return {TIDEMARK_SEND,
-            "--to",
-            "to@localhost",
-            "--smtp",
-            "127.0.0.1",
-            "--port",
-            std::to_string(port),
-            "--email",
-            "me@localhost",
-            "--user-id",
-            "localhost",
-            "--security",
-            "starttls",
-            "--ca-file",
-            TestCertificates::Path("ca.pem"),
-            "--auth-user",
-            kAuthUser,
-            "--password-command",
-            "cat '" + TestCertificates::Path("password") + "'",
-            "--subject",
-            "資料"};
+    return LocalSendArgs(static_cast<uint16_t>(port),
+                         {"--security", "starttls", "--ca-file", TestCertificates::Path("ca.pem"),
+                          "--auth-user", kAuthUser, "--password-command",
+                          "cat '" + TestCertificates::Path("password") + "'", "--subject", "資料"});
 }
 
 // Sends one message with its files written into a directory of their own.

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SendArgs.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/ScriptedSmtp.h"
 #include "tests/support/TestCertificates.h"
@@ -152,16 +153,7 @@ class HostileServer : public testing::Test {
     // given, learns the child's process id while it runs.
     Run Send(uint16_t port, const std::vector<std::string>& more,
              const std::string& input = "body\n", std::atomic<pid_t>* pid = nullptr) {
-        const std::vector<std::string> usual{
-            "--to",    "to@localhost",       "--smtp",    "127.0.0.1",
-            "--port",  std::to_string(port), "--user-id", "client.localhost",
-            "--email", "me@localhost"};
-        std::vector<std::string> args{TIDEMARK_SEND};
-        for (size_t i = 0; i < usual.size(); i += 2) {
-            if (std::ranges::count(more, usual[i]) == 0)
-                args.insert(args.end(), {usual[i], usual[i + 1]});
-        }
-        args.insert(args.end(), more.begin(), more.end());
+        const std::vector<std::string> args = LocalSendArgs(port, more);
         const auto started = Clock::now();
         ChildProcess child(args,
                            {"XDG_CONFIG_HOME=" + config_.path().toStdString(), "LC_ALL=C.UTF-8"});

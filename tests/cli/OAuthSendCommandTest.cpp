@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SendArgs.h"
 #include "tests/support/AuthorizationServer.h"
 #include "tests/support/ImapServer.h"
 #include "tests/support/SinkProcess.h"
@@ -81,28 +82,10 @@ TEST(OAuthSendCommandTest, TokenCommandAgainstProviderShapedServers) {
                                     "echo $((n + 1)) >\"$dir/runs\"; " +
                                     c.script;
         const ChildResult r =
-            RunChild({TIDEMARK_SEND,
-                      "--to",
-                      "to@localhost",
-                      "--smtp",
-                      "127.0.0.1",
-                      "--port",
-                      std::to_string(sink.Port),
-                      "--email",
-                      "me@localhost",
-                      "--user-id",
-                      "localhost",
-                      "--security",
-                      "starttls",
-                      "--ca-file",
-                      TestCertificates::Path("ca.pem"),
-                      "--auth-user",
-                      kAuthUser,
-                      "--auth-method",
-                      "oauth",
-                      "--oauth-token-command",
-                      command,
-                      "--verbose"},
+            RunChild(LocalSendArgs(sink.Port, {"--security", "starttls", "--ca-file",
+                                               TestCertificates::Path("ca.pem"), "--auth-user",
+                                               kAuthUser, "--auth-method", "oauth",
+                                               "--oauth-token-command", command, "--verbose"}),
                      "body\n", {"XDG_CONFIG_HOME=" + dir.filePath("config").toStdString()});
         EXPECT_EQ(r.status, c.status) << r.out << r.err;
         EXPECT_EQ(Read(dir.filePath("runs")), std::to_string(c.runs) + "\n");
@@ -130,30 +113,12 @@ TEST(OAuthSendCommandTest, SentCopySignsInWithTheSameToken) {
     ASSERT_NE(sink.Port, 0);
     const std::string command =
         "echo x >>'" + dir.filePath("runs").toStdString() + "'; echo " + token;
-    const ChildResult r =
-        RunChild({TIDEMARK_SEND,
-                  "--to",
-                  "to@localhost",
-                  "--smtp",
-                  "127.0.0.1",
-                  "--port",
-                  std::to_string(sink.Port),
-                  "--email",
-                  "me@localhost",
-                  "--security",
-                  "starttls",
-                  "--ca-file",
-                  TestCertificates::Path("ca.pem"),
-                  "--auth-user",
-                  kAuthUser,
-                  "--auth-method",
-                  "oauth",
-                  "--oauth-token-command",
-                  command,
-                  "--save-sent",
-                  "--imap-port",
-                  std::to_string(imap.TlsPort)},
-                 "body\n", {"XDG_CONFIG_HOME=" + dir.filePath("config").toStdString()});
+    const ChildResult r = RunChild(
+        LocalSendArgs(sink.Port,
+                      {"--security", "starttls", "--ca-file", TestCertificates::Path("ca.pem"),
+                       "--auth-user", kAuthUser, "--auth-method", "oauth", "--oauth-token-command",
+                       command, "--save-sent", "--imap-port", std::to_string(imap.TlsPort)}),
+        "body\n", {"XDG_CONFIG_HOME=" + dir.filePath("config").toStdString()});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_FALSE(Contains(r.err, "warning")) << r.err;
     EXPECT_EQ(imap.Stored("Sent").size(), 1);

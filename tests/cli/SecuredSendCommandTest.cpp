@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SendArgs.h"
 #include "smtp/ZelEsmtp.h"
 #include "tests/support/SinkProcess.h"
 #include "tests/support/TestCertificates.h"
@@ -64,20 +65,9 @@ TEST(SecuredSendCommandTest, OptionsPasswordsAndRefusals) {
         {"AUTH in clear", {"--security", "none", "--password-command", fromFile}, 2, "", "認証"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args{TIDEMARK_SEND,
-                                      "--to",
-                                      "to@localhost",
-                                      "--smtp",
-                                      "127.0.0.1",
-                                      "--port",
-                                      std::to_string(sink.Port),
-                                      "--email",
-                                      "me@localhost",
-                                      "--user-id",
-                                      "localhost",
-                                      "--auth-user",
-                                      kAuthUser};
-        args.insert(args.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> more{"--auth-user", kAuthUser};
+        more.insert(more.end(), c.options.begin(), c.options.end());
+        const std::vector<std::string> args = LocalSendArgs(sink.Port, more);
         const ChildResult r =
             RunChild(args, "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
         EXPECT_EQ(r.status, c.status) << c.name;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SendArgs.h"
 #include "tests/support/ImapServer.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/SinkProcess.h"
@@ -57,17 +58,8 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
     };
     int accepted = 0;
     for (const auto& c : cases) {
-        std::vector<std::string> args{TIDEMARK_SEND,
-                                      "--to",
-                                      "to@localhost",
-                                      "--bcc",
+        std::vector<std::string> more{"--bcc",
                                       "hidden@localhost",
-                                      "--smtp",
-                                      "127.0.0.1",
-                                      "--port",
-                                      std::to_string(sink.Port),
-                                      "--email",
-                                      "me@localhost",
                                       "--security",
                                       "starttls",
                                       "--auth-user",
@@ -78,7 +70,8 @@ TEST(SentCopyCommandTest, CopiesAndWarnings) {
                                       fromFile,
                                       "--save-sent",
                                       "--verbose"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
+        more.insert(more.end(), c.options.begin(), c.options.end());
+        const std::vector<std::string> args = LocalSendArgs(sink.Port, more);
         const ChildResult r =
             RunChild(args, "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
         EXPECT_EQ(r.status, c.status) << c.name << r.err;
@@ -125,30 +118,13 @@ TEST(SentCopyCommandTest, AnImapServersWordsArriveTamed) {
                   {"A5 LOGOUT", "* BYE \x1b[5m\r\nA5 OK\r\n"}});
     imap.Start();
     QTemporaryDir config;
-    const ChildResult r = RunChild({TIDEMARK_SEND,
-                                    "--to",
-                                    "to@localhost",
-                                    "--smtp",
-                                    "127.0.0.1",
-                                    "--port",
-                                    std::to_string(sink.Port),
-                                    "--email",
-                                    "me@localhost",
-                                    "--save-sent",
-                                    "--imap-host",
-                                    "127.0.0.1",
-                                    "--imap-port",
-                                    std::to_string(imap.Port()),
-                                    "--imap-security",
-                                    "starttls",
-                                    "--imap-user",
-                                    kAuthUser,
-                                    "--ca-file",
-                                    TestCertificates::Path("ca.pem"),
-                                    "--password-command",
-                                    "echo '" + password + "'",
-                                    "--verbose"},
-                                   "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
+    const ChildResult r =
+        RunChild(LocalSendArgs(sink.Port, {"--save-sent", "--imap-host", "127.0.0.1", "--imap-port",
+                                           std::to_string(imap.Port()), "--imap-security",
+                                           "starttls", "--imap-user", kAuthUser, "--ca-file",
+                                           TestCertificates::Path("ca.pem"), "--password-command",
+                                           "echo '" + password + "'", "--verbose"}),
+                 "body\n", {"XDG_CONFIG_HOME=" + config.path().toStdString()});
     EXPECT_EQ(0, r.status) << r.err;
     const std::string both = r.out + r.err;
     EXPECT_TRUE(

@@ -17,13 +17,8 @@ found=$(readelf -d "$sender" | grep NEEDED | grep -E "$forbidden" || true)
 found=$(ldd "$sender" | grep -E "$forbidden" || true)
 [ -z "$found" ] || { echo "loaded with it: $found"; status=1; }
 
-# The sink runs until its stdin (fd 3 here) closes.
-mkfifo "$work/in"
-/usr/bin/python3 "$source_dir/tests/support/smtp_sink.py" "$work/mail" <"$work/in" >"$work/port" &
-exec 3>"$work/in"
-for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
-port=$(awk '/PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "smtp sink did not start"; exit 1; }
+. "$source_dir/tests/support/start-sink.sh"
+start_sink "$work"
 
 printf 'check\n' >"$work/body"
 if ! XDG_CONFIG_HOME="$work/config" LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" \
