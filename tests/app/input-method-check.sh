@@ -9,7 +9,7 @@ check=$1
 suppressions=$2
 user=tidemark-im
 
-needed=(Xvfb openbox fcitx5 xdotool dbus-run-session dbus-send runuser)
+needed=(Xvfb openbox xprop fcitx5 xdotool dbus-run-session dbus-send runuser)
 for command in "${needed[@]}"; do
     command -v "$command" >/dev/null || { echo "SKIP: $command is not installed"; exit 77; }
 done
@@ -17,18 +17,13 @@ for module in fcitx5/fcitx5-mozc.so qt6/plugins/platforminputcontexts/libfcitx5p
     compgen -G "/usr/lib/*/$module" >/dev/null || { echo "SKIP: $module is not installed"; exit 77; }
 done
 
+. "$(dirname "$0")/x-display.sh"
+
 inside() {
     # Everything below runs as the check's user, inside the private session bus.
-    local display_fd
     pids=()
     trap 'status=$?; kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit $status' EXIT
-    # Xvfb picks a free display and writes its number to the pipe.
-    exec {display_fd}< <(Xvfb -displayfd 1 -nolisten tcp -screen 0 1024x768x24 2>/dev/null)
-    pids+=($!)
-    read -r -t 20 display <&"$display_fd" || { echo "Xvfb did not start"; return 1; }
-    export DISPLAY=:$display
-    env -u XMODIFIERS openbox >/dev/null 2>&1 &
-    pids+=($!)
+    start_x_display
     # Only what the check needs: the X keyboard, the bus and its frontend, mozc.
     fcitx5 --disable=all --enable=xcb,keyboard,dbus,dbusfrontend,mozc >"$HOME/fcitx5.log" 2>&1 &
     pids+=($!)
@@ -71,7 +66,7 @@ PROFILE
 cp "$check" "$home/input_method_check"
 cp "$suppressions" "$home/lsan.supp"
 mkdir -p "$work/run"
-script=$(declare -f inside)
+script=$(declare -f start_x_display inside)
 run=(env -i HOME="$home" PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$work/run"
      LSAN_OPTIONS="suppressions=$home/lsan.supp:print_suppressions=0" ASAN_OPTIONS=detect_leaks=1
      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -13,23 +13,13 @@ launcher=/usr/libexec/at-spi-bus-launcher
 [ -x "$launcher" ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
+. "$(dirname "$0")/x-display.sh"
+
 inside() {
-    local display_fd
     pids=()
     trap 'status=$?; kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit $status' EXIT
-    # Xvfb picks a free display and writes its number to the pipe.
-    exec {display_fd}< <(Xvfb -displayfd 1 -nolisten tcp -screen 0 1024x768x24 2>/dev/null)
-    pids+=($!)
-    read -r -t 20 display <&"$display_fd" || { echo "Xvfb did not start"; return 1; }
-    export DISPLAY=:$display
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    # Windows are managed (and can be activated) once openbox has announced itself.
+    start_x_display
     local i
-    for i in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
     "$launcher" --launch-immediately >/dev/null 2>&1 &
     pids+=($!)
     for i in $(seq 100); do
@@ -44,6 +34,6 @@ inside() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/run"
-script=$(declare -f inside)
+script=$(declare -f start_x_display inside)
 export XDG_RUNTIME_DIR=$work/run HOME=$work LANG=C.UTF-8 launcher
 dbus-run-session -- bash -c "set -euo pipefail; $script; inside \"\$@\"" inside "$@"
