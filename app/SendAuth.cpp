@@ -10,11 +10,6 @@ TTokenCommandRunner& Runner() {
     return runner;
 }
 
-std::string MessageOf(const std::exception& e) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    return own ? own->Message() : std::string(e.what());
-}
-
 }  // namespace
 
 void SetTokenCommandRunner(TTokenCommandRunner runner) {

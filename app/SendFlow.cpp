@@ -29,11 +29,6 @@ bool IsFailure(TSendOutcome outcome) {
     return outcome == TSendOutcome::Failed || outcome == TSendOutcome::NoReply;
 }
 
-std::string MessageOf(const std::exception& e) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    return own ? own->Message() : std::string(e.what());
-}
-
 // The refused entries of one field, as typed, for the field to keep.
 std::string RefusedOf(const std::vector<TRefusedRecipient>& refused, TRecipientField field) {
     std::string kept;

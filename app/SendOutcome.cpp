@@ -34,11 +34,6 @@ TSecurity UsualSecurity(int32_t port) {
     return port == 465 ? secTls : port == 587 ? secStartTls : secNone;
 }
 
-std::string MessageOf(const std::exception& e) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    return own ? own->Message() : std::string(e.what());
-}
-
 // The reply line of the command the server refused; empty when the failure was no refusal.
 std::string RefusalReply(const std::exception& e, const TFailureScene&) {
     const auto* refusal = dynamic_cast<const ESmtpRefusal*>(&e);

@@ -64,11 +64,6 @@ std::map<std::string, std::string> Utf8Overrides(const TSendOptions& options) {
     return overrides;
 }
 
-std::string MessageOf(const std::exception& e) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    return own ? own->Message() : std::string(e.what());
-}
-
 // A server's reply line comes with its line end.
 std::string Line(const std::string& text) {
     return TerminalText(WithoutLineEnd(text));

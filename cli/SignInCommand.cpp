@@ -7,15 +7,6 @@
 #include "platform/CommandShell.h"
 #include "platform/RegIniFile.h"
 
-namespace {
-
-std::string MessageOf(const std::exception& e) {
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    return own ? own->Message() : std::string(e.what());
-}
-
-}  // namespace
-
 int RunSignIn(const std::map<std::string, std::string>& overrides, bool openBrowser,
               std::ostream& out, std::ostream& err) {
     const auto read = [&overrides](const char* ident) {

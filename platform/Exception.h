@@ -14,6 +14,12 @@ class Exception : public std::exception {
     std::string message_;
 };
 
+// The text of any exception: an Exception's message as it holds it, else what().
+inline std::string MessageOf(const std::exception& e) {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    return own ? own->Message() : std::string(e.what());
+}
+
 // A value outside the range its destination can hold.
 class ERangeError : public Exception {
     using Exception::Exception;
