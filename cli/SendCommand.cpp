@@ -5,6 +5,7 @@
 
 #include "app/SendAuth.h"
 #include "app/SendFlow.h"
+#include "app/SendSettings.h"
 #include "cli/BodyInput.h"
 #include "cli/ConsoleFields.h"
 #include "cli/ConsoleMessageBoxes.h"
@@ -14,7 +15,6 @@
 #include "cli/SignInCommand.h"
 #include "cli/TerminalText.h"
 #include "platform/CodePage.h"
-#include "platform/RegIniFile.h"
 #include "platform/Secret.h"
 #include "platform/Version.h"
 #include "smtp/ZelAttach.h"
@@ -29,11 +29,9 @@ constexpr size_t kTokenCommandMaxBytes = 32768;
 // The "Charset" of this run asks for ISO-2022-JP: text that it cannot carry is refused here,
 // before anything is sent, as it always was.
 bool OnlyIso2022Jp(const TSendOptions& options) {
-    const auto given = options.Overrides.find("Charset");
-    const std::string charset = given != options.Overrides.end()
-                                    ? given->second
-                                    : TRegIniFile().ReadUtf8String("Settings", "Charset", "");
-    return charset == "iso-2022-jp";
+    TSettingSource settings;
+    settings.SetOverrides(options.Overrides);
+    return settings.Read("Charset") == "iso-2022-jp";
 }
 
 // Every text of the run; raises EEncodingError before anything is sent. What the message's

@@ -1,19 +1,17 @@
 #include "cli/SignInCommand.h"
 
+#include "app/SendSettings.h"
 #include "cli/SendCommand.h"
 #include "cli/TerminalText.h"
 #include "oauth/OAuthSignIn.h"
 #include "platform/CodePage.h"
 #include "platform/CommandShell.h"
-#include "platform/RegIniFile.h"
 
 int RunSignIn(const std::map<std::string, std::string>& overrides, bool openBrowser,
               std::ostream& out, std::ostream& err) {
-    const auto read = [&overrides](const char* ident) {
-        const auto given = overrides.find(ident);
-        return given != overrides.end() ? given->second
-                                        : TRegIniFile().ReadUtf8String("Settings", ident, "");
-    };
+    TSettingSource settings;
+    settings.SetOverrides(overrides);
+    const auto read = [&settings](const char* ident) { return settings.Read(ident); };
     const TOAuthEndpoints endpoints = ReadOAuthEndpoints(read);
     const std::string user = read("AuthUser");
     if (user.empty() || endpoints.AuthorizeUrl.empty() || endpoints.TokenUrl.empty() ||
