@@ -52,13 +52,17 @@ bool ReopenWaiting(const std::string& path, int flags, const struct stat& first,
 
 // Reads to the end, or one byte past max.
 TReadResult ReadUpTo(int fd, size_t max, size_t expected) {
+    // A short file is read whole by the first read and its end found by the next, without
+    // clearing and touching a full chunk of memory twice for a few bytes. A pipe says nothing
+    // of its size.
     constexpr size_t kChunk = 64 * 1024;
+    const size_t chunk = expected > 0 ? std::clamp<size_t>(expected + 1, 4096, kChunk) : kChunk;
     TReadResult result;
     std::string& bytes = result.Bytes;
     // Room for the last read too, which finds the end: a file of known size is never moved.
-    bytes.reserve(std::min(expected, max) + kChunk);
+    bytes.reserve(std::min(expected, max) + chunk);
     for (;;) {
-        const size_t room = std::min(kChunk, max + 1 - bytes.size());
+        const size_t room = std::min(chunk, max + 1 - bytes.size());
         const size_t had = bytes.size();
         bytes.resize(had + room);
         const ssize_t n = ::read(fd, bytes.data() + had, room);
