@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +16,7 @@
 #include <iterator>
 
 #include "FrmMainFixture.h"
+#include "ProgramCopy.h"
 #include "app/DraftKeeper.h"
 #include "app/MailtoLink.h"
 #include "platform/DraftStore.h"
@@ -297,35 +297,22 @@ TEST_F(Drafts, AnythingButADraftIsPassedOverAtOnceAndNamed) {
 // program started while the first still runs leaves that draft alone.
 TEST(DraftOfAKilledProgram, ComesBackAtTheNextStart) {
     QTemporaryDir home;
-    // Outside its build tree the program keeps its data in the per-user data directory.
-    const QString program = home.filePath("bin/tidemark");
-    QDir().mkpath(home.filePath("bin"));
-    std::filesystem::copy_file(TIDEMARK_EXECUTABLE, program.toStdString());
-    QFile body(home.filePath("body.txt"));
-    ASSERT_TRUE(body.open(QIODevice::WriteOnly));
-    body.write("お疲れさまです。\r\n絵文字 😀 も入ります。\r\n");
-    body.close();
+    const QString program = CopyProgramInto(home);
+    const QString body =
+        WriteHomeFile(home, "body.txt", "お疲れさまです。\r\n絵文字 😀 も入ります。\r\n");
     const QString dataDir = home.filePath("xdg/Orvane/Tidemark");
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", home.filePath("xdg"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     const auto printed = [&](const QString& name) {
-        QProcess run;
-        QProcessEnvironment printing = env;
-        printing.insert("TIDEMARK_PRINT_FIELDS", home.filePath(name));
-        run.setProcessEnvironment(printing);
-        run.start(program, {});
-        EXPECT_TRUE(run.waitForFinished(60000)) << name.toStdString();
-        QFile out(home.filePath(name));
-        EXPECT_TRUE(out.open(QIODevice::ReadOnly)) << run.readAllStandardError().toStdString();
-        return QJsonDocument::fromJson(out.readAll()).object();
+        return PrintedFields(program, {}, env, home, name);
     };
 
     QProcess typing;
     typing.setProcessEnvironment(env);
-    typing.start(program, {"--to", "hanako@example.jp", "--subject", U("会議 😀"), "--body-file",
-                           body.fileName()});
+    typing.start(program,
+                 {"--to", "hanako@example.jp", "--subject", U("会議 😀"), "--body-file", body});
     ASSERT_TRUE(typing.waitForStarted(10000));
     ASSERT_TRUE(WaitFor([&] { return DraftFiles(dataDir).size() == 1; }, 60000))
         << typing.readAllStandardError().toStdString();

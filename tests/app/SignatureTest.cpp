@@ -1,15 +1,11 @@
 // The signature below the body: shown in a new window, once, and never added to a restored draft.
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <filesystem>
 
 #include "FrmMainFixture.h"
+#include "ProgramCopy.h"
 #include "app/DraftKeeper.h"
 #include "app/Signature.h"
 #include "platform/CodePage.h"
@@ -85,32 +81,21 @@ TEST_F(SignatureInTheWindow, TheProgramShowsItWhenTheWindowOpens) {
     stored.setValue("Settings/Signature", U("署名"));
     stored.sync();
     QTemporaryDir home;
-    // Outside its build tree the program keeps its data (drafts) where XDG_DATA_HOME says.
-    const QString program = home.filePath("bin/tidemark");
-    QDir().mkpath(home.filePath("bin"));
-    std::filesystem::copy_file(TIDEMARK_EXECUTABLE, program.toStdString());
-    QFile body(home.filePath("body.txt"));
-    ASSERT_TRUE(body.open(QIODevice::WriteOnly));
-    body.write("本文\n");
-    body.close();
+    const QString program = CopyProgramInto(home);
+    const QString body = WriteHomeFile(home, "body.txt", "本文\n");
     const struct {
         QStringList arguments;
         const char* body;
     } cases[] = {{{}, "\n\n-- \n署名"},
-                 {{"--to", "a@example.jp", "--body-file", body.fileName()}, "本文\n\n-- \n署名"}};
+                 {{"--to", "a@example.jp", "--body-file", body}, "本文\n\n-- \n署名"}};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", settings.Dir());
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
     for (const auto& c : cases) {
-        QProcess run;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", settings.Dir());
-        env.insert("XDG_DATA_HOME", home.filePath("data"));
-        env.insert("TIDEMARK_PRINT_FIELDS", home.filePath("fields.json"));
-        run.setProcessEnvironment(env);
-        run.start(program, c.arguments);
-        ASSERT_TRUE(run.waitForFinished(60000));
-        QFile fields(home.filePath("fields.json"));
-        ASSERT_TRUE(fields.open(QIODevice::ReadOnly)) << run.readAllStandardError().toStdString();
-        EXPECT_EQ(QJsonDocument::fromJson(fields.readAll())["body"].toString(), U(c.body));
+        const QString name = QString("fields-%1.json").arg(&c - cases);
+        EXPECT_EQ(PrintedFields(program, c.arguments, env, home, name)["body"].toString(),
+                  U(c.body));
     }
 }
 
