@@ -28,13 +28,7 @@ inside() {
     fcitx5 --disable=all --enable=xcb,keyboard,dbus,dbusfrontend,mozc >"$HOME/fcitx5.log" 2>&1 &
     pids+=($!)
     # Nothing may ask fcitx5 before it owns its name: the bus would start a second one.
-    local i
-    for i in $(seq 200); do
-        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-            org.freedesktop.DBus.NameHasOwner string:org.fcitx.Fcitx5 2>/dev/null |
-            grep -q 'boolean true' && break
-        sleep 0.1
-    done
+    wait_for_bus_name org.fcitx.Fcitx5 200
     QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx timeout 60 "$HOME/input_method_check" ||
         { local status=$?; echo "--- fcitx5 log"; tail -20 "$HOME/fcitx5.log"; return $status; }
 }
@@ -66,7 +60,7 @@ PROFILE
 cp "$check" "$home/input_method_check"
 cp "$suppressions" "$home/lsan.supp"
 mkdir -p "$work/run"
-script=$(declare -f start_x_display inside)
+script=$(declare -f start_x_display wait_for_bus_name inside)
 run=(env -i HOME="$home" PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$work/run"
      LSAN_OPTIONS="suppressions=$home/lsan.supp:print_suppressions=0" ASAN_OPTIONS=detect_leaks=1
      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -18,3 +18,13 @@ start_x_display() {
         sleep 0.1
     done
 }
+
+wait_for_bus_name() {
+    local name=$1 tenths=$2 i
+    for i in $(seq "$tenths"); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner "string:$name" 2>/dev/null |
+            grep -q 'boolean true' && return 0
+        sleep 0.1
+    done
+}

@@ -19,21 +19,15 @@ inside() {
     pids=()
     trap 'status=$?; kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; exit $status' EXIT
     start_x_display
-    local i
     "$launcher" --launch-immediately >/dev/null 2>&1 &
     pids+=($!)
-    for i in $(seq 100); do
-        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null |
-            grep -q 'boolean true' && break
-        sleep 0.1
-    done
+    wait_for_bus_name org.a11y.Bus 100
     "$@"
 }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/run"
-script=$(declare -f start_x_display inside)
+script=$(declare -f start_x_display wait_for_bus_name inside)
 export XDG_RUNTIME_DIR=$work/run HOME=$work LANG=C.UTF-8 launcher
 dbus-run-session -- bash -c "set -euo pipefail; $script; inside \"\$@\"" inside "$@"
