@@ -8,18 +8,9 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
-
-def run(argv):
-    start = time.perf_counter()
-    process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-    error = process.stderr.read()
-    _, status, usage = os.wait4(process.pid, 0)
-    if status != 0:
-        sys.exit("%s failed: %s" % (" ".join(argv), error.decode(errors="replace")))
-    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from smtp_tls_latency import pairs  # noqa: E402
 
 
 def main():
@@ -42,14 +33,8 @@ def main():
             "tidemark-send --version": [os.path.join(build, "tidemark-send"), "--version"],
             "curl file://": ["curl", "-s", "file://" + page],
         }
-        times = {name: [] for name in commands}
-        cpu = {name: [] for name in commands}
         names = list(commands)
-        for i in range(rounds):
-            for name in names if i % 2 == 0 else reversed(names):
-                elapsed, used = run(commands[name])
-                times[name].append(elapsed)
-                cpu[name].append(used)
+        times, cpu = pairs(commands, rounds, dict(os.environ), lambda: None)
     print("start-up alone, medians of %d interleaved runs" % rounds)
     print("  %-28s %12s %14s" % ("program", "wall ms", "cpu ms"))
     for name in names:
